@@ -1,0 +1,101 @@
+// Database: an open database handle, and the collections of its table and query definitions.
+//
+// Made by DBEngine::OpenDatabase or CreateDatabase; the caller owns it until Close or
+// destruction, which also closes its recordsets and leaves every change on disk. Any number
+// of handles may be open on the same file; each sees the others' changes at once. A Jet .mdb
+// file opens read-only: every write through such a handle fails with 3027. Movable, not
+// copyable; single-threaded.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QueryDef.h"
+#include "Recordset.h"
+#include "TableDef.h"
+
+namespace platform {
+
+struct DatabaseState;
+
+class TableDefCollection {
+public:
+    // Tables, links and system tables, in collection order (by name, letter case ignored).
+    size_t Count() const { return names_.size(); }
+    TableDef operator[](size_t index) const;
+    TableDef Item(std::string_view name) const;  // 3265 when absent
+    // Creates the table or link; 3010 when the name is taken.
+    void Append(TableDef& tableDef);
+    // Removes a table (with its rows) or a link (the linked file is untouched); 3265 when absent.
+    void Delete(std::string_view name);
+    const std::vector<std::string>& Names() const { return names_; }
+
+private:
+    friend class Database;
+    explicit TableDefCollection(std::shared_ptr<DatabaseState> db);
+    void Refresh();
+    std::shared_ptr<DatabaseState> db_;
+    std::vector<std::string> names_;
+};
+
+class QueryDefCollection {
+public:
+    size_t Count() const { return names_.size(); }
+    QueryDef operator[](size_t index) const;
+    QueryDef Item(std::string_view name) const;  // 3265 when absent
+    void Delete(std::string_view name);           // 3265 when absent
+    const std::vector<std::string>& Names() const { return names_; }
+
+private:
+    friend class Database;
+    explicit QueryDefCollection(std::shared_ptr<DatabaseState> db);
+    std::shared_ptr<DatabaseState> db_;
+    std::vector<std::string> names_;
+};
+
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // The path the database was opened with.
+    const std::string& Name() const;
+    bool IsOpen() const;
+    bool ReadOnly() const;
+
+    // Runs an action statement (delete, insert ... values, insert ... select, update, Jet DDL)
+    // or a stored action query by name. Rows that would break a key, a required field or a
+    // field's size or type are left out; the rest are applied and no error is raised for them.
+    // A statement that cannot run at all raises (3078 missing table, 3061 unknown name,
+    // 3065 a select, syntax errors). Returns the number of rows changed.
+    long Execute(const std::string& sql);
+
+    // A SELECT text, a table or link name, or a stored select query name.
+    Recordset OpenRecordset(const std::string& source);
+
+    TableDefCollection TableDefs();
+    QueryDefCollection QueryDefs();
+    TableDef CreateTableDef(const std::string& name = {});
+    // Stores the query at once; 3012 when the name is taken.
+    QueryDef CreateQueryDef(const std::string& name, const std::string& sql);
+
+    // Changes AllowZeroLength of an existing text or memo field (DAO sets it through the
+    // field of a stored table definition).
+    void SetAllowZeroLength(const std::string& table, const std::string& field, bool allow);
+
+    // Closes the handle and its recordsets; harmless when already closed.
+    void Close();
+
+private:
+    friend class DBEngine;
+    explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+    DatabaseState& State() const;
+    std::shared_ptr<DatabaseState> state_;
+};
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+// Jet's expression functions for SQLite: format, nz, mid, left, len, ucase, ... and the
+// helpers that translated SQL calls (jet_like, jet_concat). Names are registered with the
+// prefix "jet_" (jet_format, jet_nz, ...); the translator writes calls under those names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace platform {
+
+// Registers every function on the connection. Throws JetError on failure.
+void RegisterJetFunctions(sqlite3* db);
+
+// Jet's LIKE: * any run, ? one character, # one digit, [abc] [a-z] [!abc] character lists;
+// letters compared without regard to case.
+bool JetLikeMatches(std::string_view text, std::string_view pattern);
+
+// Jet's Format function for a date (stored text or day count) or number with a format text
+// such as "dd.mm.yyyy", "yyyymmdd", "hh:nn:ss", "0.00".
+std::string JetFormat(std::string_view valueText, bool valueIsNumber, double number,
+                      std::string_view formatText);
+
+}  // namespace platform

@@ -1,0 +1,76 @@
+// Recordset: the rows of a table, a stored query or a SELECT, walked forward.
+//
+// Made by Database::OpenRecordset (or QueryDef::OpenRecordset). Rows stream from the
+// database: memory does not grow with the number of rows, except for snapshots
+// (QueryDef::OpenRecordset(4)), which hold their rows. A recordset on one table (by name,
+// or a SELECT from one table without grouping or joins) is updatable: AddNew or Edit, set
+// field values, Update. Each Update is committed on its own, as Jet's implicit transactions
+// are. The recordset is closed by Close, by its destructor, or when its database is closed.
+// Movable, not copyable; single-threaded.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Field.h"
+
+namespace platform {
+
+class FieldCollection {
+public:
+    size_t Count() const { return fields_->size(); }
+    Field& operator[](size_t index) { return (*fields_)[index]; }
+    // Letter case ignored; 3265 for a name that is not there.
+    Field& Item(std::string_view name);
+    auto begin() { return fields_->begin(); }
+    auto end() { return fields_->end(); }
+
+private:
+    friend class Recordset;
+    explicit FieldCollection(std::vector<Field>* fields) : fields_(fields) {}
+    std::vector<Field>* fields_;
+};
+
+class Recordset {
+public:
+    Recordset() = default;
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // DAO's EOF: true when there is no current row. (The C library's EOF macro takes the
+    // upper-case spelling.)
+    bool Eof() const;
+    // 3021 at the end.
+    void MoveNext();
+
+    FieldCollection Fields();
+    // The field `name` (letter case ignored), 3265 when absent.
+    Field& operator[](std::string_view name);
+
+    bool Updatable() const;
+    // AddNew: starts a new row, its fields set to their default values. Edit: starts
+    // changing the current row (3021 at the end). Update: writes the row; 3020 without AddNew
+    // or Edit, 3314 for a required field left Null, 3022 for a duplicate key. After a failed
+    // Update the row stays being edited; AddNew or Edit start afresh. CancelUpdate drops it.
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate();
+
+    void Close();
+    bool IsOpen() const;
+
+private:
+    friend class Database;
+    friend class QueryDef;
+    explicit Recordset(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
+    RecordsetState& State() const;
+    std::shared_ptr<RecordsetState> state_;
+};
+
+}  // namespace platform

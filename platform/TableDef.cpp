@@ -1,0 +1,66 @@
+#include "TableDef.h"
+
+#include "Catalog.h"
+#include "DatabaseState.h"
+#include "JetError.h"
+
+namespace platform {
+
+TableDef::TableDef()
+    : fields_(std::make_shared<NamedList<Field>>()), indexes_(std::make_shared<NamedList<Index>>()) {
+    fields_->SetDuplicateError(jet::kFieldDefinedTwice);
+    indexes_->SetDuplicateError(jet::kIndexExists);
+}
+
+TableDef::TableDef(std::string name) : TableDef() { name_ = std::move(name); }
+
+Field TableDef::CreateField(std::string name, int type, int32_t size) const {
+    if (!IsKnownFieldType(type)) ThrowJetError(jet::kInvalidArgument);
+    FieldSpec spec;
+    spec.Name = std::move(name);
+    spec.Type = type;
+    spec.Size = size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
+    spec.Attributes = (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
+                          ? dbVariableField | dbUpdatableField
+                          : dbFixedField | dbUpdatableField;
+    return Field(std::move(spec));
+}
+
+Index TableDef::CreateIndex(std::string name) const {
+    IndexSpec spec;
+    spec.Name = std::move(name);
+    return Index(std::move(spec));
+}
+
+TableSpec TableDef::Spec() const {
+    TableSpec spec;
+    spec.Name = name_;
+    for (const Field& f : *fields_) spec.Fields.push_back(f.Spec());
+    for (const Index& i : *indexes_) spec.Indexes.push_back(i.Spec());
+    return spec;
+}
+
+void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
+    const std::string table = name_;
+    std::weak_ptr<DatabaseState> weak = db;
+    fields_->SetOnAppend([weak, table](const Field& field) {
+        auto state = weak.lock();
+        if (!state) ThrowJetError(jet::kObjectInvalid);
+        state->RequireOpen();
+        state->attachment->RequireWritable();
+        state->OwnCatalog().AddColumn(table, field.Spec());
+        state->Connection().CommitIfDue();
+    });
+    indexes_->SetOnAppend([weak, table](const Index& index) {
+        auto state = weak.lock();
+        if (!state) ThrowJetError(jet::kObjectInvalid);
+        state->RequireOpen();
+        state->attachment->RequireWritable();
+        state->OwnCatalog().CreateIndex(table, index.Spec());
+        state->Connection().CommitIfDue();
+    });
+}
+
+void Index::SetFields(std::string_view daoText) { spec_.Fields = ParseIndexFieldsText(daoText); }
+
+}  // namespace platform

@@ -1,0 +1,150 @@
+#include "platform/Recordset.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/DBEngine.h"
+#include "platform/EngineTestSupport.h"
+
+using namespace platform;
+using namespace testing_support;
+
+namespace {
+
+class RecordsetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db_ = CreateDatabaseWith(
+            folder_ / "t.mdb",
+            {"CREATE TABLE pl_name (NID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(100),"
+             " isplay YESNO, anzahl LONG DEFAULT 0, sicherung YESNO DEFAULT False, UpdateTime DATETIME)",
+             "CREATE TABLE people (id LONG NOT NULL, name TEXT(5) NOT NULL, note MEMO)",
+             "CREATE UNIQUE INDEX ux ON people (id)"});
+    }
+    TempFolder folder_;
+    Database db_;
+};
+
+}  // namespace
+
+TEST_F(RecordsetTest, AddNewAppliesDefaultsAndCountsUp) {
+    {
+        Recordset rs = db_.OpenRecordset("pl_name");
+        EXPECT_TRUE(rs.Eof());
+        for (const char* name : {"Party", "Oldies"}) {
+            rs.AddNew();
+            EXPECT_EQ(rs["anzahl"].Value().AsInteger(), 0);  // defaults are visible before Update
+            EXPECT_TRUE(rs["NID"].Value().IsNull());
+            rs["name"].SetValue(Value::FromText(name));
+            rs.Update();
+        }
+        // A key copied from elsewhere keeps its value; the counter goes on after it.
+        rs.AddNew();
+        rs["NID"].SetValue(Value::FromInteger(10));
+        rs["name"].SetValue(Value::FromText("Neu"));
+        rs.Update();
+        rs.AddNew();
+        rs["name"].SetValue(Value::FromText("Danach"));
+        rs.Update();
+    }
+    EXPECT_EQ(Rows(db_, "select NID, name, anzahl, sicherung from pl_name order by NID"),
+              "1|Party|0|0\n2|Oldies|0|0\n10|Neu|0|0\n11|Danach|0|0\n");
+}
+
+TEST_F(RecordsetTest, WalksRowsWithTypedFieldsInColumnOrder) {
+    db_.Execute("insert into pl_name (name, isplay, UpdateTime) values ('A', true, #2005-03-04 10:11:12#)");
+    db_.Execute("insert into pl_name (name, isplay) values ('B', false)");
+    Recordset rs = db_.OpenRecordset("select * from pl_name order by name");
+    auto fields = rs.Fields();
+    ASSERT_EQ(fields.Count(), 6u);
+    EXPECT_EQ(fields[0].Name(), "NID");
+    EXPECT_EQ(fields[2].Type(), dbBoolean);
+    EXPECT_EQ(rs["ISPLAY"].Value().Kind(), ValueKind::Boolean);
+    EXPECT_TRUE(rs["isplay"].Value().AsBoolean());
+    EXPECT_EQ(rs["UpdateTime"].Value().Kind(), ValueKind::Date);
+    EXPECT_EQ(rs["UpdateTime"].Value().ToDisplayText(), "2005-03-04 10:11:12");
+    rs.MoveNext();
+    EXPECT_EQ(rs["name"].Value().AsText(), "B");
+    EXPECT_FALSE(rs["isplay"].Value().AsBoolean());
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_EQ(JetErrorOf([&] { rs.MoveNext(); }), jet::kNoCurrentRecord);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].Value(); }), jet::kNoCurrentRecord);
+    EXPECT_EQ(JetErrorOf([&] { rs["nope"]; }), jet::kItemNotFound);
+}
+
+TEST_F(RecordsetTest, EditChangesTheCurrentRowOfAFilteredSelect) {
+    db_.Execute("insert into pl_name (name, anzahl) values ('A', 5)");
+    db_.Execute("insert into pl_name (name, anzahl) values ('B', 6)");
+    db_.Execute("insert into pl_name (name, anzahl) values ('C', 7)");
+    {
+        Recordset rs = db_.OpenRecordset("select * from pl_name where anzahl > 5");
+        while (!rs.Eof()) {
+            rs.Edit();
+            rs["anzahl"].SetValue(Value::FromInteger(rs["anzahl"].Value().AsInteger() * 10));
+            rs.Update();
+            EXPECT_GE(rs["anzahl"].Value().AsInteger(), 60);  // the row shows what was written
+            rs.MoveNext();
+        }
+    }
+    EXPECT_EQ(Rows(db_, "select name, anzahl from pl_name order by name"), "A|5\nB|60\nC|70\n");
+}
+
+TEST_F(RecordsetTest, RefusesRowsThatBreakTheTablesRules) {
+    Recordset rs = db_.OpenRecordset("people");
+    rs.AddNew();
+    rs["id"].SetValue(Value::FromInteger(1));
+    EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kRequiredIsNull);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("toolong")); }), jet::kFieldTooSmall);
+    EXPECT_EQ(JetErrorOf([&] { rs["id"].SetValue(Value::FromText("x")); }), jet::kTypeConversion);
+    rs["name"].SetValue(Value::FromText("Ann"));
+    rs.Update();
+    rs.AddNew();
+    rs["id"].SetValue(Value::FromInteger(1));
+    rs["name"].SetValue(Value::FromText("Bob"));
+    EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kDuplicateKey);
+    // The next row starts afresh after a refused one.
+    rs.AddNew();
+    rs["id"].SetValue(Value::FromInteger(2));
+    rs["name"].SetValue(Value::FromText("Bob"));
+    rs.Update();
+    EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kUpdateWithoutEdit);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("x")); }), jet::kUpdateWithoutEdit);
+    rs.Close();
+    EXPECT_EQ(Rows(db_, "select id, name from people order by id"), "1|Ann\n2|Bob\n");
+}
+
+TEST_F(RecordsetTest, ComputedColumnsAndGroupedSelectsAreReadOnly) {
+    db_.Execute("insert into people (id, name) values (1, 'Ann')");
+    Recordset computed = db_.OpenRecordset("select id, name & '!' as shout from people");
+    EXPECT_EQ(computed["shout"].Value().AsText(), "Ann!");
+    computed.Edit();
+    EXPECT_EQ(JetErrorOf([&] { computed["shout"].SetValue(Value::FromText("x")); }), jet::kFieldNotUpdatable);
+    Recordset grouped = db_.OpenRecordset("select count(*) as anz from people");
+    EXPECT_EQ(grouped["anz"].Value().AsInteger(), 1);
+    EXPECT_FALSE(grouped.Updatable());
+    EXPECT_EQ(JetErrorOf([&] { grouped.AddNew(); }), jet::kReadOnly);
+}
+
+TEST_F(RecordsetTest, TwoHandlesOnOneFileSeeEachOthersWritesAtOnce) {
+    Database second = DBEngine::Instance().OpenDatabase(folder_ / "t.mdb");
+    Recordset rs = db_.OpenRecordset("pl_name");
+    rs.AddNew();
+    rs["name"].SetValue(Value::FromText("Sofort"));
+    rs.Update();
+    EXPECT_EQ(Rows(second, "select name from pl_name"), "Sofort\n");
+    second.Execute("update pl_name set anzahl = 3");
+    EXPECT_EQ(Rows(db_, "select anzahl from pl_name"), "3\n");
+    second.Close();
+    // A closed handle leaves everything on disk: a fresh process-independent read sees it.
+    db_.Close();
+    Database again = DBEngine::Instance().OpenDatabase(folder_ / "t.mdb");
+    EXPECT_EQ(Rows(again, "select name, anzahl from pl_name"), "Sofort|3\n");
+}
+
+TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
+    Recordset rs = db_.OpenRecordset("pl_name");
+    db_.Close();
+    EXPECT_FALSE(rs.IsOpen());
+    EXPECT_EQ(JetErrorOf([&] { rs.Eof(); }), jet::kObjectInvalid);
+    EXPECT_EQ(JetErrorOf([&] { db_.Execute("delete from pl_name"); }), jet::kObjectInvalid);
+}

@@ -1,0 +1,111 @@
+#include "platform/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/DateConversion.h"
+#include "platform/FieldRules.h"
+#include "platform/JetError.h"
+
+using namespace platform;
+
+namespace {
+
+FieldSpec MakeField(int type, int32_t size = 0, bool allowZeroLength = true) {
+    FieldSpec f;
+    f.Name = "f";
+    f.Type = type;
+    f.Size = size ? size : DefaultFieldSize(type);
+    f.AllowZeroLength = allowZeroLength;
+    return f;
+}
+
+int RefusalOf(const FieldSpec& field, const Value& v) {
+    try {
+        ConvertForField(field, v);
+    } catch (const JetError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(DateConversion, RoundTripsJetDayCounts) {
+    struct Case {
+        double ole;
+        const char* text;
+    } cases[] = {
+        {0.0, "1899-12-30 00:00:00"},      {1.0, "1899-12-31 00:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},    {38414.999988425924, "2005-03-03 23:59:59"},
+        {38415.0, "2005-03-04 00:00:00"},  {2958465.0, "9999-12-31 00:00:00"},
+        {-657434.0, "0100-01-01 00:00:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatStoredDate(c.ole), c.text) << c.ole;
+        auto parsed = ParseDateText(c.text);
+        ASSERT_TRUE(parsed) << c.text;
+        EXPECT_NEAR(*parsed, c.ole, 1e-9) << c.text;
+    }
+}
+
+TEST(DateConversion, ParsesThePeoplesFormsAndRefusesNonsense) {
+    EXPECT_EQ(FormatStoredDate(*ParseDateText("04.03.2005")), "2005-03-04 00:00:00");
+    EXPECT_EQ(FormatStoredDate(*ParseDateText("3/4/2005 12:30")), "2005-03-04 12:30:00");
+    EXPECT_EQ(FormatStoredDate(*ParseDateText("2005-03-04T08:09:10")), "2005-03-04 08:09:10");
+    EXPECT_EQ(FormatStoredDate(*ParseDateText("12:30")), "1899-12-30 12:30:00");
+    for (const char* bad : {"", "2005-02-30", "hello", "2005-03-04 25:00", "31.13.2005", "12"})
+        EXPECT_FALSE(ParseDateText(bad)) << bad;
+}
+
+TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
+    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromText(" 42 ")).AsInteger(), 42);
+    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromDouble(2.5)).AsInteger(), 2);  // half to even
+    EXPECT_EQ(ConvertForField(MakeField(dbInteger), Value::FromDouble(3.5)).AsInteger(), 4);
+    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromBoolean(true)).AsInteger(), -1);
+    EXPECT_TRUE(ConvertForField(MakeField(dbBoolean), Value::FromInteger(7)).AsBoolean());
+    EXPECT_EQ(ConvertForField(MakeField(dbBoolean), Value::FromText("False")).AsInteger(), 0);
+    EXPECT_EQ(ConvertForField(MakeField(dbBoolean), Value::FromInteger(1)).AsInteger(), -1);
+    EXPECT_EQ(ConvertForField(MakeField(dbText, 10), Value::FromInteger(12)).AsText(), "12");
+    EXPECT_EQ(ConvertForField(MakeField(dbSingle), Value::FromDouble(128.37)).AsDouble(),
+              static_cast<double>(128.37f));
+    EXPECT_EQ(ConvertForField(MakeField(dbCurrency), Value::FromDouble(1.23456)).AsDouble(), 1.2346);
+    EXPECT_EQ(FormatStoredDate(ConvertForField(MakeField(dbDate), Value::FromText("2005-03-04")).AsDate()),
+              "2005-03-04 00:00:00");
+    EXPECT_TRUE(ConvertForField(MakeField(dbLong), Value()).IsNull());
+}
+
+TEST(Value, RefusesWhatAFieldCannotHold) {
+    struct Case {
+        FieldSpec field;
+        Value value;
+        int error;
+    } cases[] = {
+        {MakeField(dbByte), Value::FromInteger(256), jet::kTypeConversion},
+        {MakeField(dbByte), Value::FromInteger(-1), jet::kTypeConversion},
+        {MakeField(dbInteger), Value::FromInteger(32768), jet::kTypeConversion},
+        {MakeField(dbLong), Value::FromDouble(3e9), jet::kTypeConversion},
+        {MakeField(dbLong), Value::FromText("abc"), jet::kTypeConversion},
+        {MakeField(dbLong), Value::FromText(""), jet::kTypeConversion},
+        {MakeField(dbDouble), Value::FromText("1,5x"), jet::kTypeConversion},
+        {MakeField(dbDate), Value::FromText("gestern"), jet::kTypeConversion},
+        {MakeField(dbBoolean), Value::FromText("vielleicht"), jet::kTypeConversion},
+        {MakeField(dbText, 3), Value::FromText("abcd"), jet::kFieldTooSmall},
+        {MakeField(dbText, 50, false), Value::FromText(""), jet::kZeroLengthString},
+        {MakeField(dbMemo, 0, false), Value::FromText(""), jet::kZeroLengthString},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RefusalOf(c.field, c.value), c.error) << c.value.ToText();
+    // Sizes count characters, not bytes: three umlauts fit a Text(3).
+    EXPECT_EQ(RefusalOf(MakeField(dbText, 3), Value::FromText("äöü")), 0);
+}
+
+TEST(Value, ComparesTypedValuesLikeJet) {
+    EXPECT_TRUE(Value::FromInteger(3) == Value::FromDouble(3.0));
+    EXPECT_TRUE(Value::FromBoolean(true) == Value::FromInteger(-1));
+    EXPECT_FALSE(Value::FromText("3") == Value::FromInteger(3));
+    EXPECT_FALSE(Value() == Value());
+    EXPECT_EQ(Value::FromSingle(99.9f).ToDisplayText(), "99.9");
+    EXPECT_EQ(Value::FromBoolean(true).ToDisplayText(), "-1");
+    EXPECT_EQ(Value::FromDate(38415.5).ToDisplayText(), "2005-03-04 12:00:00");
+}

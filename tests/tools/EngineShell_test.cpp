@@ -1,0 +1,110 @@
+#include "tools/EngineShell.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "platform/EngineTestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct ShellResult {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+ShellResult RunShell(const std::vector<std::string>& args, const std::string& input = {}) {
+    std::ostringstream out, err;
+    std::istringstream in(input);
+    tools::EngineShell shell(out, err);
+    const int code = shell.Run(args, in);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(EngineShell, PrintsRowsTabSeparatedUnderAHeader) {
+    TempFolder folder;
+    const std::string db = folder / "s.mdb";
+    auto r = RunShell({"--create", db},
+                      "-- a script\n"
+                      "CREATE TABLE t (id LONG, name TEXT(20), ok YESNO);\n"
+                      "insert into t values (1, 'Über; uns', true);\n"
+                      "insert into t (id) values (2);\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = RunShell({"--null", "NULL", db, "select * from t order by id"});
+    EXPECT_EQ(r.out, "id\tname\tok\n1\tÜber; uns\t-1\n2\tNULL\tNULL\n");
+    r = RunShell({db, "t"});  // a bare table name prints the table
+    EXPECT_EQ(r.out, "id\tname\tok\n1\tÜber; uns\t-1\n2\t\t\n");
+}
+
+TEST(EngineShell, ReportsFailuresWithJetNumbersAndGoesOn) {
+    TempFolder folder;
+    const std::string db = folder / "s.mdb";
+    RunShell({"--create", db, "CREATE TABLE t (id LONG)"});
+    auto r = RunShell({db, "select * from missing", "insert into t values (7)", "select * from t"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Error 3078: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "id\n7\n");
+    r = RunShell({folder / "nothing.mdb", "select 1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Error 3024: Could not find file '" + (folder / "nothing.mdb") + "'.\n");
+    EXPECT_EQ(RunShell({}).code, 2);
+}
+
+TEST(EngineShell, SchemaRecreatesTablesWithFieldsAndIndexes) {
+    TempFolder folder;
+    const std::string a = folder / "a.mdb", b = folder / "b.mdb";
+    RunShell({"--create", a},
+             "CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(30) NOT NULL,"
+             " n SHORT DEFAULT 3, flag YESNO DEFAULT False);\n"
+             "CREATE UNIQUE INDEX byName ON t (name DESC);\n"
+             ".allowzerolength t name on\n");
+    const std::string schema = RunShell({a, ".schema t"}).out;
+    auto created = RunShell({"--create", b}, schema);
+    ASSERT_EQ(created.code, 0) << created.err << schema;
+    EXPECT_EQ(RunShell({b, ".schema t"}).out, schema);
+    EXPECT_NE(schema.find("[id] COUNTER"), std::string::npos) << schema;
+    EXPECT_NE(schema.find("WITH PRIMARY"), std::string::npos) << schema;
+}
+
+TEST(EngineShell, ListsTablesLinksAndQueriesAndCompacts) {
+    TempFolder folder;
+    const std::string main = folder / "main.mdb", side = folder / "side.mdb";
+    RunShell({"--create", side, "CREATE TABLE TREE_DIR (Path TEXT(255))"});
+    RunShell({"--create", main, "CREATE TABLE db_all (FID LONG)"});
+    {
+        auto db = platform::DBEngine::Instance().OpenDatabase(main);
+        platform::TableDef link = db.CreateTableDef("TREE_DIR");
+        link.SetConnect(";Database=" + side);
+        link.SetSourceTableName("TREE_DIR");
+        db.TableDefs().Append(link);
+        db.CreateQueryDef("v_all", "select * from db_all");
+    }
+    auto r = RunShell({main, ".tables"});
+    EXPECT_EQ(r.out, "db_all\nTREE_DIR\tlink\tTREE_DIR\t;Database=" + side + "\n");
+    EXPECT_EQ(RunShell({main, ".queries"}).out, "v_all\t0\tselect * from db_all\n");
+    r = RunShell({main, ".compact " + (folder / "copy.mdb")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(folder.Exists("copy.mdb"));
+    EXPECT_EQ(RunShell({main, ".compact " + (folder / "copy.mdb")}).code, 1);
+}
+
+TEST(EngineShell, TheProgramExitsNonZeroAfterAFailure) {
+    TempFolder folder;
+    const std::string command = std::string(SONAVOXA_BIN_DIR) + "/sonavoxa-sql --create " + (folder / "p.mdb") +
+                                " 'CREATE TABLE t (a LONG)' 'select * from nowhere' 'select count(*) as n from t'"
+                                " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, pipe)) out += buf;
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(out, "n\n0\n");
+}

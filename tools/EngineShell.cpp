@@ -1,0 +1,270 @@
+#include "EngineShell.h"
+
+#include <iostream>
+#include <sstream>
+
+#include "platform/DBEngine.h"
+#include "platform/JetError.h"
+
+using platform::Database;
+using platform::DBEngine;
+using platform::JetError;
+
+namespace tools {
+namespace {
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool StartsWithWord(const std::string& text, const std::string& word) {
+    const std::string lower = Lower(text.substr(0, word.size()));
+    return lower == word && (text.size() == word.size() || !std::isalnum(static_cast<unsigned char>(text[word.size()])));
+}
+
+// Tabs and line breaks inside a value would break the row format.
+std::string Cell(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+std::string Bracket(const std::string& name) { return "[" + name + "]"; }
+
+std::string FieldDdl(const platform::Field& f) {
+    std::string ddl = Bracket(f.Name()) + " ";
+    if (f.Attributes() & platform::dbAutoIncrField) {
+        ddl += "COUNTER";
+    } else {
+        ddl += platform::JetTypeName(f.Type());
+        if (f.Type() == platform::dbText || f.Type() == platform::dbBinary)
+            ddl += "(" + std::to_string(f.Size()) + ")";
+    }
+    if (f.Required()) ddl += " NOT NULL";
+    if (!f.DefaultValue().empty()) ddl += " DEFAULT " + f.DefaultValue();
+    return ddl;
+}
+
+void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
+    auto tables = db.TableDefs();
+    for (const std::string& name : tables.Names()) {
+        if (!only.empty() && Lower(name) != Lower(only)) continue;
+        platform::TableDef def = tables.Item(name);
+        if (def.Attributes() != 0 && !def.IsLink() && only.empty()) continue;  // system tables
+        if (def.IsLink()) {
+            out << "-- " << Bracket(def.Name()) << " is a link to " << Bracket(def.SourceTableName())
+                << " with Connect \"" << def.Connect() << "\"\n";
+            continue;
+        }
+        out << "CREATE TABLE " << Bracket(def.Name()) << " (";
+        bool first = true;
+        for (const platform::Field& f : def.Fields()) {
+            out << (first ? "\n    " : ",\n    ") << FieldDdl(f);
+            first = false;
+        }
+        out << "\n);\n";
+        for (const platform::Index& index : def.Indexes()) {
+            out << "CREATE " << (index.Unique() && !index.Primary() ? "UNIQUE " : "") << "INDEX "
+                << Bracket(index.Name()) << " ON " << Bracket(def.Name()) << " (";
+            for (size_t i = 0; i < index.Fields().size(); ++i) {
+                out << (i ? ", " : "") << Bracket(index.Fields()[i].Name)
+                    << (index.Fields()[i].Descending ? " DESC" : "");
+            }
+            out << ")";
+            if (index.Primary()) out << " WITH PRIMARY";
+            else if (index.Required()) out << " WITH DISALLOW NULL";
+            else if (index.IgnoreNulls()) out << " WITH IGNORE NULL";
+            out << ";\n";
+        }
+        std::vector<std::string> zeroLength;
+        for (const platform::Field& f : def.Fields()) {
+            if ((f.Type() == platform::dbText || f.Type() == platform::dbMemo) && f.AllowZeroLength())
+                zeroLength.push_back(f.Name());
+        }
+        for (const std::string& field : zeroLength)
+            out << ".allowzerolength " << def.Name() << " " << field << " on\n";
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitScript(std::istream& in) {
+    std::vector<std::string> statements;
+    std::string current;
+    std::string line;
+    char quote = 0;  // the open quote, bracket or date delimiter
+    while (std::getline(in, line)) {
+        if (quote == 0 && Trim(current).empty()) {
+            const std::string trimmed = Trim(line);
+            if (trimmed.starts_with("--")) continue;
+            if (trimmed.starts_with(".")) {
+                statements.push_back(trimmed);
+                continue;
+            }
+        }
+        for (char c : line) {
+            if (quote) {
+                if ((quote == '[' && c == ']') || (quote != '[' && c == quote)) quote = 0;
+                current += c;
+            } else if (c == '\'' || c == '"' || c == '[' || c == '#') {
+                // '#' opens a date literal only where a value can start, not inside a name.
+                quote = c;
+                current += c;
+            } else if (c == ';') {
+                if (!Trim(current).empty()) statements.push_back(Trim(current));
+                current.clear();
+            } else {
+                current += c;
+            }
+        }
+        current += '\n';
+    }
+    if (!Trim(current).empty()) statements.push_back(Trim(current));
+    return statements;
+}
+
+int EngineShell::Run(const std::vector<std::string>& args, std::istream& in) {
+    bool create = false;
+    std::string file;
+    std::vector<std::string> statements;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (file.empty() && a == "--create") {
+            create = true;
+        } else if (file.empty() && a == "--null" && i + 1 < args.size()) {
+            nullText_ = args[++i];
+        } else if (file.empty() && (a == "--help" || a == "-h")) {
+            out_ << "usage: sonavoxa-sql [--create] [--null TEXT] FILE [STATEMENT...]\n";
+            return 0;
+        } else if (file.empty()) {
+            file = a;
+        } else {
+            statements.push_back(a);
+        }
+    }
+    if (file.empty()) {
+        err_ << "usage: sonavoxa-sql [--create] [--null TEXT] FILE [STATEMENT...]\n";
+        return 2;
+    }
+    bool failed = false;
+    if (create) {
+        try {
+            DBEngine::Instance().CreateDatabase(file, platform::dbLangGeneral).Close();
+        } catch (const JetError& e) {
+            err_ << "Error " << e.Number() << ": " << e.what() << "\n";
+            return 1;
+        }
+    }
+    if (statements.empty()) statements = SplitScript(in);
+    for (const std::string& s : statements) {
+        const std::string statement = Trim(s);
+        if (statement.empty()) continue;
+        if (!RunStatement(file, statement)) failed = true;
+    }
+    return failed ? 1 : 0;
+}
+
+bool EngineShell::RunStatement(const std::string& file, const std::string& statement) {
+    try {
+        if (statement[0] == '.') {
+            RunDotCommand(file, statement);
+            return true;
+        }
+        Database db = DBEngine::Instance().OpenDatabase(file);
+        std::string text = statement;
+        while (!text.empty() && (text.back() == ';' || std::isspace(static_cast<unsigned char>(text.back()))))
+            text.pop_back();
+        bool rows = StartsWithWord(text, "select") || StartsWithWord(text, "parameters") ||
+                    StartsWithWord(text, "transform") || StartsWithWord(text, "(");
+        if (!rows && text.find_first_of(" \t\n") == std::string::npos) {
+            // A bare name: a table, link or stored select query prints its rows.
+            auto queries = db.QueryDefs();
+            bool isActionQuery = false;
+            for (const auto& q : queries.Names())
+                if (Lower(q) == Lower(text)) isActionQuery = queries.Item(q).Type() != 0 && queries.Item(q).Type() != 128;
+            rows = !isActionQuery;
+        }
+        if (!rows) {
+            db.Execute(text);
+            return true;
+        }
+        platform::Recordset rs = db.OpenRecordset(text);
+        auto fields = rs.Fields();
+        for (size_t i = 0; i < fields.Count(); ++i) out_ << (i ? "\t" : "") << Cell(fields[i].Name());
+        out_ << "\n";
+        while (!rs.Eof()) {
+            for (size_t i = 0; i < fields.Count(); ++i) {
+                const platform::Value v = fields[i].Value();
+                out_ << (i ? "\t" : "") << Cell(v.IsNull() ? nullText_ : v.ToDisplayText());
+            }
+            out_ << "\n";
+            rs.MoveNext();
+        }
+        return true;
+    } catch (const JetError& e) {
+        err_ << "Error " << e.Number() << ": " << e.what() << "\n";
+        return false;
+    }
+}
+
+void EngineShell::RunDotCommand(const std::string& file, const std::string& line) {
+    std::istringstream words(line);
+    std::string command;
+    words >> command;
+    std::vector<std::string> rest;
+    for (std::string w; words >> w;) rest.push_back(w);
+
+    if (command == ".compact") {
+        if (rest.size() != 1) throw platform::MakeJetError(platform::jet::kInvalidArgument);
+        DBEngine::Instance().CompactDatabase(file, rest[0]);
+        return;
+    }
+    Database db = DBEngine::Instance().OpenDatabase(file);
+    if (command == ".tables") {
+        auto tables = db.TableDefs();
+        for (const std::string& name : tables.Names()) {
+            platform::TableDef def = tables.Item(name);
+            if (def.IsLink()) {
+                out_ << name << "\tlink\t" << def.SourceTableName() << "\t" << def.Connect() << "\n";
+            } else if (def.Attributes() == 0) {
+                out_ << name << "\n";
+            }
+        }
+    } else if (command == ".schema") {
+        PrintSchema(out_, db, rest.empty() ? std::string() : rest[0]);
+    } else if (command == ".queries") {
+        auto queries = db.QueryDefs();
+        for (const std::string& name : queries.Names()) {
+            platform::QueryDef q = queries.Item(name);
+            out_ << name << "\t" << q.Type() << "\t" << Cell(q.SQL()) << "\n";
+        }
+    } else if (command == ".allowzerolength") {
+        if (rest.size() != 3) throw platform::MakeJetError(platform::jet::kInvalidArgument);
+        const bool allow = Lower(rest[2]) == "on" || Lower(rest[2]) == "true";
+        if (rest[1] == "*") {
+            platform::TableDef def = db.TableDefs().Item(rest[0]);
+            for (const platform::Field& f : def.Fields())
+                if (f.Type() == platform::dbText || f.Type() == platform::dbMemo)
+                    db.SetAllowZeroLength(rest[0], f.Name(), allow);
+        } else {
+            db.SetAllowZeroLength(rest[0], rest[1], allow);
+        }
+    } else {
+        throw platform::JetError(platform::jet::kInvalidArgument, "Unknown command " + command);
+    }
+}
+
+}  // namespace tools
