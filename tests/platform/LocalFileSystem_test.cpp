@@ -1,0 +1,153 @@
+#include "platform/LocalFileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/TempFolder.h"
+
+namespace platform {
+namespace {
+
+using testing_support::TempFolder;
+
+class LocalFileSystemTest : public ::testing::Test {
+  protected:
+    TempFolder temp;
+    LocalFileSystem fs;
+};
+
+TEST_F(LocalFileSystemTest, CreateFolderMakesOneLevelOnly) {
+    EXPECT_TRUE(fs.CreateFolder(temp / "a"));
+    EXPECT_TRUE(fs.FolderExists(temp / "a"));
+    EXPECT_FALSE(fs.CreateFolder(temp / "a")) << "an existing folder is a failure";
+    EXPECT_FALSE(fs.CreateFolder(temp / "missing/b")) << "a missing parent is a failure";
+    EXPECT_FALSE(fs.FolderExists(temp / "missing"));
+}
+
+TEST_F(LocalFileSystemTest, ExistenceTestsTellFilesFromFolders) {
+    temp.Write("file", "x");
+    temp.MakeFolder("folder");
+    EXPECT_TRUE(fs.FileExists(temp / "file"));
+    EXPECT_FALSE(fs.FolderExists(temp / "file"));
+    EXPECT_TRUE(fs.FolderExists(temp / "folder"));
+    EXPECT_FALSE(fs.FileExists(temp / "folder"));
+    EXPECT_FALSE(fs.FileExists(temp / "none"));
+    EXPECT_FALSE(fs.FolderExists(temp / "none"));
+}
+
+TEST_F(LocalFileSystemTest, CopyFilesCopiesWhatTheWildcardMatches) {
+    temp.Write("src/a.skn", "A");
+    temp.Write("src/b.skn", "B");
+    temp.Write("src/c.txt", "C");
+    temp.Write("src/upper.SKN", "U");
+    temp.MakeFolder("src/dir.skn");
+    temp.MakeFolder("dst");
+    ASSERT_TRUE(fs.CopyFiles(temp / "src/*.skn", temp / "dst", true));
+    EXPECT_EQ(temp.Read("dst/a.skn"), "A");
+    EXPECT_EQ(temp.Read("dst/b.skn"), "B");
+    EXPECT_FALSE(temp.Exists("dst/c.txt"));
+    EXPECT_FALSE(temp.Exists("dst/upper.SKN")) << "matching keeps letter case";
+    EXPECT_FALSE(temp.Exists("dst/dir.skn")) << "folders never match a file copy";
+}
+
+TEST_F(LocalFileSystemTest, CopyFilesMatchesPatterns) {
+    struct Case {
+        const char* pattern;
+        bool copiesAbc;
+    };
+    const Case cases[] = {{"abc", true}, {"a?c", true},   {"*", true},     {"a*", true},
+                          {"*c", true},  {"a*b*c", true}, {"??", false},   {"????", false},
+                          {"b*", false}, {"abc*", true},  {"*abc*", true}, {"[a]bc", false}};
+    for (const Case& c : cases) {
+        TempFolder local;
+        local.Write("src/abc", "x");
+        local.MakeFolder("dst");
+        EXPECT_EQ(fs.CopyFiles(local / ("src/" + std::string(c.pattern)), local / "dst", true),
+                  c.copiesAbc)
+            << c.pattern;
+        EXPECT_EQ(local.Exists("dst/abc"), c.copiesAbc) << c.pattern;
+    }
+}
+
+TEST_F(LocalFileSystemTest, CopyFilesOverwritesOnlyWhenAsked) {
+    temp.Write("src/a.ini", "new");
+    temp.Write("dst/a.ini", "old");
+    EXPECT_FALSE(fs.CopyFiles(temp / "src/a.ini", temp / "dst", false));
+    EXPECT_EQ(temp.Read("dst/a.ini"), "old");
+    EXPECT_TRUE(fs.CopyFiles(temp / "src/a.ini", temp / "dst", true));
+    EXPECT_EQ(temp.Read("dst/a.ini"), "new");
+}
+
+TEST_F(LocalFileSystemTest, CopyFilesFailsWhenNothingCanBeCopied) {
+    temp.Write("src/a.txt", "x");
+    temp.MakeFolder("dst");
+    EXPECT_FALSE(fs.CopyFiles(temp / "src/*.skn", temp / "dst", true)) << "no match";
+    EXPECT_FALSE(fs.CopyFiles(temp / "src/b.txt", temp / "dst", true)) << "missing file";
+    EXPECT_FALSE(fs.CopyFiles(temp / "nosrc/*", temp / "dst", true)) << "missing folder";
+    EXPECT_FALSE(fs.CopyFiles(temp / "src/*", temp / "nodst", true)) << "missing destination";
+}
+
+TEST_F(LocalFileSystemTest, CopyFoldersCopiesSubFoldersWithContentsButNoLooseFiles) {
+    temp.Write("Webserver/readme.txt", "loose");
+    temp.Write("Webserver/html/index.html", "<html>");
+    temp.Write("Webserver/img/logo.png", "png");
+    temp.Write("Webserver/img/icons/deep.ico", "ico");
+    temp.Write("dst/html/index.html", "stale");
+    ASSERT_TRUE(fs.CopyFolders(temp / "Webserver/*", temp / "dst", true));
+    EXPECT_EQ(temp.Read("dst/html/index.html"), "<html>");
+    EXPECT_EQ(temp.Read("dst/img/logo.png"), "png");
+    EXPECT_EQ(temp.Read("dst/img/icons/deep.ico"), "ico");
+    EXPECT_FALSE(temp.Exists("dst/readme.txt"));
+}
+
+TEST_F(LocalFileSystemTest, CopyFoldersFailsWithoutMatchingFolder) {
+    temp.Write("filesOnly/a.txt", "x");
+    temp.MakeFolder("empty");
+    temp.MakeFolder("dst");
+    EXPECT_FALSE(fs.CopyFolders(temp / "filesOnly/*", temp / "dst", true));
+    EXPECT_FALSE(fs.CopyFolders(temp / "empty/*", temp / "dst", true));
+    EXPECT_FALSE(fs.CopyFolders(temp / "missing/*", temp / "dst", true));
+    EXPECT_TRUE(std::filesystem::is_empty(temp / "dst"));
+}
+
+TEST_F(LocalFileSystemTest, DeleteFileSparesReadOnlyFilesAndFolders) {
+    const std::string file = temp.Write("a", "x");
+    const std::string readOnly = temp.Write("ro", "x");
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read);
+    temp.MakeFolder("folder");
+    EXPECT_TRUE(fs.DeleteFile(file));
+    EXPECT_FALSE(temp.Exists("a"));
+    EXPECT_FALSE(fs.DeleteFile(file)) << "already gone";
+    EXPECT_FALSE(fs.DeleteFile(readOnly));
+    EXPECT_TRUE(temp.Exists("ro"));
+    EXPECT_FALSE(fs.DeleteFile(temp / "folder"));
+    EXPECT_TRUE(temp.Exists("folder"));
+}
+
+TEST_F(LocalFileSystemTest, RenameRefusesToReplaceButReplaceFileDoes) {
+    temp.Write("temp.mdb", "compacted");
+    temp.Write("sonavoxa.mdb", "original");
+    EXPECT_FALSE(fs.RenameFile(temp / "temp.mdb", temp / "sonavoxa.mdb"));
+    EXPECT_EQ(temp.Read("sonavoxa.mdb"), "original");
+    EXPECT_TRUE(fs.RenameFile(temp / "temp.mdb", temp / "other.mdb"));
+    EXPECT_FALSE(temp.Exists("temp.mdb"));
+    EXPECT_TRUE(fs.ReplaceFile(temp / "other.mdb", temp / "sonavoxa.mdb"));
+    EXPECT_EQ(temp.Read("sonavoxa.mdb"), "compacted");
+    EXPECT_FALSE(fs.RenameFile(temp / "none", temp / "x"));
+}
+
+TEST_F(LocalFileSystemTest, WriteFileReplacesContentsAndReadFileReturnsThemByteForByte) {
+    const std::string contents("line 1\nNUL\0here\r\n", 17);
+    ASSERT_TRUE(fs.WriteFile(temp / "f", "a much longer old content"));
+    ASSERT_TRUE(fs.WriteFile(temp / "f", contents));
+    std::string read;
+    ASSERT_TRUE(fs.ReadFile(temp / "f", read));
+    EXPECT_EQ(read, contents);
+    EXPECT_FALSE(fs.ReadFile(temp / "none", read));
+    EXPECT_FALSE(fs.ReadFile(temp.Path(), read));
+    EXPECT_FALSE(fs.WriteFile(temp / "missing/f", "x"));
+}
+
+}  // namespace
+}  // namespace platform

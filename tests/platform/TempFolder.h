@@ -1,0 +1,53 @@
+// TempFolder: a fresh folder under the system's temporary folder, removed with its contents
+// when the object goes. Small helpers write and read files inside it.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+
+namespace testing_support {
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "sonavoxa-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+    // Writes a file (creating its folders) and returns its path.
+    std::string Write(const std::string& relative, const std::string& contents) const {
+        const std::filesystem::path file = path_ + "/" + relative;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << contents;
+        return file.string();
+    }
+    std::string MakeFolder(const std::string& relative) const {
+        std::filesystem::create_directories(path_ + "/" + relative);
+        return path_ + "/" + relative;
+    }
+    std::string Read(const std::string& relative) const {
+        std::ifstream in(path_ + "/" + relative, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists(const std::string& relative) const {
+        return std::filesystem::exists(path_ + "/" + relative);
+    }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace testing_support
