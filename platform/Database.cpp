@@ -49,7 +49,13 @@ public:
             return ref;
         }
         auto query = db_.OwnCatalog().FindQuery(name);
-        if (!query || !IsSelectQueryType(query->type)) return std::nullopt;
+        if (!query || !IsSelectQueryType(query->type)) {
+            // The connection's own main schema stays empty: a name this database does not
+            // have is reported missing there, never found in another open database.
+            TableReference missing;
+            missing.sql = "\"main\"." + QuoteIdentifier(name);
+            return missing;
+        }
         // Queries built on queries are expanded in place; a query that reaches itself
         // would never end.
         if (++expansions_ > kMaxExpansions) ThrowJetError(jet::kInputTableNotFound, name);

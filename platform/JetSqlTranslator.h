@@ -21,14 +21,19 @@ namespace platform {
 // How a table name that the SQL text uses is to be written in SQLite SQL.
 struct TableReference {
     // SQLite text for the table or query, without alias: a schema-qualified table
-    // ("db1"."db_all"), or a parenthesized SELECT for a stored select query.
+    // ("db1"."db_all"), or a parenthesized SELECT for a stored select query that declares no
+    // parameters.
     std::string sql;
     bool isQuery = false;  // a stored select query: readable, never written
+    // A stored select query may instead be given by its Jet SQL text (`sql` is then ignored):
+    // the translator translates it in place with the same resolver, and its declared
+    // parameters join the statement's parameters (one SQLite parameter per name).
+    std::string querySql;
 };
 
 // Maps names of the SQL text onto the open databases. Supplied by the engine.
 class SqlNameResolver {
-public:
+  public:
     virtual ~SqlNameResolver() = default;
     // The table, link or stored select query called `name` (letter case ignored), or nothing
     // when the database has none of that name (the translator then writes a reference that
@@ -70,9 +75,11 @@ struct TranslateOptions {
 };
 
 class JetSqlTranslator {
-public:
+  public:
     // Translates one statement (a trailing ';' is allowed). Throws JetError: 3129 for text
-    // that is no statement, 3075 and its relatives for syntax errors.
+    // that is no statement or a kind this engine does not run (TRANSFORM, SELECT ... INTO,
+    // joined UPDATE), 3075 and its relatives for syntax errors, 3073 for writing to a stored
+    // query. DDL text gives kind DataDefinition and no `sql`: run it through ParseDdl.
     TranslatedStatement Translate(std::string_view jetSql, SqlNameResolver& resolver,
                                   const TranslateOptions& options = {}) const;
 };
@@ -87,19 +94,25 @@ std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql);
 // A Jet LIKE pattern (* ? # [list] [!list]) as a SQLite LIKE pattern with '\' as escape
 // character that matches at least what the Jet pattern matches ('#' and lists become '_').
 std::string LikePatternForSqlite(std::string_view jetPattern);
+// True when LikePatternForSqlite(jetPattern) matches more than the Jet pattern does ('#',
+// lists, letters outside ASCII), so that jet_like must decide.
+bool LikePatternNeedsExactCheck(std::string_view jetPattern);
 
 // Jet DDL, parsed. Exactly one of the members is set, by `kind`.
 struct DdlStatement {
     enum class Kind { CreateTable, CreateIndex, DropTable, DropIndex, AddColumn } kind;
     std::string table;
-    TableSpec createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT clauses
+    TableSpec createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
+                            // clauses
     IndexSpec index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
-    FieldSpec column;       // AddColumn
+    FieldSpec column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
 };
 
 // Parses CREATE TABLE, CREATE [UNIQUE] INDEX ... ON t (a, b DESC) [WITH PRIMARY|DISALLOW
-// NULL|IGNORE NULL], DROP TABLE, DROP INDEX i ON t, ALTER TABLE t ADD [COLUMN] ...; nothing
-// for other text. Throws JetError 3290 (or 3289 ...) on malformed DDL.
+// NULL|IGNORE NULL], DROP TABLE, DROP INDEX i ON t, ALTER TABLE t ADD [COLUMN] ..., ALTER
+// TABLE t ADD CONSTRAINT (a CreateIndex) and ALTER TABLE t DROP CONSTRAINT (a DropIndex);
+// nothing for other text. Throws JetError 3290, 3291, 3293 or 3295 on malformed DDL, 3191 for
+// a field defined twice, 3251 for DDL this engine does not run (CREATE VIEW, DROP COLUMN).
 std::optional<DdlStatement> ParseDdl(std::string_view jetSql);
 
 }  // namespace platform

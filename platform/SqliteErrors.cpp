@@ -12,6 +12,7 @@ std::string NameAfter(const std::string& message, std::string_view prefix) {
     const size_t at = message.find(prefix);
     if (at == std::string::npos) return {};
     std::string name = message.substr(at + prefix.size());
+    if (name.starts_with("main.")) return name.substr(5);
     if (name.size() > 3 && name.compare(0, 2, "db") == 0) {
         const size_t dot = name.find('.');
         if (dot != std::string::npos && dot > 2 &&

@@ -1,0 +1,251 @@
+#include "platform/JetFunctions.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/JetError.h"
+
+namespace platform {
+namespace {
+
+struct CloseDb {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+
+class JetFunctionsDb {
+  public:
+    JetFunctionsDb() {
+        sqlite3* raw = nullptr;
+        sqlite3_open(":memory:", &raw);
+        db_.reset(raw);
+        RegisterJetFunctions(db_.get());
+    }
+    // The value of one expression as text; "<null>" for Null, "<error: ...>" for an error.
+    std::string Eval(const std::string& expression) {
+        sqlite3_stmt* st = nullptr;
+        const std::string sql = "SELECT " + expression;
+        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            return "<prepare: " + std::string(sqlite3_errmsg(db_.get())) + ">";
+        std::string out;
+        if (sqlite3_step(st) == SQLITE_ROW) {
+            out = sqlite3_column_type(st, 0) == SQLITE_NULL
+                      ? "<null>"
+                      : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        } else {
+            out = "<error: " + std::string(sqlite3_errmsg(db_.get())) + ">";
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+    sqlite3* Handle() { return db_.get(); }
+
+  private:
+    std::unique_ptr<sqlite3, CloseDb> db_;
+};
+
+struct Case {
+    const char* expression;
+    const char* expected;
+};
+
+TEST(JetFunctions, TextFunctionsFollowJet) {
+    JetFunctionsDb db;
+    const Case cases[] = {
+        {"jet_mid('Sonavoxa', 3, 3)", "nav"},
+        {"jet_mid('Sonavoxa', 5)", "voxa"},
+        {"jet_mid('abc', 10)", ""},
+        {"jet_mid('Grüße', 3, 2)", "üß"},
+        {"jet_mid(NULL, 1, 2)", "<null>"},
+        {"jet_left('Grüße', 3)", "Grü"},
+        {"jet_right('Grüße', 2)", "ße"},
+        {"jet_left('ab', 5)", "ab"},
+        {"jet_len('Grüße')", "5"},
+        {"jet_len(NULL)", "<null>"},
+        {"jet_len(12345)", "5"},
+        {"jet_ucase('Mötley Crüe')", "MÖTLEY CRÜE"},
+        {"jet_lcase('ÄÖÜ Ça Œ')", "äöü ça œ"},
+        {"jet_trim('  a b  ')", "a b"},
+        {"jet_ltrim('  a ')", "a "},
+        {"jet_rtrim('  a ')", "  a"},
+        {"jet_nz(NULL)", ""},
+        {"jet_nz(NULL, 5)", "5"},
+        {"jet_nz('x', 5)", "x"},
+        {"jet_instr('Hello World', 'o')", "5"},
+        {"jet_instr(6, 'Hello World', 'O')", "8"},
+        {"jet_instr(1, 'Hello World', 'O', 0)", "0"},
+        {"jet_instr('abc', '')", "1"},
+        {"jet_instr(NULL, 'a')", "<null>"},
+        {"jet_replace('a-b-c', '-', '+')", "a+b+c"},
+        {"jet_replace('a-b-c', '-', '', 1, 1)", "ab-c"},
+        {"jet_space(3) || '|'", "   |"},
+        {"jet_string(3, 'xy')", "xxx"},
+        {"jet_string(2, 65)", "AA"},
+        {"jet_asc('Ä')", "196"},
+        {"jet_chr(252)", "ü"},
+        {"jet_strcomp('abc', 'ABC')", "0"},
+        {"jet_strcomp('abc', 'ABC', 0)", "1"},
+        {"jet_concat('a', NULL, 1, 2.5)", "a12.5"},
+        {"jet_concat(NULL, NULL)", "<null>"},
+        {"jet_concat(3.0, '')", "3"},
+        {"jet_mid('abc', 0)", "<error: Invalid procedure call or argument.>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(db.Eval(c.expression), c.expected) << c.expression;
+}
+
+TEST(JetFunctions, NumberFunctionsFollowJet) {
+    JetFunctionsDb db;
+    const Case cases[] = {
+        {"jet_val(' 12 34abc')", "1234"},
+        {"jet_val('1.5e2x')", "150"},
+        {"jet_val('&HFF')", "255"},
+        {"jet_val('abc')", "0"},
+        {"jet_cint(2.5)", "2"},
+        {"jet_cint(3.5)", "4"},
+        {"jet_cint(40000)", "<error: Overflow.>"},
+        {"jet_clng('-7.5')", "-8"},
+        {"jet_cdbl('2.25')", "2.25"},
+        {"jet_cbool('True')", "-1"},
+        {"jet_cbool(0)", "0"},
+        {"jet_cstr(12)", "12"},
+        {"jet_int(-2.5)", "-3"},
+        {"jet_fix(-2.5)", "-2"},
+        {"jet_sgn(-4)", "-1"},
+        {"jet_isnull(NULL)", "-1"},
+        {"jet_isnull(0)", "0"},
+        {"jet_pow(2, 10)", "1024"},
+        {"jet_intdiv(7, 2)", "3"},
+        {"jet_intdiv(7.6, 2)", "4"},
+        {"jet_intdiv(1, 0)", "<error: Division by zero.>"},
+        {"jet_clng('abc')", "<error: Data type mismatch in criteria expression.>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(db.Eval(c.expression), c.expected) << c.expression;
+}
+
+TEST(JetFunctions, DateFunctionsReadStoredTextAndDayCounts) {
+    JetFunctionsDb db;
+    const Case cases[] = {
+        {"jet_year('2005-03-04 12:30:00')", "2005"},
+        {"jet_month('2005-03-04 12:30:00')", "3"},
+        {"jet_day(38415)", "4"},
+        {"jet_hour('2005-03-04 12:30:15')", "12"},
+        {"jet_minute('2005-03-04 12:30:15')", "30"},
+        {"jet_second('2005-03-04 12:30:15')", "15"},
+        {"jet_weekday('2005-03-04')", "6"},  // a Friday
+        {"jet_weekday('2005-03-04', 2)", "5"},
+        {"jet_cdate('4.3.2005')", "2005-03-04 00:00:00"},
+        {"jet_cdate(38415.5)", "2005-03-04 12:00:00"},
+        {"jet_datevalue('2005-03-04 12:30:00')", "2005-03-04 00:00:00"},
+        {"jet_dateserial(2005, 14, 1)", "2006-02-01 00:00:00"},
+        {"jet_dateserial(5, 3, 0)", "2005-02-28 00:00:00"},
+        {"jet_dateadd('m', 1, '2005-01-31')", "2005-02-28 00:00:00"},
+        {"jet_dateadd('d', -1, '2005-03-01')", "2005-02-28 00:00:00"},
+        {"jet_dateadd('h', 13, '2005-03-04 12:00:00')", "2005-03-05 01:00:00"},
+        {"jet_datediff('d', '2005-03-04 23:00:00', '2005-03-05 01:00:00')", "1"},
+        {"jet_datediff('yyyy', '2004-12-31', '2005-01-01')", "1"},
+        {"jet_datediff('m', '2005-03-31', '2005-01-01')", "-2"},
+        {"jet_year(NULL)", "<null>"},
+        {"jet_year('no date')", "<error: Data type mismatch in criteria expression.>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(db.Eval(c.expression), c.expected) << c.expression;
+    EXPECT_EQ(db.Eval("length(jet_now())"), "19");
+    EXPECT_EQ(db.Eval("substr(jet_date(), 12)"), "00:00:00");
+    EXPECT_EQ(db.Eval("substr(jet_time(), 1, 10)"), "1899-12-30");
+}
+
+TEST(JetFunctions, FormatShowsDatesAndNumbers) {
+    struct FormatCase {
+        const char* value;
+        bool isNumber;
+        double number;
+        const char* format;
+        const char* expected;
+    };
+    const FormatCase cases[] = {
+        {"2005-03-04 13:05:09", false, 0, "dd.mm.yyyy", "04.03.2005"},
+        {"2005-03-04 13:05:09", false, 0, "yyyymmdd", "20050304"},
+        {"2005-03-04 13:05:09", false, 0, "d.m.yy", "4.3.05"},
+        {"2005-03-04 13:05:09", false, 0, "hh:nn:ss", "13:05:09"},
+        {"2005-03-04 13:05:09", false, 0, "hh:mm", "13:05"},
+        {"2005-03-04 13:05:09", false, 0, "h:nn AM/PM", "1:05 PM"},
+        {"2005-03-04 13:05:09", false, 0, "dddd, d. mmmm yyyy", "Friday, 4. March 2005"},
+        {"2005-03-04 13:05:09", false, 0, "ddd mmm", "Fri Mar"},
+        {"2005-03-04 13:05:09", false, 0, "Short Date", "04.03.2005"},
+        {"2005-03-04 13:05:09", false, 0, "\"Tag\" d", "Tag 4"},
+        {"", true, 38415.5, "dd.mm.yyyy hh:nn", "04.03.2005 12:00"},
+        {"", true, 1234.5, "0.00", "1234.50"},
+        {"", true, 1234.5, "#,##0", "1,235"},
+        {"", true, 0.5, "0%", "50%"},
+        {"", true, -3, "0;(0)", "(3)"},
+        {"", true, 7, "000", "007"},
+        {"", true, 0.25, "#.##", ".25"},
+        {"12.5", false, 0, "0.0", "12.5"},
+        {"abc", false, 0, ">", "ABC"},
+        {"", true, 3, "", "3"},
+    };
+    for (const FormatCase& c : cases)
+        EXPECT_EQ(JetFormat(c.value, c.isNumber, c.number, c.format), c.expected) << c.format;
+
+    JetFunctionsDb db;
+    EXPECT_EQ(db.Eval("jet_format('2005-03-04 00:00:00', 'dd.mm.yyyy')"), "04.03.2005");
+    EXPECT_EQ(db.Eval("jet_format(NULL, 'dd.mm.yyyy')"), "<null>");
+}
+
+TEST(JetFunctions, LikeFollowsJetWildcards) {
+    struct LikeCase {
+        const char* text;
+        const char* pattern;
+        bool matches;
+    };
+    const LikeCase cases[] = {
+        {"C:\\Music\\Rock\\", "C:\\Music\\*", true},
+        {"c:\\music\\", "C:\\MUSIC\\*", true},
+        {"C:\\Musik\\", "C:\\Music\\*", false},
+        {"abc", "a?c", true},
+        {"ac", "a?c", false},
+        {"a1c", "a#c", true},
+        {"abc", "a#c", false},
+        {"bat", "[bc]at", true},
+        {"Cat", "[bc]at", true},
+        {"rat", "[bc]at", false},
+        {"rat", "[!bc]at", true},
+        {"m", "[a-z]", true},
+        {"M", "[a-z]", true},
+        {"5", "[a-z]", false},
+        {"a*b", "a[*]b", true},
+        {"axb", "a[*]b", false},
+        {"100%", "100%", true},
+        {"1000", "100%", false},
+        {"Ärger", "ä*", true},
+        {"GRÜN", "*ün", true},
+        {"", "*", true},
+        {"", "?", false},
+        {"abcabc", "*abc", true},
+        {"abcab", "*a*b*c", false},
+        {"[x", "[x", true},
+    };
+    for (const LikeCase& c : cases)
+        EXPECT_EQ(JetLikeMatches(c.text, c.pattern), c.matches) << c.text << " like " << c.pattern;
+
+    JetFunctionsDb db;
+    EXPECT_EQ(db.Eval("jet_like('Rock', 'r*')"), "-1");
+    EXPECT_EQ(db.Eval("jet_like(NULL, 'r*')"), "<null>");
+}
+
+TEST(JetFunctions, FirstAndLastTakeTheGroupsEndRows) {
+    JetFunctionsDb db;
+    ASSERT_EQ(sqlite3_exec(db.Handle(),
+                           "CREATE TABLE t(g, v); INSERT INTO t VALUES (1, 'a'), (1, NULL), "
+                           "(1, 'c'), (2, NULL);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(db.Eval("jet_first(v) FROM t WHERE g = 1"), "a");
+    EXPECT_EQ(db.Eval("jet_last(v) FROM t WHERE g = 1"), "c");
+    EXPECT_EQ(db.Eval("jet_first(v) FROM t WHERE g = 2"), "<null>");
+    EXPECT_EQ(db.Eval("jet_last(v) FROM t WHERE g = 3"), "<null>");
+}
+
+}  // namespace
+}  // namespace platform

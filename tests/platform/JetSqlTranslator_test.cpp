@@ -1,0 +1,776 @@
+#include "platform/JetSqlTranslator.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/JetError.h"
+#include "platform/JetFunctions.h"
+
+namespace platform {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class FakeResolver : public SqlNameResolver {
+  public:
+    void Table(const std::string& name) {
+        refs_[Key(name)] = {"\"db1\".\"" + name + "\"", false, ""};
+    }
+    void Query(const std::string& name, const std::string& jetSql) {
+        refs_[Key(name)] = {"", true, jetSql};
+    }
+    std::optional<TableReference> ResolveTable(std::string_view name) override {
+        const auto it = refs_.find(Key(std::string(name)));
+        if (it == refs_.end()) return std::nullopt;
+        return it->second;
+    }
+
+  private:
+    static std::string Key(std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    }
+    std::map<std::string, TableReference> refs_;
+};
+
+struct CloseDb {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+
+// The old library's titles (34 columns) plus the Tempo and Favorit of the new format, the tree
+// tables and the playlists, in an attached schema "db1" as the engine lays them out.
+constexpr const char* kSchema = R"(
+CREATE TABLE db1.genre (genre_id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE);
+CREATE TABLE db1.db_all (FID INTEGER PRIMARY KEY, Titel TEXT COLLATE NOCASE,
+  Interpret TEXT COLLATE NOCASE, Kommentar TEXT COLLATE NOCASE, Album TEXT COLLATE NOCASE,
+  Jahr TEXT COLLATE NOCASE, Genre_ID INTEGER, Path TEXT COLLATE NOCASE, DName TEXT COLLATE NOCASE,
+  DTimeMsec INTEGER, DTime TEXT, DLen INTEGER, DTSDatei TEXT, DTSImport TEXT, DKhz INTEGER,
+  DBit INTEGER, BPM REAL, DEL INTEGER, Play INTEGER, PlayCountDay INTEGER, PlayCountAll INTEGER,
+  Note INTEGER, Track INTEGER, FrameStart INTEGER, FrameStop INTEGER, Normalize REAL,
+  Volume INTEGER, Pitch REAL, DriveTyp INTEGER, DriveName TEXT COLLATE NOCASE, MixTime INTEGER,
+  MixIn TEXT, MixOut TEXT, EQ TEXT, Tempo TEXT COLLATE NOCASE);
+CREATE INDEX db1.db_all_Path ON db_all (Path COLLATE NOCASE);
+CREATE TABLE db1.tree_dir (rlevel INTEGER, bname TEXT COLLATE NOCASE, Name TEXT COLLATE NOCASE,
+  Path TEXT COLLATE NOCASE, vName TEXT COLLATE NOCASE, Drive INTEGER, anzahl INTEGER,
+  imgkey TEXT, BAnzahl INTEGER, tstamp REAL, favorit INTEGER DEFAULT 0, PRIMARY KEY (Path, vName));
+CREATE TABLE db1.tree_genre (Name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER, imgkey TEXT,
+  tstamp REAL, favorit INTEGER DEFAULT 0);
+CREATE TABLE db1.tree_Tempo (name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER, imgkey TEXT,
+  tstamp REAL, favorit INTEGER DEFAULT 0);
+CREATE TABLE db1.tree_importdate (name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER,
+  imgkey TEXT, tstamp REAL, favorit INTEGER DEFAULT 0);
+CREATE TABLE db1.pl_name (NID INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE, isplay INTEGER,
+  activ INTEGER, grid INTEGER, anzahl INTEGER, UpdateTime TEXT, sid INTEGER);
+CREATE TABLE db1.pl_all (PID INTEGER PRIMARY KEY, pnid INTEGER, FID INTEGER, pos INTEGER);
+INSERT INTO db1.genre VALUES (1, 'Rock'), (2, 'Pop');
+INSERT INTO db1.db_all (FID, Titel, Interpret, Genre_ID, Path, DName, DTSImport, DEL, DriveTyp,
+  DriveName, Tempo) VALUES
+  (1, 'One', 'Abba', 1, 'C:\Music\Rock\', 'one.mp3', '2005-03-04 10:00:00', 0, 3, 'DATA', 'fast'),
+  (2, 'Two', 'Abba', 2, 'C:\Music\Pop\', 'two.mp3', '2005-03-03 09:00:00', 0, 3, 'DATA', 'slow'),
+  (3, 'Three', NULL, 1, 'C:\Music\Rock\', 'three.mp3', '2005-03-04 11:00:00', 0, 3, 'DATA', ''),
+  (4, 'Gone', 'Ärzte', 9, 'D:\Other\', 'four.mp3', '2005-03-02 08:00:00', -1, 3, 'DATA', 'fast'),
+  (5, 'Five', 'ärzte', 2, 'C:\Musik\', 'five.mp3', NULL, 0, 3, 'DATA', 'fast');
+INSERT INTO db1.tree_dir (rlevel, Name, Path, vName, Drive, anzahl, favorit) VALUES
+  (0, 'C:', 'C:\', 'DATA', 3, 0, 0), (1, 'Music', 'C:\Music\', 'DATA', 3, 0, 0),
+  (2, 'Rock', 'C:\Music\Rock\', 'DATA', 3, 2, 0), (2, 'Pop', 'C:\Music\Pop\', 'DATA', 3, 1, 0),
+  (2, 'Pop', 'C:\Music\Pop\', 'MIX01', 4, 7, 0), (1, 'Musik', 'C:\Musik\', 'DATA', 3, 1, 0);
+INSERT INTO db1.tree_genre (Name, anzahl, favorit) VALUES ('Rock', 2, 0), ('Pop', 2, -1);
+INSERT INTO db1.pl_name (NID, name, isplay, activ, grid) VALUES (1, 'Party', 0, -1, -1);
+INSERT INTO db1.pl_all (pnid, FID, pos) VALUES (1, 1, 1), (1, 2, 2), (2, 3, 1);
+)";
+
+class SqlDb {
+  public:
+    SqlDb() {
+        sqlite3* raw = nullptr;
+        sqlite3_open(":memory:", &raw);
+        db_.reset(raw);
+        RegisterJetFunctions(raw);
+        Exec("ATTACH ':memory:' AS db1");
+        Exec(kSchema);
+        for (const char* t : {"genre", "db_all", "tree_dir", "tree_genre", "tree_Tempo",
+                              "tree_importdate", "pl_name", "pl_all"})
+            resolver.Table(t);
+    }
+
+    void Exec(const std::string& sql) {
+        char* err = nullptr;
+        if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+            const std::string text = err ? err : "?";
+            sqlite3_free(err);
+            throw std::runtime_error(text + " in " + sql);
+        }
+    }
+
+    // Translates and runs a Jet statement, binding parameter values by position of
+    // declaration as the engine does; rows as text, "<null>" for Null.
+    Rows Run(const std::string& jetSql, const std::vector<std::string>& values = {},
+             const TranslateOptions& options = {}) {
+        const TranslatedStatement st = JetSqlTranslator().Translate(jetSql, resolver, options);
+        last = st;
+        return RunSql(st, values, false);
+    }
+
+    std::string Plan(const std::string& jetSql, const std::vector<std::string>& values = {}) {
+        const TranslatedStatement st = JetSqlTranslator().Translate(jetSql, resolver);
+        std::string out;
+        for (const auto& row : RunSql(st, values, true)) out += row.back() + "\n";
+        return out;
+    }
+
+    int Changes() { return sqlite3_changes(db_.get()); }
+
+    FakeResolver resolver;
+    TranslatedStatement last;
+
+  private:
+    Rows RunSql(const TranslatedStatement& st, const std::vector<std::string>& values, bool plan) {
+        const std::string sql = (plan ? "EXPLAIN QUERY PLAN " : "") + st.sql;
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            throw std::runtime_error(std::string(sqlite3_errmsg(db_.get())) + " in " + sql);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+        for (size_t i = 0; i < st.sqliteParameterNames.size() && i < values.size(); ++i) {
+            const std::string& name = st.sqliteParameterNames[i];
+            sqlite3_bind_text(raw, sqlite3_bind_parameter_index(raw, name.c_str()),
+                              values[i].c_str(), -1, SQLITE_TRANSIENT);
+            const int like = sqlite3_bind_parameter_index(raw, (name + "_like").c_str());
+            if (like > 0)
+                sqlite3_bind_text(raw, like, LikePatternForSqlite(values[i]).c_str(), -1,
+                                  SQLITE_TRANSIENT);
+        }
+        Rows rows;
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int c = 0; c < sqlite3_column_count(raw); ++c) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, c));
+                row.push_back(sqlite3_column_type(raw, c) == SQLITE_NULL ? "<null>" : text);
+            }
+            rows.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE)
+            throw std::runtime_error(std::string(sqlite3_errmsg(db_.get())) + " in " + sql);
+        return rows;
+    }
+
+    std::unique_ptr<sqlite3, CloseDb> db_;
+};
+
+std::string Padded(const std::string& piece, size_t blanks) {
+    return piece + std::string(blanks, ' ');
+}
+
+int JetErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const JetError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+TEST(JetSqlTranslator, TitleQueryJoinsGenresAndAddsNullColumns) {
+    SqlDb db;
+    const std::string sql = Padded(
+                                "select "
+                                "db_all.[FID],db_all.[Titel],db_all.[Interpret],db_all.[Kommentar],"
+                                "db_all.[Album],db_all.[Jahr], genre.name as Genre ,",
+                                0) +
+                            Padded(
+                                "db_all.[Path],db_all.[DName],db_all.[DTimeMsec],db_all.[DTime],db_"
+                                "all.[DLen],db_all.[DTSDatei],db_all.[DTSImport],",
+                                10) +
+                            Padded(
+                                "db_all.[DKhz],db_all.[DBit],db_all.[BPM],db_all.[DEL],db_all.["
+                                "Play],db_all.[PlayCountDay],db_all.[PlayCountAll],",
+                                12) +
+                            Padded(
+                                "db_all.[Note],db_all.[Track],db_all.[FrameStart],db_all.["
+                                "FrameStop],db_all.[Normalize],db_all.[Volume],",
+                                21) +
+                            Padded(
+                                "db_all.[Pitch],db_all.[DriveTyp],db_all.[DriveName],db_all.["
+                                "MixTime],db_all.[MixIn],db_all.[MixOut],",
+                                24) +
+                            Padded(
+                                "db_all.[EQ], null as Favorit,null as Image, null as Situation, "
+                                "null as Tempo, null as Stimmung,",
+                                29) +
+                            Padded(
+                                "null as Kategorie, null as User1, null as User2, null as User3, "
+                                "null as User4, null as User5",
+                                32) +
+                            Padded("from db_all , genre", 105) +
+                            Padded("where db_all.Genre_ID=genre.genre_id", 88);
+    ASSERT_EQ(sql.size(), 9u * 124u);
+    const Rows rows = db.Run(sql);
+    ASSERT_EQ(rows.size(), 4u);  // title 4 has no genre 9: the inner join leaves it out
+    EXPECT_EQ(rows[0].size(), 45u);
+    EXPECT_EQ(rows[0][1], "One");
+    EXPECT_EQ(rows[0][6], "Rock");
+    EXPECT_EQ(rows[0][34], "<null>");
+    EXPECT_EQ(db.last.kind, StatementKind::Select);
+    EXPECT_EQ(db.last.updatableTable, "");
+}
+
+TEST(JetSqlTranslator, CountsAndSumsWithAliases) {
+    SqlDb db;
+    EXPECT_EQ(db.Run("select count(*) as anz from db_all"), (Rows{{"5"}}));
+    EXPECT_EQ(db.Run("select count(*) as anz from pl_all where pnid=1"), (Rows{{"2"}}));
+    EXPECT_EQ(db.Run("select sum(anzahl) as anz from tree_dir where path like 'C:\\Music\\*' and "
+                     "vname='DATA'"),
+              (Rows{{"3"}}));
+    EXPECT_EQ(
+        db.Run("SELECT Count(*) AS n FROM db_all WHERE Interpret IS NOT NULL AND DEL <> True"),
+        (Rows{{"3"}}));
+}
+
+TEST(JetSqlTranslator, UnknownTableAndColumnReachSqliteAsMissing) {
+    SqlDb db;
+    try {
+        db.Run("select * from db_version");
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("no such table"), std::string::npos) << e.what();
+    }
+    try {
+        db.Run("select Nonsense from db_all");
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("no such column"), std::string::npos) << e.what();
+    }
+}
+
+TEST(JetSqlTranslator, DeletesInEveryJetSpelling) {
+    SqlDb db;
+    db.Run("delete from tree_genre where name='Rock'");
+    EXPECT_EQ(db.last.kind, StatementKind::Delete);
+    EXPECT_EQ(db.last.targetTable, "tree_genre");
+    EXPECT_EQ(db.Run("select name from tree_genre"), (Rows{{"Pop"}}));
+    db.Run("DELETE * FROM tree_dir WHERE Drive = 4");
+    db.Run("DELETE tree_dir.* FROM tree_dir WHERE tree_dir.rlevel = 0");
+    EXPECT_EQ(db.Run("select count(*) from tree_dir"), (Rows{{"4"}}));
+    // Rows of one table chosen through a join.
+    db.Run(
+        "DELETE pl_all.* FROM pl_all INNER JOIN pl_name ON pl_all.pnid = pl_name.NID "
+        "WHERE pl_name.name = 'Party'");
+    EXPECT_EQ(db.last.targetTable, "pl_all");
+    EXPECT_EQ(db.Run("select pnid from pl_all"), (Rows{{"2"}}));
+    db.Run("delete from tree_genre");
+    EXPECT_EQ(db.Run("select count(*) from tree_genre"), (Rows{{"0"}}));
+}
+
+TEST(JetSqlTranslator, InsertValuesTakesJetBooleans) {
+    SqlDb db;
+    db.Run("insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)");
+    EXPECT_EQ(db.last.kind, StatementKind::Insert);
+    EXPECT_EQ(db.last.targetTable, "pl_name");
+    EXPECT_EQ(db.Run("select isplay, activ, grid from pl_name where name = \"jingleliste\""),
+              (Rows{{"-1", "-1", "-1"}}));
+}
+
+TEST(JetSqlTranslator, ImportDateTreeGroupsByFormattedDay) {
+    SqlDb db;
+    const std::string sql =
+        std::string("INSERT INTO tree_importdate (name, anzahl, imgkey ) ") +
+        "SELECT format(db_all.DTSImport,'dd.mm.yyyy') AS name, Count(*) AS anzahl, "
+        "'Tree.Imprtdate' AS imgkey " +
+        "From db_all " + "Where del = False and db_all.DTSImport is not null " +
+        "GROUP BY format(db_all.DTSImport,'yyyymmdd'),format(db_all.DTSImport,'dd.mm.yyyy')  " +
+        "ORDER BY format(db_all.DTSImport,'yyyymmdd')  ";
+    db.Run(sql);
+    EXPECT_EQ(db.Run("select name, anzahl, imgkey from tree_importdate order by rowid"),
+              (Rows{{"03.03.2005", "1", "Tree.Imprtdate"}, {"04.03.2005", "2", "Tree.Imprtdate"}}));
+}
+
+TEST(JetSqlTranslator, TreeTableRefillAndFavouriteRestore) {
+    SqlDb db;
+    db.Run(
+        "INSERT INTO tree_Tempo ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS "
+        "anzahl, "
+        "'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False GROUP BY "
+        "db_all.Tempo ORDER BY db_all.Tempo ");
+    EXPECT_EQ(db.Run("select name, anzahl from tree_Tempo order by name"),
+              (Rows{{"fast", "2"}, {"slow", "1"}}));
+    db.Run("update tree_genre set tstamp=730 , favorit=true where name='Rock' ");
+    EXPECT_EQ(db.last.kind, StatementKind::Update);
+    EXPECT_EQ(db.last.targetTable, "tree_genre");
+    EXPECT_EQ(db.Run("select Name, tstamp from tree_genre where favorit=true order by Name"),
+              (Rows{{"Pop", "<null>"}, {"Rock", "730.0"}}));
+    db.Run("update tree_dir set tstamp=38415.5 , favorit=true where path='C:\\Music\\Pop\\' ");
+    EXPECT_EQ(db.Run("select count(*) from tree_dir where favorit = True"), (Rows{{"2"}}));
+    db.Run("UPDATE tree_dir SET tree_dir.anzahl = tree_dir.anzahl + 1 WHERE tree_dir.Drive <> 4");
+    EXPECT_EQ(db.Run("select sum(anzahl) from tree_dir"), (Rows{{"16"}}));
+}
+
+TEST(JetSqlTranslator, LikeFollowsJetPatterns) {
+    SqlDb db;
+    struct Case {
+        const char* where;
+        const char* expected;  // FIDs
+    };
+    const Case cases[] = {
+        {"Path like 'C:\\Music\\*'", "1,2,3"},   {"Path like 'c:\\music\\*'", "1,2,3"},
+        {"Path not like 'C:\\Music\\*'", "4,5"}, {"DName like '?????.mp3'", "3"},
+        {"DName like '[ft]*'", "2,3,4,5"},       {"DName like '[!ft]*'", "1"},
+        {"DName like '[a-p]*'", "1,4,5"},        {"Interpret like 'Ä*'", "4,5"},
+        {"Titel like '*o*'", "1,2,4"},           {"DTSImport like '2005-03-0#*'", "1,2,3,4"},
+        {"DTSImport like '*#5*'", "1,2,3,4"},    {"Titel like 'T' & '*'", "2,3"},
+        {"Titel like Titel", "1,2,3,4,5"},       {"Titel like '%'", ""},
+    };
+    for (const Case& c : cases) {
+        std::string ids;
+        for (const auto& row :
+             db.Run(std::string("select FID from db_all where ") + c.where + " order by FID"))
+            ids += (ids.empty() ? "" : ",") + row[0];
+        EXPECT_EQ(ids, c.expected) << c.where << "\n" << db.last.sql;
+    }
+}
+
+TEST(JetSqlTranslator, PrefixLikeSearchesThePathIndex) {
+    SqlDb db;
+    EXPECT_NE(db.Plan("select count(*) from db_all where Path like 'C:\\Music\\*'").find("SEARCH"),
+              std::string::npos);
+    db.resolver.Query("QU_UpadateTreeDirAnzahl",
+                      "PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM db_all "
+                      "WHERE del = False AND Path Like sPath");
+    const std::string plan = db.Plan(
+        "PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM "
+        "db_all WHERE del = False AND Path Like sPath",
+        {"C:\\Music\\*"});
+    EXPECT_NE(plan.find("SEARCH"), std::string::npos) << plan;
+    EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
+}
+
+TEST(JetSqlTranslator, ParametersBecomeNamedSqliteParameters) {
+    SqlDb db;
+    const std::string query =
+        "PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM db_all "
+        "WHERE del = False AND Path Like sPath";
+    EXPECT_EQ(db.Run(query, {"C:\\Music\\*"}), (Rows{{"3"}}));
+    EXPECT_EQ(db.Run(query, {"C:\\Music\\Rock\\*"}), (Rows{{"2"}}));
+    ASSERT_EQ(db.last.parameters.size(), 1u);
+    EXPECT_EQ(db.last.parameters[0].name, "sPath");
+    EXPECT_EQ(db.last.parameters[0].size, 255);
+    EXPECT_EQ(db.last.sqliteParameterNames, std::vector<std::string>{":p1"});
+
+    EXPECT_EQ(db.Run("PARAMETERS [Low Id] Long, hi Long; SELECT FID FROM db_all WHERE FID BETWEEN "
+                     "[low id] AND HI AND db_all.FID <> 2 ORDER BY FID",
+                     {"1", "3"}),
+              (Rows{{"1"}, {"3"}}));
+
+    // A stored query with parameters used as a table: its parameters come through.
+    db.resolver.Query("q_titles_in",
+                      "PARAMETERS sPath Text; SELECT FID, Titel FROM db_all WHERE Path = sPath");
+    EXPECT_EQ(db.Run("PARAMETERS minFid Long; SELECT Titel FROM q_titles_in WHERE FID >= minFid",
+                     {"2", "C:\\Music\\Rock\\"}),
+              (Rows{{"Three"}}));
+    ASSERT_EQ(db.last.parameters.size(), 2u);
+    EXPECT_EQ(db.last.parameters[1].name, "sPath");
+    EXPECT_EQ(db.last.sqliteParameterNames[1], ":p2");
+}
+
+TEST(JetSqlTranslator, StoredQueriesStandWhereTablesDo) {
+    SqlDb db;
+    db.resolver.Query("v_tree_dir",
+                      "SELECT Path, DriveName, DriveTyp, Count(*) AS anzahl FROM db_all WHERE "
+                      "DEL = False GROUP BY Path, DriveName, DriveTyp ORDER BY Path, DriveName;");
+    EXPECT_EQ(db.Run("select Path, anzahl from v_tree_dir"),
+              (Rows{{"C:\\Music\\Pop\\", "1"}, {"C:\\Music\\Rock\\", "2"}, {"C:\\Musik\\", "1"}}));
+    EXPECT_EQ(db.last.updatableTable, "");
+    db.resolver.Query("loop_a", "SELECT * FROM loop_b");
+    db.resolver.Query("loop_b", "SELECT * FROM loop_a");
+    EXPECT_NE(JetErrorOf([&] { db.Run("select * from loop_a"); }), 0);
+    EXPECT_EQ(JetErrorOf([&] { db.Run("delete from v_tree_dir"); }), jet::kNotUpdatableQuery);
+}
+
+TEST(JetSqlTranslator, ConcatenationTreatsNullAsEmpty) {
+    SqlDb db;
+    struct Case {
+        const char* expression;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Titel & ' - ' & Interpret", "Three - "},
+        {"Interpret & Interpret", "<null>"},
+        {"1 + 2 & 3", "33"},
+        {"FID & 'x' = '3x'", "1"},
+        {"'(' & FID * 2 & ')'", "(6)"},
+        {"\"say \"\"hi\"\"\" & ' it''s'", "say \"hi\" it's"},
+        {"-FID & ''", "-3"},
+        {"ucase(Titel) & lcase('X')", "THREEx"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(db.Run(std::string("select ") + c.expression + " from db_all where FID = 3"),
+                  (Rows{{c.expected}}))
+            << c.expression << "\n"
+            << db.last.sql;
+}
+
+TEST(JetSqlTranslator, LiteralsAndOperatorsBecomeSqlite) {
+    SqlDb db;
+    struct Case {
+        const char* expression;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"#2005-03-04#", "2005-03-04 00:00:00"},
+        {"#3/4/2005 13:30#", "2005-03-04 13:30:00"},
+        {"#12:30#", "1899-12-30 12:30:00"},
+        {"True", "-1"},
+        {"not False", "1"},
+        {"7 mod 3", "1"},
+        {"2 * 7 mod 4", "2"},
+        {"7 \\ 2", "3"},
+        {"2 ^ 3 ^ 2", "64"},
+        {"-2 ^ 2", "-4"},
+        {"iif(1 <> 2, 'y', 'n')", "y"},
+        {"nz(null, 'z')", "z"},
+        {"mid('Sonavoxa', 3, 3)", "nav"},
+        {"len([Titel])", "5"},
+        {"year(DTSImport)", "2005"},
+        {"DTSImport >= #2005-03-04# AND DTSImport < #2005-03-05#", "1"},
+        {"format(DTSImport, \"yyyymmdd\")", "20050304"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(db.Run(std::string("select ") + c.expression + " from db_all where FID = 3"),
+                  (Rows{{c.expected}}))
+            << c.expression << "\n"
+            << db.last.sql;
+}
+
+TEST(JetSqlTranslator, TopDistinctAndSubqueries) {
+    SqlDb db;
+    EXPECT_EQ(db.Run("SELECT TOP 2 FID FROM db_all ORDER BY FID DESC"), (Rows{{"5"}, {"4"}}));
+    EXPECT_EQ(db.Run("SELECT DISTINCTROW Interpret FROM db_all WHERE FID < 3"),
+              (Rows{{"Abba"}, {"Abba"}}));
+    EXPECT_EQ(db.Run("SELECT DISTINCT Interpret FROM db_all WHERE FID < 3"), (Rows{{"Abba"}}));
+    EXPECT_EQ(db.Run("SELECT Titel FROM db_all WHERE Genre_ID IN (SELECT genre_id FROM genre "
+                     "WHERE name = 'Pop') ORDER BY Titel"),
+              (Rows{{"Five"}, {"Two"}}));
+    EXPECT_EQ(
+        db.Run("SELECT g.name, (SELECT Count(*) FROM db_all AS d WHERE d.Genre_ID = g.genre_id) "
+               "AS n FROM genre AS g ORDER BY g.name"),
+        (Rows{{"Pop", "2"}, {"Rock", "2"}}));
+    EXPECT_EQ(db.Run("SELECT d.Titel FROM (db_all AS d INNER JOIN genre AS g ON d.Genre_ID = "
+                     "g.genre_id) INNER JOIN pl_all ON pl_all.FID = d.FID WHERE g.name = 'Rock'"),
+              (Rows{{"One"}, {"Three"}}));
+    EXPECT_EQ(db.Run("SELECT name FROM genre WHERE genre_id = 1 UNION SELECT Tempo FROM db_all "
+                     "WHERE FID = 2"),
+              (Rows{{"Rock"}, {"slow"}}));
+    EXPECT_EQ(JetErrorOf([&] { db.Run("SELECT TOP 10 PERCENT * FROM db_all"); }),
+              jet::kOperationNotSupported);
+}
+
+TEST(JetSqlTranslator, RowIdColumnForUpdatableSelects) {
+    SqlDb db;
+    TranslateOptions withRowId;
+    withRowId.addRowIdColumn = true;
+    const Rows rows = db.Run("select * from tree_genre where favorit=true", {}, withRowId);
+    EXPECT_EQ(db.last.updatableTable, "tree_genre");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "2");  // the rowid of Pop
+    EXPECT_EQ(rows[0][1], "Pop");
+    db.Run("select t.Name from tree_genre t", {}, withRowId);
+    EXPECT_EQ(db.last.updatableTable, "tree_genre");
+    for (const char* notUpdatable :
+         {"select count(*) from tree_genre", "select distinct Name from tree_genre",
+          "select Name from tree_genre group by Name",
+          "select g.name from genre g, tree_genre t"}) {
+        db.Run(notUpdatable, {}, withRowId);
+        EXPECT_EQ(db.last.updatableTable, "") << notUpdatable;
+        EXPECT_EQ(db.last.sql.find("__rowid__"), std::string::npos) << notUpdatable;
+    }
+}
+
+TEST(JetSqlTranslator, IgnoreRefusedRowsLeavesKeyBreakersOut) {
+    SqlDb db;
+    TranslateOptions ignore;
+    ignore.ignoreRefusedRows = true;
+    db.Run("INSERT INTO tree_genre (Name, anzahl) SELECT genre.name, 1 FROM genre", {}, ignore);
+    EXPECT_EQ(db.Changes(), 0);
+    EXPECT_THROW(db.Run("INSERT INTO tree_genre (Name) VALUES ('Rock')"), std::runtime_error);
+    db.Run("UPDATE tree_genre SET Name = 'Rock'", {}, ignore);
+    EXPECT_EQ(db.Run("select count(*) from tree_genre"), (Rows{{"2"}}));
+}
+
+TEST(JetSqlTranslator, RefusesWhatItCannotRun) {
+    SqlDb db;
+    struct Case {
+        const char* sql;
+        int error;
+    };
+    const Case cases[] = {
+        {"", jet::kInvalidSqlStatement},
+        {"   ;", jet::kInvalidSqlStatement},
+        {"EXEC something", jet::kInvalidSqlStatement},
+        {"TRANSFORM Count(*) SELECT Path FROM db_all GROUP BY Path PIVOT DEL",
+         jet::kInvalidSqlStatement},
+        {"SELECT * INTO copy FROM db_all", jet::kInvalidSqlStatement},
+        {"UPDATE db_all INNER JOIN genre ON db_all.Genre_ID = genre.genre_id SET Titel = 'x'",
+         jet::kInvalidSqlStatement},
+        {"SELECT 'abc FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT [abc FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT (1 FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT #2005-13-45# FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT 1 & FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT FROM db_all", jet::kSyntaxInExpression},
+        {"SELECT 1; SELECT 2", 3142},
+        {"PARAMETERS x; SELECT 1", jet::kSyntaxInExpression},
+    };
+    for (const Case& c : cases) EXPECT_EQ(JetErrorOf([&] { db.Run(c.sql); }), c.error) << c.sql;
+    EXPECT_EQ(JetSqlTranslator().Translate("CREATE TABLE x (a LONG)", db.resolver).kind,
+              StatementKind::DataDefinition);
+}
+
+TEST(JetSqlTranslator, RandomTokenSoupGivesOnlyJetErrors) {
+    FakeResolver resolver;
+    resolver.Table("t");
+    resolver.Query("q", "SELECT a FROM t WHERE a LIKE 'x*'");
+    const std::vector<std::string> words = {"SELECT",
+                                            "FROM",
+                                            "WHERE",
+                                            "t",
+                                            "q",
+                                            "a",
+                                            "(",
+                                            ")",
+                                            ",",
+                                            ".",
+                                            "*",
+                                            "&",
+                                            "LIKE",
+                                            "'x*'",
+                                            "\"y\"",
+                                            "[n]",
+                                            "#2005-01-01#",
+                                            "TOP",
+                                            "5",
+                                            "NOT",
+                                            "AND",
+                                            "mod",
+                                            "\\",
+                                            "^",
+                                            "-",
+                                            "INSERT",
+                                            "INTO",
+                                            "VALUES",
+                                            "UPDATE",
+                                            "SET",
+                                            "=",
+                                            "DELETE",
+                                            "JOIN",
+                                            "INNER",
+                                            "ON",
+                                            "GROUP",
+                                            "BY",
+                                            "ORDER",
+                                            "UNION",
+                                            "AS",
+                                            "PARAMETERS",
+                                            "p",
+                                            "Text",
+                                            ";",
+                                            "IN",
+                                            "<>",
+                                            "format",
+                                            "DISTINCT",
+                                            "null",
+                                            "true"};
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<size_t> pick(0, words.size() - 1), length(1, 14);
+    int translated = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string sql;
+        const size_t n = length(random);
+        for (size_t i = 0; i < n; ++i) sql += words[pick(random)] + (random() % 3 ? " " : "");
+        if (random() % 2) sql = "SELECT " + sql;
+        try {
+            JetSqlTranslator().Translate(sql, resolver);
+            ++translated;
+        } catch (const JetError&) {
+        } catch (...) {
+            ADD_FAILURE() << "not a JetError for: " << sql;
+        }
+        QueryTypeOfSql(sql);
+        try {
+            ParseDdl(sql);
+        } catch (const JetError&) {
+        }
+    }
+    EXPECT_GT(translated, 0);
+}
+
+TEST(JetSqlTranslator, QueryTypesOfStoredQueries) {
+    struct Case {
+        const char* sql;
+        int type;
+    };
+    const Case cases[] = {
+        {"SELECT * FROM db_all", 0},
+        {"PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM db_all", 0},
+        {"SELECT a INTO b FROM c", 80},
+        {"SELECT a FROM b UNION SELECT a FROM c", 128},
+        {"SELECT a FROM b WHERE a IN (SELECT a FROM c UNION SELECT a FROM d)", 0},
+        {"TRANSFORM Count(*) SELECT a FROM b GROUP BY a PIVOT c", 16},
+        {"DELETE FROM b", 32},
+        {"update b set a = 1", 48},
+        {"INSERT INTO tree_genre (Name) SELECT 1", 64},
+        {"CREATE TABLE x (a LONG)", 96},
+        {"drop table x", 96},
+    };
+    for (const Case& c : cases) EXPECT_EQ(QueryTypeOfSql(c.sql), c.type) << c.sql;
+}
+
+TEST(JetSqlTranslator, DeclaredParametersKeepOrderTypesAndSizes) {
+    const auto p =
+        DeclaredParameters("PARAMETERS sPath Text ( 255 ), [Ab Datum] DateTime, n Long;\nSELECT 1");
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].name, "sPath");
+    EXPECT_EQ(p[0].type, dbText);
+    EXPECT_EQ(p[0].size, 255);
+    EXPECT_EQ(p[1].name, "Ab Datum");
+    EXPECT_EQ(p[1].type, dbDate);
+    EXPECT_EQ(p[2].type, dbLong);
+    EXPECT_TRUE(DeclaredParameters("SELECT 1").empty());
+}
+
+TEST(JetSqlTranslator, LikePatternsForSqlite) {
+    struct Case {
+        const char* jet;
+        const char* sqlite;
+        bool exact;  // no jet_like needed
+    };
+    const Case cases[] = {
+        {"C:\\Music\\*", "C:\\\\Music\\\\%", true},
+        {"a?c", "a_c", true},
+        {"100%_x", "100\\%\\_x", true},
+        {"a#", "a_", false},
+        {"[a-c]x*", "_x%", false},
+        {"Ä*", "_%", false},
+        {"a[]b", "ab", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LikePatternForSqlite(c.jet), c.sqlite) << c.jet;
+        EXPECT_EQ(LikePatternNeedsExactCheck(c.jet), !c.exact) << c.jet;
+    }
+}
+
+TEST(JetDdl, CreateTableWithTypesDefaultsAndKeys) {
+    const auto st = ParseDdl(
+        "CREATE TABLE x_tree_dir (rlevel SHORT, bname TEXT(255), [Name] TEXT, Path TEXT(255) NOT "
+        "NULL, "
+        "vName VARCHAR(50), anzahl LONG DEFAULT 0, tstamp DOUBLE, favorit YESNO DEFAULT False, "
+        "note MEMO, id COUNTER, b BYTE, cur CURRENCY, s SINGLE, d DATETIME DEFAULT Now(), "
+        "i INTEGER, bin BINARY(16), ole LONGBINARY, g GUID, t2 TEXT(10) DEFAULT 'it''s', "
+        "CONSTRAINT pk PRIMARY KEY (Path, vName));");
+    ASSERT_TRUE(st.has_value());
+    ASSERT_EQ(st->kind, DdlStatement::Kind::CreateTable);
+    const TableSpec& t = st->createTable;
+    EXPECT_EQ(t.Name, "x_tree_dir");
+    ASSERT_EQ(t.Fields.size(), 19u);
+    struct Expect {
+        const char* name;
+        int type;
+        int32_t size;
+    };
+    const Expect expected[] = {
+        {"rlevel", dbInteger, 2}, {"bname", dbText, 255},    {"Name", dbText, 255},
+        {"Path", dbText, 255},    {"vName", dbText, 50},     {"anzahl", dbLong, 4},
+        {"tstamp", dbDouble, 8},  {"favorit", dbBoolean, 1}, {"note", dbMemo, 0},
+        {"id", dbLong, 4},        {"b", dbByte, 1},          {"cur", dbCurrency, 8},
+        {"s", dbSingle, 4},       {"d", dbDate, 8},          {"i", dbLong, 4},
+        {"bin", dbBinary, 16},    {"ole", dbLongBinary, 0},  {"g", dbGUID, 16},
+        {"t2", dbText, 10}};
+    for (size_t k = 0; k < t.Fields.size(); ++k) {
+        EXPECT_EQ(t.Fields[k].Name, expected[k].name);
+        EXPECT_EQ(t.Fields[k].Type, expected[k].type) << expected[k].name;
+        EXPECT_EQ(t.Fields[k].Size, expected[k].size) << expected[k].name;
+    }
+    EXPECT_TRUE(t.Fields[3].Required);
+    EXPECT_FALSE(t.Fields[1].AllowZeroLength);
+    EXPECT_EQ(t.Fields[5].DefaultValue, "0");
+    EXPECT_EQ(t.Fields[7].DefaultValue, "False");
+    EXPECT_EQ(t.Fields[13].DefaultValue, "Now()");
+    EXPECT_EQ(t.Fields[18].DefaultValue, "\"it's\"");
+    EXPECT_EQ(t.Fields[9].Attributes & dbAutoIncrField, dbAutoIncrField);
+    ASSERT_EQ(t.Indexes.size(), 1u);
+    EXPECT_EQ(t.Indexes[0].Name, "pk");
+    EXPECT_TRUE(t.Indexes[0].Primary && t.Indexes[0].Unique && t.Indexes[0].Required);
+    ASSERT_EQ(t.Indexes[0].Fields.size(), 2u);
+    EXPECT_EQ(t.Indexes[0].Fields[1].Name, "vName");
+
+    const auto pk =
+        ParseDdl("create table genre (genre_id LONG PRIMARY KEY, name TEXT(50) UNIQUE)");
+    ASSERT_TRUE(pk.has_value());
+    ASSERT_EQ(pk->createTable.Indexes.size(), 2u);
+    EXPECT_EQ(pk->createTable.Indexes[0].Name, "PrimaryKey");
+    EXPECT_TRUE(pk->createTable.Indexes[0].Primary);
+    EXPECT_TRUE(pk->createTable.Indexes[1].Unique);
+    EXPECT_FALSE(pk->createTable.Indexes[1].Primary);
+}
+
+TEST(JetDdl, IndexDropAndAlterStatements) {
+    auto st = ParseDdl("CREATE UNIQUE INDEX ixPath ON db_all (Path, FID DESC) WITH DISALLOW NULL");
+    ASSERT_TRUE(st.has_value());
+    EXPECT_EQ(st->kind, DdlStatement::Kind::CreateIndex);
+    EXPECT_EQ(st->table, "db_all");
+    EXPECT_EQ(st->index.Name, "ixPath");
+    EXPECT_TRUE(st->index.Unique && st->index.Required && !st->index.Primary);
+    ASSERT_EQ(st->index.Fields.size(), 2u);
+    EXPECT_TRUE(st->index.Fields[1].Descending);
+
+    st = ParseDdl("CREATE INDEX PrimaryKey ON t ([id]) WITH PRIMARY");
+    EXPECT_TRUE(st->index.Primary && st->index.Unique);
+    st = ParseDdl("create index i on t (a) with ignore null");
+    EXPECT_TRUE(st->index.IgnoreNulls);
+
+    st = ParseDdl("DROP TABLE [tree dir];");
+    EXPECT_EQ(st->kind, DdlStatement::Kind::DropTable);
+    EXPECT_EQ(st->table, "tree dir");
+    st = ParseDdl("DROP INDEX ixPath ON db_all");
+    EXPECT_EQ(st->kind, DdlStatement::Kind::DropIndex);
+    EXPECT_EQ(st->index.Name, "ixPath");
+    EXPECT_EQ(st->table, "db_all");
+
+    st = ParseDdl("ALTER TABLE pl_name ADD COLUMN sicherung YESNO DEFAULT False");
+    EXPECT_EQ(st->kind, DdlStatement::Kind::AddColumn);
+    EXPECT_EQ(st->column.Name, "sicherung");
+    EXPECT_EQ(st->column.Type, dbBoolean);
+    st = ParseDdl("ALTER TABLE pl_name ADD sid LONG");
+    EXPECT_EQ(st->column.Type, dbLong);
+    st = ParseDdl("ALTER TABLE t ADD CONSTRAINT pk PRIMARY KEY (a)");
+    EXPECT_EQ(st->kind, DdlStatement::Kind::CreateIndex);
+    EXPECT_TRUE(st->index.Primary);
+
+    EXPECT_FALSE(ParseDdl("SELECT * FROM t").has_value());
+    EXPECT_FALSE(ParseDdl("delete from t").has_value());
+    struct Bad {
+        const char* sql;
+        int error;
+    };
+    const Bad bad[] = {
+        {"CREATE TABLE t (a WIBBLE)", 3290},
+        {"CREATE TABLE t (a LONG, a TEXT)", jet::kFieldDefinedTwice},
+        {"CREATE TABLE t (a TEXT(300))", 3290},
+        {"CREATE TABLE t (a LONG", 3290},
+        {"CREATE INDEX i ON t", 3291},
+        {"DROP TABLE", 3295},
+        {"ALTER TABLE t ADD", 3293},
+        {"ALTER TABLE t DROP COLUMN a", jet::kOperationNotSupported},
+        {"CREATE VIEW v AS SELECT 1", jet::kOperationNotSupported},
+    };
+    for (const Bad& b : bad) EXPECT_EQ(JetErrorOf([&] { ParseDdl(b.sql); }), b.error) << b.sql;
+}
+
+}  // namespace
+}  // namespace platform
