@@ -541,6 +541,11 @@ void Catalog::AddColumn(std::string_view table, const FieldSpec& field) {
     try {
         connection_.Exec("ALTER TABLE " + Qualified(info->name) + " ADD COLUMN " +
                          SqlColumnDefinition(f, false, false));
+        // SQLite shows the default in rows that existed before; in Jet they hold Null.
+        if (!f.Required && DefaultValueAsSql(f)) {
+            connection_.Exec("UPDATE " + Qualified(info->name) + " SET " + QuoteIdentifier(f.Name) +
+                             " = NULL");
+        }
         Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysFields") +
                                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         s.BindText(1, info->name);
