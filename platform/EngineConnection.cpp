@@ -68,7 +68,7 @@ Attachment::~Attachment() {
     try {
         connection_.Detach(schema_);
     } catch (...) {
-        // Nothing sensible to do: the connection keeps the schema until the process ends.
+        // The commit failed: the file stays attached and is let go by DetachReleased later.
     }
 }
 
@@ -141,7 +141,7 @@ std::string EngineConnection::CanonicalPath(const std::string& path) {
 std::string EngineConnection::NextSchemaName() const {
     for (int i = 1;; ++i) {
         std::string name = "db" + std::to_string(i);
-        if (!bySchema_.count(name)) return name;
+        if (!bySchema_.count(name) && !released_.count(name)) return name;
     }
 }
 
@@ -211,6 +211,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
     }
 
     Commit();
+    DetachReleased();
     const std::string schema = NextSchemaName();
     if (kind == FileKind::Engine) {
         std::error_code ec;
@@ -278,6 +279,7 @@ std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, co
         ThrowJetError(jet::kTooManyDatabases);
     }
     Commit();
+    DetachReleased();
     const std::string canonical = CanonicalPath(path);
     const std::string schema = NextSchemaName();
     Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, "rwc")) + " AS " + QuoteIdentifier(schema));
@@ -296,15 +298,30 @@ std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, co
 }
 
 void EngineConnection::Detach(const std::string& schema) {
-    Commit();
-    ClearStatementCache();
     bySchema_.erase(schema);
     readOnlySchemas_.erase(schema);
     for (auto it = byPath_.begin(); it != byPath_.end();) {
         if (it->second.expired()) it = byPath_.erase(it);
         else ++it;
     }
-    Exec("DETACH DATABASE " + QuoteIdentifier(schema));
+    released_.insert(schema);
+    Commit();
+    DetachReleased();
+}
+
+void EngineConnection::DetachReleased() noexcept {
+    if (released_.empty() || !db_) return;
+    ClearStatementCache();
+    for (auto it = released_.begin(); it != released_.end();) {
+        // SQLite refuses while any statement of the connection still reads; the file is
+        // then detached when that statement ends.
+        const std::string sql = "DETACH DATABASE " + QuoteIdentifier(*it);
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+            it = released_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 }  // namespace platform

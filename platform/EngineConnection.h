@@ -90,6 +90,10 @@ public:
     // Marks the schema read-only for the authorizer (or writable again while loading).
     void SetSchemaReadOnly(const std::string& schema, bool readOnly);
 
+    // Detaches files whose last handle closed while a statement elsewhere kept SQLite from
+    // letting them go. Cheap when there are none; called whenever a statement ends.
+    void DetachReleased() noexcept;
+
     // Canonical form of a path, the key under which files are attached.
     static std::string CanonicalPath(const std::string& path);
 
@@ -106,6 +110,8 @@ private:
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
     std::map<std::string, Attachment*> bySchema_;
     std::set<std::string> readOnlySchemas_;
+    // Schemas whose DETACH SQLite refused for the moment; their names stay taken.
+    std::set<std::string> released_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
     std::chrono::steady_clock::time_point transactionStart_;
     int pendingWrites_ = 0;

@@ -108,6 +108,8 @@ void RecordsetState::Advance() {
     } else {
         eof = true;
         current.clear();
+        statement.Reset();  // an ended statement no longer holds files
+        EngineConnection::Instance().DetachReleased();
     }
 }
 
@@ -115,8 +117,10 @@ void RecordsetState::Close() {
     open = false;
     eof = true;
     mode = Mode::None;
+    const bool hadStatement = static_cast<bool>(statement);
     statement = Statement();
     snapshotRows.clear();
+    if (hadStatement) EngineConnection::Instance().DetachReleased();
 }
 
 size_t RecordsetState::FieldPosition(std::string_view name) const {

@@ -83,3 +83,25 @@ TEST(DBEngine, EngineFilesAreReadableSqliteFiles) {
     in.read(header, 16);
     EXPECT_EQ(std::string(header, 15), "SQLite format 3");
 }
+
+// Regression: a file closed while another database's recordset was still reading stayed
+// attached, so a new file under the same name was never seen.
+TEST(DBEngine, AFileClosedWhileAnotherIsReadIsLetGoAndCanBeReplaced) {
+    TempFolder folder;
+    CreateDatabaseWith(folder / "reader.mdb", {"CREATE TABLE r (a LONG)", "insert into r values (1)",
+                                               "insert into r values (2)"})
+        .Close();
+    CreateDatabaseWith(folder / "target.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (1)"}).Close();
+    Database reader = DBEngine::Instance().OpenDatabase(folder / "reader.mdb");
+    Recordset reading = reader.OpenRecordset("r");  // a statement in the middle of its rows
+    {
+        Database target = DBEngine::Instance().OpenDatabase(folder / "target.mdb");
+        EXPECT_EQ(Rows(target, "select count(*) as n from t"), "1\n");
+    }
+    fs::remove(folder / "target.mdb");
+    CreateDatabaseWith(folder / "target.mdb", {"CREATE TABLE t (a LONG)"}).Close();
+    reading.MoveNext();
+    Database target = DBEngine::Instance().OpenDatabase(folder / "target.mdb");
+    EXPECT_EQ(Rows(target, "select count(*) as n from t"), "0\n");
+    reading.Close();
+}

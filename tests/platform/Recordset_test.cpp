@@ -96,6 +96,7 @@ TEST_F(RecordsetTest, RefusesRowsThatBreakTheTablesRules) {
     EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kRequiredIsNull);
     EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("toolong")); }), jet::kFieldTooSmall);
     EXPECT_EQ(JetErrorOf([&] { rs["id"].SetValue(Value::FromText("x")); }), jet::kTypeConversion);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("")); }), jet::kZeroLengthString);
     rs["name"].SetValue(Value::FromText("Ann"));
     rs.Update();
     rs.AddNew();
