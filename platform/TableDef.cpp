@@ -21,8 +21,8 @@ Field TableDef::CreateField(std::string name, int type, int32_t size) const {
     spec.Type = type;
     spec.Size = size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
     spec.Attributes = (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
-                          ? dbVariableField | dbUpdatableField
-                          : dbFixedField | dbUpdatableField;
+                          ? dbVariableField
+                          : dbFixedField;
     return Field(std::move(spec));
 }
 

@@ -1,6 +1,8 @@
 #include "EngineShell.h"
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 
 #include "platform/DBEngine.h"
@@ -251,6 +253,17 @@ void EngineShell::RunDotCommand(const std::string& file, const std::string& line
             platform::QueryDef q = queries.Item(name);
             out_ << name << "\t" << q.Type() << "\t" << Cell(q.SQL()) << "\n";
         }
+    } else if (command == ".query") {
+        // The text is stored as the file holds it, less trailing blanks and ';', so that a
+        // query script stays readable and reviewable on its own.
+        if (rest.size() != 2) throw platform::MakeJetError(platform::jet::kInvalidArgument);
+        std::ifstream in(rest[1], std::ios::binary);
+        if (!in) throw platform::MakeJetError(platform::jet::kFileNotFound, rest[1]);
+        std::string sql((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        while (!sql.empty() &&
+               (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back()))))
+            sql.pop_back();
+        db.CreateQueryDef(rest[0], sql);
     } else if (command == ".allowzerolength") {
         if (rest.size() != 3) throw platform::MakeJetError(platform::jet::kInvalidArgument);
         const bool allow = Lower(rest[2]) == "on" || Lower(rest[2]) == "true";

@@ -5,7 +5,8 @@
 // Runs Jet SQL statements on FILE: a SELECT (or the name of a table or stored select query)
 // prints its rows as tab-separated text under a header line; other statements are executed.
 // Dot commands: .tables, .schema [TABLE], .queries, .compact DESTINATION,
-// .allowzerolength TABLE FIELD|* on|off. Without statements on the command line, statements
+// .allowzerolength TABLE FIELD|* on|off, .query NAME FILE (stores FILE's Jet SQL text as the
+// query NAME). Without statements on the command line, statements
 // are read from standard input, each ended by ';' (a dot command by its line); lines starting
 // with "--" are comments. A failing statement prints "Error <number>: <text>" on standard
 // error; the shell goes on and exits with 1 at the end (2 for bad usage).

@@ -94,6 +94,17 @@ TEST(EngineShell, ListsTablesLinksAndQueriesAndCompacts) {
     EXPECT_EQ(RunShell({main, ".compact " + (folder / "copy.mdb")}).code, 1);
 }
 
+TEST(EngineShell, ReadsJetFilesAndRefusesToWriteThem) {
+    const std::string jet = FixturePath("jet/library-2.5-nosid.mdb");
+    auto r = RunShell({jet, ".tables"});
+    EXPECT_EQ(r.out, "db_all\ndb_edit\ndb_version\ngenre\npl_all\npl_group\nPL_MIXSETS\npl_name\npl_stat\n");
+    r = RunShell({jet, "select Version from db_version", "delete from genre"});
+    EXPECT_EQ(r.out, "Version\n2.5\n");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Error 3027: "), std::string::npos) << r.err;
+    EXPECT_NE(RunShell({jet, ".schema db_all"}).out.find("CREATE TABLE [db_all] ("), std::string::npos);
+}
+
 TEST(EngineShell, TheProgramExitsNonZeroAfterAFailure) {
     TempFolder folder;
     const std::string command = std::string(SONAVOXA_BIN_DIR) + "/sonavoxa-sql --create " + (folder / "p.mdb") +
@@ -107,4 +118,20 @@ TEST(EngineShell, TheProgramExitsNonZeroAfterAFailure) {
     const int status = pclose(pipe);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(out, "n\n0\n");
+}
+
+TEST(EngineShell, QueryCommandStoresTheTextOfAFileAsAQuery) {
+    TempFolder folder;
+    const std::string db = folder / "s.mdb";
+    const std::string sql = folder.Write("q.sql", "SELECT id\nFROM t\nWHERE id > 1;\n\n");
+    auto r = RunShell({"--create", db}, "CREATE TABLE t (id LONG);\ninsert into t values (1);\n"
+                                        "insert into t values (2);\n.query big " + sql + "\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = RunShell({db, ".queries", "big"});
+    EXPECT_EQ(r.out, "big\t0\tSELECT id\\nFROM t\\nWHERE id > 1\nid\n2\n");
+    r = RunShell({db, ".query big " + sql, ".query other " + (folder / "missing.sql"), ".query lonely"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Error 3012: "), std::string::npos) << r.err;  // the name is taken
+    EXPECT_NE(r.err.find("Error 3024: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error 3001: "), std::string::npos) << r.err;
 }
