@@ -29,7 +29,7 @@ public:
     void Append(TableDef& tableDef);
     // Removes a table (with its rows) or a link (the linked file is untouched); 3265 when absent.
     void Delete(std::string_view name);
-    const std::vector<std::string>& Names() const { return names_; }
+    std::vector<std::string> Names() const { return names_; }
 
 private:
     friend class Database;
@@ -45,7 +45,7 @@ public:
     QueryDef operator[](size_t index) const;
     QueryDef Item(std::string_view name) const;  // 3265 when absent
     void Delete(std::string_view name);           // 3265 when absent
-    const std::vector<std::string>& Names() const { return names_; }
+    std::vector<std::string> Names() const { return names_; }
 
 private:
     friend class Database;
