@@ -242,6 +242,9 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
     try {
         Catalog& catalog = attachment->GetCatalog();
         catalog.CreateCatalogTables(";LANGID=0x0409;CP=1252;COUNTRY=0");
+        // The copy takes the rows exactly as the file holds them, also where a rule was
+        // added to a Jet table after its rows: refusing them would hide part of a library.
+        Exec("PRAGMA ignore_check_constraints = ON");
         BeginWrite();
         for (const TableSpec& table : reader.Tables()) {
             catalog.CreateTable(table);
@@ -257,8 +260,10 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
         }
         EndWrite();
         Commit();
+        Exec("PRAGMA ignore_check_constraints = OFF");
     } catch (...) {
         EndWrite();
+        sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
         try {
             Exec("ROLLBACK");
         } catch (...) {
