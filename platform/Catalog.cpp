@@ -184,11 +184,8 @@ std::shared_ptr<const TableInfo> Catalog::FindTable(std::string_view name) {
 
 std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
     if (!HasCatalogTables()) {
-        Statement s(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
-                                          ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
-        s.BindText(1, name);
-        if (!s.Step()) return nullptr;
-        return DescribeForeignTable(s.ColumnText(0));
+        const std::string physical = PhysicalTableName(name);
+        return physical.empty() ? nullptr : DescribeForeignTable(physical);
     }
     auto info = std::make_shared<TableInfo>();
     {
@@ -206,21 +203,12 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
         }
         s.Reset();
         if (!found) {
-            if (IsCatalogTable(name)) {
-                Statement t(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
-                                                  ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
-                t.BindText(1, name);
-                if (!t.Step()) return nullptr;
-                auto system = DescribeForeignTable(t.ColumnText(0));
-                system->attributes = kSystemAttributes;
-                return system;
-            }
-            // A table another tool created in the file.
-            Statement t(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
-                                              ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
-            t.BindText(1, name);
-            if (!t.Step()) return nullptr;
-            return DescribeForeignTable(t.ColumnText(0));
+            // The catalog's own tables, or a table another tool created in the file.
+            const std::string physical = PhysicalTableName(name);
+            if (physical.empty()) return nullptr;
+            auto described = DescribeForeignTable(physical);
+            if (IsCatalogTable(physical)) described->attributes = kSystemAttributes;
+            return described;
         }
     }
     if (info->kind == ObjectKind::Link) {
@@ -266,6 +254,13 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
     }
     info->spec.Name = info->name;
     return info;
+}
+
+std::string Catalog::PhysicalTableName(std::string_view name) {
+    Statement s(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
+                                      ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
+    s.BindText(1, name);
+    return s.Step() ? s.ColumnText(0) : std::string();
 }
 
 std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name) {

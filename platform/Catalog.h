@@ -78,6 +78,8 @@ private:
     bool HasCatalogTables();
     std::shared_ptr<TableInfo> LoadTable(std::string_view name);
     std::shared_ptr<TableInfo> DescribeForeignTable(const std::string& name);
+    // The SQLite table of that name as the file spells it, or "".
+    std::string PhysicalTableName(std::string_view name);
     std::string Qualified(std::string_view object) const;
     void CreatePhysicalIndex(const std::string& table, const IndexSpec& index);
     void InsertIndexRow(const std::string& table, const IndexSpec& index, int position);

@@ -113,14 +113,14 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     static std::atomic<int> counter{0};
     const std::string temporary = destinationPath.string() + ".compacting-" +
                                   std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    struct RemoveOnFailure {
+    // The temporary copy goes in every case: it either failed or now has a second name.
+    struct RemoveTemporary {
         std::string path;
-        bool keep = false;
-        ~RemoveOnFailure() {
+        ~RemoveTemporary() {
             std::error_code ignored;
-            if (!keep) fs::remove(path, ignored);
+            fs::remove(path, ignored);
         }
-    } guard{temporary};
+    } removeTemporary{temporary};
 
     connection.Exec("VACUUM " + attachment->QuotedSchema() + " INTO " + QuoteLiteral(temporary));
 

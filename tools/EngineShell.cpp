@@ -195,8 +195,11 @@ bool EngineShell::RunStatement(const std::string& file, const std::string& state
             // A bare name: a table, link or stored select query prints its rows.
             auto queries = db.QueryDefs();
             bool isActionQuery = false;
-            for (const auto& q : queries.Names())
-                if (Lower(q) == Lower(text)) isActionQuery = queries.Item(q).Type() != 0 && queries.Item(q).Type() != 128;
+            for (const auto& q : queries.Names()) {
+                if (Lower(q) != Lower(text)) continue;
+                const int type = queries.Item(q).Type();
+                isActionQuery = type != 0 && type != 128;
+            }
             rows = !isActionQuery;
         }
         if (!rows) {
