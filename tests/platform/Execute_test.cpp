@@ -48,16 +48,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ExecuteTest, TitleQueryJoinsGenresAndAddsNullColumns) {
-    const std::string query =
-        "select db_all.[FID],db_all.[Titel], genre.name as Genre , null as Favorit,null as Image "
-        "from db_all , genre where db_all.Genre_ID=genre.genre_id";
-    EXPECT_EQ(Rows(db_, query + " order by db_all.FID"),
-              "1|Eins|Rock|<null>|<null>\n2|Zwei|Rock|<null>|<null>\n3|Drei|Pop|<null>|<null>\n"
-              "4|Vier|Jazz|<null>|<null>\n");  // FID 5 has no genre row and is left out
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from db_all"), "5\n");
-}
-
 TEST_F(ExecuteTest, InsertValuesTakesJetLiteralsAndDefaults) {
     EXPECT_EQ(db_.Execute("insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"), 1);
     EXPECT_EQ(Rows(db_, "select name, isplay, activ, grid, anzahl, sicherung from pl_name"),
@@ -71,16 +61,6 @@ TEST_F(ExecuteTest, GroupedInsertSelectFillsATreeTable) {
         "'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False GROUP BY db_all.Tempo "
         "ORDER BY db_all.Tempo ");
     EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_Tempo"), "schnell|2|Tree.Tempo|0\n");
-}
-
-TEST_F(ExecuteTest, ImportDateTreeGroupsByDayInDayOrder) {
-    db_.Execute(
-        "INSERT INTO tree_importdate (name, anzahl, imgkey ) SELECT format(db_all.DTSImport,'dd.mm.yyyy') AS "
-        "name, Count(*) AS anzahl, 'Tree.Imprtdate' AS imgkey From db_all Where del = False and "
-        "db_all.DTSImport is not null GROUP BY format(db_all.DTSImport,'yyyymmdd'),"
-        "format(db_all.DTSImport,'dd.mm.yyyy')  ORDER BY format(db_all.DTSImport,'yyyymmdd')  ");
-    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey from tree_importdate"),
-              "03.03.2005|1|Tree.Imprtdate\n04.03.2005|2|Tree.Imprtdate\n");
 }
 
 TEST_F(ExecuteTest, UpdatesDeletesAndJetComparisons) {

@@ -97,20 +97,6 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
     }
 }
 
-TEST(JetFiles, VersionTablesReadAsTheyAreStored) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"version-3.4.mdb", "3.4\n"}, {"version-2.0.mdb", "2.0\n"}, {"version-2.mdb", "2\n"},
-        {"version-5.mdb", "5\n"},     {"version-2.5.1.mdb", "2.5.1\n"}, {"version-null.mdb", "<null>\n"},
-        {"version-empty-table.mdb", ""}, {"library-2.5.mdb", "2.5\n"},
-    };
-    for (const auto& [file, rows] : cases) {
-        Database db = DBEngine::Instance().OpenDatabase(FixturePath(std::string("jet/") + file));
-        EXPECT_EQ(Rows(db, "select * from db_version"), rows) << file;
-    }
-    Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/no-version-table.mdb"));
-    EXPECT_EQ(JetErrorOf([&] { db.OpenRecordset("select * from db_version"); }), jet::kInputTableNotFound);
-}
-
 TEST(JetFiles, StructureShowsTypesSizesAndIndexes) {
     Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"));
     TableDef titles = db.TableDefs().Item("db_all");
