@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -1062,6 +1063,129 @@ void IntDiv(sqlite3_context* ctx, Args a) {
     sqlite3_result_int64(ctx, x / y);
 }
 
+// --- + and - -------------------------------------------------------------------------------
+
+// Jet's + and - see a date as its day count; this engine stores dates as text, which SQLite's
+// own arithmetic would read as the year alone. So both run here, with Jet's rules: a date
+// plus or minus a number is a date, the difference of two dates a number of days, two texts
+// joined by + are concatenated, and a whole number plus a whole number stays whole.
+struct Operand {
+    enum Kind { Whole, Real, Date, Text } kind = Whole;
+    sqlite3_int64 whole = 0;
+    double real = 0;  // Real; Date: the day count
+    std::string_view text;
+
+    double Number() const { return kind == Whole ? static_cast<double>(whole) : real; }
+};
+
+// Only the stored form reads as a date ("2005-03-04" or "2005-03-04 10:00:00"): other texts
+// ParseDateText accepts, such as "12:30" or "4.3.2005", are texts to + as they are to Jet.
+// Read by hand, as + and - may run for every row of a large table.
+std::optional<double> StoredDate(std::string_view t) {
+    static constexpr std::string_view kShape = "0000-00-00 00:00:00";
+    if (t.size() != 10 && t.size() != kShape.size()) return std::nullopt;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const bool ok = kShape[i] == '0' ? (t[i] >= '0' && t[i] <= '9') : t[i] == kShape[i];
+        if (!ok) return std::nullopt;
+    }
+    const auto field = [t](size_t at, size_t len) {
+        int v = 0;
+        for (size_t i = at; i < at + len && i < t.size(); ++i) v = v * 10 + (t[i] - '0');
+        return v;
+    };
+    const CalendarDateTime c{field(0, 4),  field(5, 2),  field(8, 2),
+                             field(11, 2), field(14, 2), field(17, 2)};
+    if (c.year < 100 || c.month < 1 || c.month > 12 || c.day < 1 ||
+        c.day > DaysInMonth(c.year, c.month) || c.hour > 23 || c.minute > 59 || c.second > 59)
+        return std::nullopt;
+    return CalendarToOleDate(c);
+}
+
+Operand OperandOf(sqlite3_value* v) {
+    Operand o;
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+            o.whole = sqlite3_value_int64(v);
+            return o;
+        case SQLITE_FLOAT:
+            o.kind = Operand::Real;
+            o.real = sqlite3_value_double(v);
+            return o;
+        case SQLITE_TEXT: {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            o.text = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+            const auto d = StoredDate(o.text);
+            o.kind = d ? Operand::Date : Operand::Text;
+            o.real = d.value_or(0);
+            return o;
+        }
+        default:
+            throw kMismatch;
+    }
+}
+
+// A text operand read as a number, whole where it is written as one.
+std::optional<Operand> NumericText(std::string_view text) {
+    const std::string s(Trim(text));
+    if (s.empty()) return std::nullopt;
+    Operand o;
+    char* end = nullptr;
+    errno = 0;
+    const long long whole = std::strtoll(s.c_str(), &end, 10);
+    if (end == s.c_str() + s.size() && errno == 0) {
+        o.whole = whole;
+        return o;
+    }
+    const auto d = ParseNumber(s);
+    if (!d) return std::nullopt;
+    o.kind = Operand::Real;
+    o.real = *d;
+    return o;
+}
+
+void ResultDayCount(sqlite3_context* ctx, double days) {
+    // Jet's dates run from the year 100 to 9999.
+    if (!(days >= -657434.0 && days < 2958466.0)) throw kOverflow;
+    ResultDate(ctx, days);
+}
+
+void ResultSum(sqlite3_context* ctx, const Operand& x, const Operand& y, bool subtract) {
+    if (x.kind == Operand::Whole && y.kind == Operand::Whole) {
+        sqlite3_int64 r = 0;
+        const bool overflow = subtract ? __builtin_sub_overflow(x.whole, y.whole, &r)
+                                       : __builtin_add_overflow(x.whole, y.whole, &r);
+        if (!overflow) return sqlite3_result_int64(ctx, r);
+    }
+    const double r = subtract ? x.Number() - y.Number() : x.Number() + y.Number();
+    if (x.kind == Operand::Date || y.kind == Operand::Date) {
+        if (subtract && x.kind == Operand::Date && y.kind == Operand::Date)  // days between
+            return ResultNumber(ctx, std::round(r * 86400.0) / 86400.0);     // to whole seconds
+        return ResultDayCount(ctx, r);
+    }
+    sqlite3_result_double(ctx, r);
+}
+
+template <bool kSubtract>
+void AddOrSubtract(sqlite3_context* ctx, Args a) {
+    if (AnyNull(a)) return sqlite3_result_null(ctx);
+    const Operand x = OperandOf(a[0]), y = OperandOf(a[1]);
+    const bool xText = x.kind == Operand::Text, yText = y.kind == Operand::Text;
+    if (!xText && !yText) return ResultSum(ctx, x, y, kSubtract);
+    const auto nx = xText ? NumericText(x.text) : std::optional<Operand>(x);
+    const auto ny = yText ? NumericText(y.text) : std::optional<Operand>(y);
+    // Two texts (a stored date is one as well) are concatenated by +, unless a date meets a
+    // number: that is date arithmetic.
+    const bool xStored = xText || x.kind == Operand::Date;
+    const bool yStored = yText || y.kind == Operand::Date;
+    if (!kSubtract && xStored && yStored && ((xText && yText) || !nx || !ny)) {
+        std::string out(x.text);
+        out += y.text;
+        return ResultText(ctx, out);
+    }
+    if (!nx || !ny) throw kMismatch;
+    ResultSum(ctx, *nx, *ny, kSubtract);
+}
+
 void Like(sqlite3_context* ctx, Args a) {
     if (AnyNull(a)) return sqlite3_result_null(ctx);
     sqlite3_result_int(ctx, JetLikeMatches(TextOf(a[0]), TextOf(a[1])) ? -1 : 0);
@@ -1169,6 +1293,8 @@ void RegisterJetFunctions(sqlite3* db) {
         {"jet_format", -1, Call<Format>},
         {"jet_pow", 2, Call<Pow>},
         {"jet_intdiv", 2, Call<IntDiv>},
+        {"jet_add", 2, Call<AddOrSubtract<false>>},
+        {"jet_sub", 2, Call<AddOrSubtract<true>>},
         {"jet_like", 2, Call<Like>},
     };
     for (const Scalar& f : kScalars) {

@@ -1,6 +1,7 @@
 // Jet's expression functions for SQLite: format, nz, mid, left, len, ucase, ... and the
-// helpers that translated SQL calls (jet_like, jet_concat). Names are registered with the
-// prefix "jet_" (jet_format, jet_nz, ...); the translator writes calls under those names.
+// helpers that translated SQL calls (jet_like, jet_concat, jet_add and jet_sub for + and -).
+// Names are registered with the prefix "jet_" (jet_format, jet_nz, ...); the translator writes
+// calls under those names.
 #pragma once
 
 #include <string>

@@ -222,7 +222,8 @@ struct Piece {
     std::string text;
     bool isStringLiteral = false;  // an Atom that is a string literal; `literal` holds its value
     std::string literal;
-    int param = -1;  // an Atom that is a parameter: its index
+    int param = -1;            // an Atom that is a parameter: its index
+    bool sqliteTruth = false;  // an Atom that is a condition giving SQLite's 1 for true
 };
 
 Piece MakePiece(PieceKind kind, std::string text) {
@@ -237,6 +238,33 @@ bool IsOpIn(const Piece& p, std::initializer_list<std::string_view> ops) {
     return p.kind == PieceKind::Op && std::find(ops.begin(), ops.end(), p.text) != ops.end();
 }
 bool IsSign(const Piece& p) { return IsOpIn(p, {"+", "-"}); }
+
+// Where an expression list stands. A condition (WHERE, ON, HAVING, iif's first argument) is
+// left as written: SQLite takes its own 1 as true, and an index can answer a plain comparison.
+// A value (a result column, a function's argument, an operand, a value assigned) must be Jet's
+// truth value, -1 for true.
+enum class Use { Condition, Values, IifArguments };
+
+// A group that stands between these as a whole condition (nothing, a comma or a logical
+// operator on either side) is itself a condition.
+bool BoundsCondition(Span s, size_t at) {
+    if (at >= s.size()) return true;
+    const Node& n = s[at];
+    return IsSym(n, ",") || IsW(n, "AND") || IsW(n, "OR") || IsW(n, "NOT");
+}
+
+// True when the pieces [from, to) form a comparison or logical expression giving 1 for true.
+bool IsSqliteTruth(const std::vector<Piece>& p, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+        if (IsOpIn(p[i], {"=", "<>", "<", ">", "<=", ">="}) || p[i].sqliteTruth) return true;
+        if (p[i].kind == PieceKind::Word) {
+            for (std::string_view w :
+                 {"AND", "OR", "NOT", "IS", "BETWEEN", "IN", "EXISTS", "XOR", "EQV", "IMP", "LIKE"})
+                if (p[i].text == w) return true;
+        }
+    }
+    return false;
+}
 
 std::string JoinPieces(const std::vector<Piece>& p, size_t from, size_t to) {
     std::string out;
@@ -309,6 +337,28 @@ void RewriteBinary(std::vector<Piece>& p, std::string_view op,
     }
 }
 
+// Each comma-separated item of `p` that is a comparison or logical expression becomes
+// (-(item)), Jet's -1 for true; an alias (AS name) or a sort order (ASC, DESC) stays outside.
+// With `skipFirst` the first item, a condition, stays as it is.
+void TruthAsJetValue(std::vector<Piece>& p, bool skipFirst) {
+    size_t start = 0;
+    for (size_t k = 0; k <= p.size(); ++k) {
+        if (k < p.size() && p[k].kind != PieceKind::Comma) continue;
+        size_t end = k;
+        if (end > start && p[end - 1].kind == PieceKind::Word &&
+            (p[end - 1].text == "ASC" || p[end - 1].text == "DESC"))
+            --end;
+        else if (end >= start + 2 && p[end - 2].kind == PieceKind::Word && p[end - 2].text == "AS")
+            end -= 2;
+        if (!(skipFirst && start == 0) && IsSqliteTruth(p, start, end)) {
+            std::string text = "(-(" + JoinPieces(p, start, end) + "))";
+            Replace(p, start, end, std::move(text));
+            k -= end - start - 1;
+        }
+        start = k + 1;
+    }
+}
+
 class Context {
   public:
     Context(SqlNameResolver& resolver, const TranslateOptions& options)
@@ -369,7 +419,7 @@ class Context {
         int& depth_;
     };
 
-    std::string Expr(Span s);
+    std::string Expr(Span s, Use use);
     std::string From(Span s, FromInfo& info);
     Resolved Resolve(const std::string& name, bool forWriting);
     std::string InlineQuery(const std::string& name, const std::string& jetSql);
@@ -388,16 +438,24 @@ class Context {
     int inlining_ = 0;
 };
 
-std::string Context::Expr(Span s) {
+std::string Context::Expr(Span s, Use use) {
     Nesting nest(depth_);
     std::vector<Piece> p;
+    bool inFirstItem = true;
     for (size_t i = 0; i < s.size(); ++i) {
         const Node& n = s[i];
         if (n.group) {
-            if (!n.kids.empty() && IsW(n.kids[0], "SELECT"))
+            if (!n.kids.empty() && IsW(n.kids[0], "SELECT")) {
                 p.push_back(MakePiece(PieceKind::Atom, "(" + Select(n.kids, false, nullptr) + ")"));
-            else
-                p.push_back(MakePiece(PieceKind::Atom, "(" + Expr(n.kids) + ")"));
+            } else {
+                const bool inCondition =
+                    use == Use::Condition || (use == Use::IifArguments && inFirstItem);
+                const bool wholeCondition = inCondition && (i == 0 || BoundsCondition(s, i - 1)) &&
+                                            BoundsCondition(s, i + 1);
+                p.push_back(MakePiece(
+                    PieceKind::Atom,
+                    "(" + Expr(n.kids, wholeCondition ? Use::Condition : Use::Values) + ")"));
+            }
             continue;
         }
         const SqlToken& t = n.tok;
@@ -428,8 +486,10 @@ std::string Context::Expr(Span s) {
                         continue;
                     }
                     if (call) {
-                        p.push_back(MakePiece(PieceKind::Atom, FunctionName(t.text) + "(" +
-                                                                   Expr(s[i + 1].kids) + ")"));
+                        const Use args = up == "IIF" ? Use::IifArguments : Use::Values;
+                        p.push_back(MakePiece(
+                            PieceKind::Atom,
+                            FunctionName(t.text) + "(" + Expr(s[i + 1].kids, args) + ")"));
                         ++i;
                         continue;
                     }
@@ -477,12 +537,14 @@ std::string Context::Expr(Span s) {
             case SqlTokenKind::Symbol: {
                 static constexpr std::array<std::string_view, 13> kOps = {
                     "+", "-", "*", "/", "\\", "^", "&", "=", "<>", "<", ">", "<=", ">="};
-                if (t.text == ",")
+                if (t.text == ",") {
                     p.push_back(MakePiece(PieceKind::Comma, ","));
-                else if (std::find(kOps.begin(), kOps.end(), t.text) != kOps.end())
+                    inFirstItem = false;
+                } else if (std::find(kOps.begin(), kOps.end(), t.text) != kOps.end()) {
                     p.push_back(MakePiece(PieceKind::Op, t.text));
-                else
+                } else {
                     SyntaxError(t.text);
+                }
                 break;
             }
         }
@@ -498,6 +560,21 @@ std::string Context::Expr(Span s) {
     RewriteBinary(p, "MOD", {"*", "/"}, true, [](const std::string& a, const std::string& b) {
         return "(" + a + " % " + b + ")";
     });
+    // Binary + and - run as jet_add and jet_sub: a stored date is text, which SQLite's
+    // arithmetic would read as its year alone, and Jet's + joins two texts. Taken from the
+    // left, so that 10 - 2 - 3 is 5. A sign that follows no operand is unary and stays.
+    for (size_t i = 0; i < p.size();) {
+        if (!IsSign(p[i]) || i == 0 || !IsAtom(p[i - 1])) {
+            ++i;
+            continue;
+        }
+        const size_t start = LeftExtent(p, i - 1, {"*", "/"}, true);
+        const size_t end = RightExtent(p, i + 1, {"*", "/"});
+        std::string call = (p[i].text == "+" ? "jet_add(" : "jet_sub(") + JoinPieces(p, start, i) +
+                           ", " + JoinPieces(p, i + 1, end) + ")";
+        Replace(p, start, end, std::move(call));
+        i = start + 1;
+    }
     for (size_t i = 0; i < p.size();) {
         if (!IsOpIn(p[i], {"&"})) {
             ++i;
@@ -526,9 +603,12 @@ std::string Context::Expr(Span s) {
         const size_t start = LeftExtent(p, leftEnd - 1, {"+", "-", "*", "/"}, true);
         const size_t end = RightExtent(p, i + 1, {"+", "-", "*", "/"});
         std::string text = Like(p, start, leftEnd, i, end, negated);
+        const bool jetTruth = text.starts_with("jet_like(");  // already -1 for true
         Replace(p, start, end, std::move(text));
+        p[start].sqliteTruth = !jetTruth;
         i = start + 1;
     }
+    if (use != Use::Condition) TruthAsJetValue(p, use == Use::IifArguments);
     return JoinPieces(p, 0, p.size());
 }
 
@@ -642,7 +722,7 @@ std::string Context::From(Span s, FromInfo& info) {
             size_t end = i + 1;
             while (end < s.size() && !IsJoinWord(s[end]) && !IsSym(s[end], ",")) ++end;
             if (end == i + 1) SyntaxError("ON");
-            out += " ON " + Expr(s.subspan(i + 1, end - i - 1));
+            out += " ON " + Expr(s.subspan(i + 1, end - i - 1), Use::Condition);
             i = end;
         }
         if (i >= s.size()) break;
@@ -743,15 +823,15 @@ std::string Context::Select(Span s, bool outermost, std::string* updatableTable)
             rest += " FROM " + From(body, from);
             hasFrom = true;
         } else if (keyword == "WHERE") {
-            rest += " WHERE " + Expr(body);
+            rest += " WHERE " + Expr(body, Use::Condition);
         } else if (keyword == "GROUP") {
-            rest += " GROUP BY " + Expr(body);
+            rest += " GROUP BY " + Expr(body, Use::Values);
             grouped = true;
         } else if (keyword == "HAVING") {
-            rest += " HAVING " + Expr(body);
+            rest += " HAVING " + Expr(body, Use::Condition);
             grouped = true;
         } else {
-            rest += " ORDER BY " + Expr(body);
+            rest += " ORDER BY " + Expr(body, Use::Values);
         }
     }
 
@@ -764,7 +844,7 @@ std::string Context::Select(Span s, bool outermost, std::string* updatableTable)
         if (options_.addRowIdColumn)
             out += Quote(from.items[0].Correlation()) + ".rowid AS \"__rowid__\", ";
     }
-    out += Expr(list) + rest;
+    out += Expr(list, Use::Values) + rest;
     if (!limit.empty()) out += " LIMIT " + limit;
     return out;
 }
@@ -798,7 +878,7 @@ std::string Context::Insert(Span s, TranslatedStatement& st) {
     }
     if (i < s.size() && IsW(s[i], "VALUES")) {
         if (i + 2 != s.size() || !s[i + 1].group || s[i + 1].kids.empty()) SyntaxError("VALUES");
-        out += " VALUES (" + Expr(s[i + 1].kids) + ")";
+        out += " VALUES (" + Expr(s[i + 1].kids, Use::Values) + ")";
     } else if (i < s.size() && IsW(s[i], "SELECT")) {
         out += " " + Select(s.subspan(i), false, nullptr);
     } else {
@@ -841,7 +921,8 @@ std::string Context::Update(Span s, TranslatedStatement& st) {
             k += 2;
         }
         if (k + 1 >= end || !IsSym(s[k], "=")) SyntaxError(column);
-        out += (first ? "" : ", ") + Quote(column) + " = " + Expr(s.subspan(k + 1, end - k - 1));
+        out += (first ? "" : ", ") + Quote(column) + " = " +
+               Expr(s.subspan(k + 1, end - k - 1), Use::Values);
         first = false;
         i = end + 1;
         if (end < whereAt && i >= whereAt) SyntaxError(",");
@@ -849,7 +930,7 @@ std::string Context::Update(Span s, TranslatedStatement& st) {
     if (first) SyntaxError("SET");
     if (whereAt < s.size()) {
         if (whereAt + 1 >= s.size()) SyntaxError("WHERE");
-        out += " WHERE " + Expr(s.subspan(whereAt + 1));
+        out += " WHERE " + Expr(s.subspan(whereAt + 1), Use::Condition);
     }
     return out;
 }
@@ -874,7 +955,7 @@ std::string Context::Delete(Span s, TranslatedStatement& st) {
     std::string where;
     if (whereAt < s.size()) {
         if (whereAt + 1 >= s.size()) SyntaxError("WHERE");
-        where = " WHERE " + Expr(s.subspan(whereAt + 1));
+        where = " WHERE " + Expr(s.subspan(whereAt + 1), Use::Condition);
     }
     if (from.items.size() == 1 && !from.joined) {
         if (!from.items[0].isBase) ThrowJetError(jet::kNotUpdatableQuery);

@@ -1,8 +1,9 @@
 // JetSqlTranslator: turns Jet SQL text into SQLite SQL for the engine.
 //
 // The translator works on tokens, not on a full grammar: it rewrites the Jet dialect
-// ([bracketed names], "double-quoted" and #date# literals, true/false, &, TOP n, DISTINCTROW,
-// a leading PARAMETERS clause, LIKE with Jet's wildcards, Jet functions) and qualifies every
+// ([bracketed names], "double-quoted" and #date# literals, true/false, &, + and - that count
+// dates in days, comparisons used as values giving -1 for true, TOP n, DISTINCTROW, a leading
+// PARAMETERS clause, LIKE with Jet's wildcards, Jet functions) and qualifies every
 // table reference through a resolver that the engine supplies, because one SQLite connection
 // serves every open database (each as its own schema) and links and stored queries stand where
 // tables do. It never touches a database itself. Errors are JetErrors with Jet's numbers.

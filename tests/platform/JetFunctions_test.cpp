@@ -155,6 +155,48 @@ TEST(JetFunctions, DateFunctionsReadStoredTextAndDayCounts) {
     EXPECT_EQ(db.Eval("substr(jet_time(), 1, 10)"), "1899-12-30");
 }
 
+TEST(JetFunctions, AddAndSubtractCountDatesInDays) {
+    JetFunctionsDb db;
+    const Case cases[] = {
+        {"jet_add(1, 2)", "3"},
+        {"typeof(jet_add(1, 2))", "integer"},
+        {"jet_sub(-1, 1)", "-2"},
+        {"jet_add(1, 0.5)", "1.5"},
+        {"typeof(jet_add(0.5, 0.5))", "real"},
+        {"jet_add(9223372036854775807, 1)", "9.22337203685478e+18"},
+        {"jet_add('2005-03-03 10:00:00', 1)", "2005-03-04 10:00:00"},
+        {"jet_add('2005-03-03', 0.5)", "2005-03-03 12:00:00"},
+        {"jet_add(1, '2005-02-28')", "2005-03-01 00:00:00"},
+        {"jet_add('2005-03-03', '2')", "2005-03-05 00:00:00"},
+        {"jet_sub('2005-03-03', 1)", "2005-03-02 00:00:00"},
+        {"jet_sub('2005-03-10', '2005-03-03')", "7"},
+        {"typeof(jet_sub('2005-03-10', '2005-03-03 12:00:00'))", "real"},
+        {"jet_sub('2005-03-03 12:00:00', '2005-03-03')", "0.5"},
+        {"jet_sub('2005-03-04 00:00:01', '2005-03-04')", "1.15740740740741e-05"},
+        {"jet_sub('2005-03-03', '2005-03-10')", "-7"},
+        {"jet_sub('1899-12-30', 0.25)", "1899-12-30 06:00:00"},  // Jet's own quirk
+        {"jet_add('12', '1')", "121"},
+        {"jet_add('12', 1)", "13"},
+        {"jet_add(' 1.5', 1)", "2.5"},
+        {"jet_sub('5', '2')", "3"},
+        {"jet_add('a', 'b')", "ab"},
+        {"jet_add('2005-03-03', 'x')", "2005-03-03x"},
+        {"jet_add('', 'x')", "x"},
+        {"jet_add('2005-02-30', 'x')", "2005-02-30x"},
+        {"jet_add(NULL, 1)", "<null>"},
+        {"jet_sub('2005-03-03', NULL)", "<null>"},
+        {"jet_add('a', 1)", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_add('2005-02-30', 1)", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_add('4.3.2005', 1)", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_sub('a', 'b')", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_sub('2005-03-03', 'x')", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_add(x'01', 1)", "<error: Data type mismatch in criteria expression.>"},
+        {"jet_add('9999-12-31', 1)", "<error: Overflow.>"},
+        {"jet_sub('0100-01-01', 1)", "<error: Overflow.>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(db.Eval(c.expression), c.expected) << c.expression;
+}
+
 TEST(JetFunctions, FormatShowsDatesAndNumbers) {
     struct FormatCase {
         const char* value;
