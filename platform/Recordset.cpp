@@ -305,8 +305,8 @@ void Recordset::CancelUpdate() { State().mode = RecordsetState::Mode::None; }
 bool Recordset::IsOpen() const { return state_ && state_->open; }
 
 void Recordset::Close() {
+    // The state stays, closed, so that fields the caller still refers to answer 3420.
     if (state_) state_->Close();
-    state_.reset();
 }
 
 }  // namespace platform

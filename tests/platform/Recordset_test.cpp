@@ -143,6 +143,11 @@ TEST_F(RecordsetTest, TwoHandlesOnOneFileSeeEachOthersWritesAtOnce) {
 }
 
 TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
+    db_.Execute("insert into pl_name (name) values ('A')");
+    Recordset own = db_.OpenRecordset("pl_name");
+    Field& kept = own["name"];
+    own.Close();
+    EXPECT_EQ(JetErrorOf([&] { kept.Value(); }), jet::kObjectInvalid);  // not a dangling field
     Recordset rs = db_.OpenRecordset("pl_name");
     db_.Close();
     EXPECT_FALSE(rs.IsOpen());
