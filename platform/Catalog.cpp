@@ -49,7 +49,7 @@ std::string QuoteLiteral(std::string_view text) {
     return out + "'";
 }
 
-std::string IndexFieldsText(const std::vector<IndexFieldSpec>& fields) {
+std::string IndexFieldsText(const std::vector<IndexFieldDescription>& fields) {
     std::string out;
     for (const auto& f : fields) {
         if (!out.empty()) out += ';';
@@ -58,8 +58,8 @@ std::string IndexFieldsText(const std::vector<IndexFieldSpec>& fields) {
     return out;
 }
 
-std::vector<IndexFieldSpec> ParseIndexFieldsText(std::string_view text) {
-    std::vector<IndexFieldSpec> fields;
+std::vector<IndexFieldDescription> ParseIndexFieldsText(std::string_view text) {
+    std::vector<IndexFieldDescription> fields;
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(';', start);
@@ -68,7 +68,7 @@ std::vector<IndexFieldSpec> ParseIndexFieldsText(std::string_view text) {
         while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
         while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
         if (!part.empty()) {
-            IndexFieldSpec f;
+            IndexFieldDescription f;
             if (part.front() == '-' || part.front() == '+') {
                 f.Descending = part.front() == '-';
                 part.remove_prefix(1);
@@ -84,9 +84,9 @@ std::vector<IndexFieldSpec> ParseIndexFieldsText(std::string_view text) {
     return fields;
 }
 
-const FieldSpec* TableInfo::FindField(std::string_view fieldName) const {
+const FieldDescription* TableInfo::FindField(std::string_view fieldName) const {
     const std::string key = LowerName(fieldName);
-    for (const auto& f : spec.Fields)
+    for (const auto& f : description.Fields)
         if (LowerName(f.Name) == key) return &f;
     return nullptr;
 }
@@ -222,7 +222,7 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
             " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
         s.BindText(1, info->name);
         while (s.Step()) {
-            FieldSpec f;
+            FieldDescription f;
             f.Name = s.ColumnText(0);
             f.Type = static_cast<int>(s.ColumnInteger(1));
             f.Size = static_cast<int32_t>(s.ColumnInteger(2));
@@ -231,7 +231,7 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
             f.Required = s.ColumnInteger(5) != 0;
             f.AllowZeroLength = s.ColumnInteger(6) != 0;
             if ((f.Attributes & dbAutoIncrField) && info->rowidField.empty()) info->rowidField = f.Name;
-            info->spec.Fields.push_back(std::move(f));
+            info->description.Fields.push_back(std::move(f));
         }
         s.Reset();
     }
@@ -241,18 +241,18 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
             " FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
         s.BindText(1, info->name);
         while (s.Step()) {
-            IndexSpec index;
+            IndexDescription index;
             index.Name = s.ColumnText(0);
             index.Primary = s.ColumnInteger(1) != 0;
             index.Unique = s.ColumnInteger(2) != 0;
             index.IgnoreNulls = s.ColumnInteger(3) != 0;
             index.Required = s.ColumnInteger(4) != 0;
             index.Fields = ParseIndexFieldsText(s.ColumnText(5));
-            info->spec.Indexes.push_back(std::move(index));
+            info->description.Indexes.push_back(std::move(index));
         }
         s.Reset();
     }
-    info->spec.Name = info->name;
+    info->description.Name = info->name;
     return info;
 }
 
@@ -266,11 +266,11 @@ std::string Catalog::PhysicalTableName(std::string_view name) {
 std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name) {
     auto info = std::make_shared<TableInfo>();
     info->name = name;
-    info->spec.Name = name;
+    info->description.Name = name;
     Statement s(connection_.Db(), "PRAGMA " + QuoteIdentifier(schema_) + ".table_info(" +
                                       QuoteIdentifier(name) + ")");
     while (s.Step()) {
-        FieldSpec f;
+        FieldDescription f;
         f.Name = s.ColumnText(1);
         const std::string type = LowerName(s.ColumnText(2));
         const bool pk = s.ColumnInteger(5) != 0;
@@ -293,7 +293,7 @@ std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name
         f.Size = DefaultFieldSize(f.Type);
         f.Required = s.ColumnInteger(3) != 0;
         f.AllowZeroLength = true;
-        info->spec.Fields.push_back(std::move(f));
+        info->description.Fields.push_back(std::move(f));
     }
     return info;
 }
@@ -313,41 +313,41 @@ void Catalog::RequireFreeName(std::string_view name, int errorNumber) {
     if (FindTable(name) || FindQuery(name)) ThrowJetError(errorNumber, name);
 }
 
-void Catalog::CreateTable(const TableSpec& spec) {
-    if (spec.Name.empty()) ThrowJetError(jet::kInvalidArgument);
-    RequireFreeName(spec.Name, jet::kTableExists);
-    if (spec.Fields.empty()) ThrowJetError(3264, spec.Name);
-    for (size_t i = 0; i < spec.Fields.size(); ++i) {
-        if (!IsKnownFieldType(spec.Fields[i].Type) || spec.Fields[i].Name.empty())
+void Catalog::CreateTable(const TableDescription& description) {
+    if (description.Name.empty()) ThrowJetError(jet::kInvalidArgument);
+    RequireFreeName(description.Name, jet::kTableExists);
+    if (description.Fields.empty()) ThrowJetError(3264, description.Name);
+    for (size_t i = 0; i < description.Fields.size(); ++i) {
+        if (!IsKnownFieldType(description.Fields[i].Type) || description.Fields[i].Name.empty())
             ThrowJetError(jet::kInvalidArgument);
         for (size_t j = 0; j < i; ++j)
-            if (LowerName(spec.Fields[i].Name) == LowerName(spec.Fields[j].Name))
+            if (LowerName(description.Fields[i].Name) == LowerName(description.Fields[j].Name))
                 ThrowJetError(jet::kFieldDefinedTwice);
     }
     // The auto-increment field becomes SQLite's rowid: fast, and it never reuses a value.
     std::string rowidField;
-    for (const auto& f : spec.Fields) {
+    for (const auto& f : description.Fields) {
         if ((f.Attributes & dbAutoIncrField) && f.Type == dbLong) {
             rowidField = f.Name;
             break;
         }
     }
     std::vector<std::string> keyFields;
-    for (const auto& index : spec.Indexes) {
+    for (const auto& index : description.Indexes) {
         if (!index.Primary) continue;
         for (const auto& f : index.Fields) keyFields.push_back(LowerName(f.Name));
     }
-    for (const auto& index : spec.Indexes) {
+    for (const auto& index : description.Indexes) {
         for (const auto& f : index.Fields) {
             bool known = false;
-            for (const auto& field : spec.Fields) known = known || LowerName(field.Name) == LowerName(f.Name);
+            for (const auto& field : description.Fields) known = known || LowerName(field.Name) == LowerName(f.Name);
             if (!known) ThrowJetError(jet::kItemNotFound);
         }
     }
 
-    std::string sql = "CREATE TABLE " + Qualified(spec.Name) + " (";
-    for (size_t i = 0; i < spec.Fields.size(); ++i) {
-        const FieldSpec& f = spec.Fields[i];
+    std::string sql = "CREATE TABLE " + Qualified(description.Name) + " (";
+    for (size_t i = 0; i < description.Fields.size(); ++i) {
+        const FieldDescription& f = description.Fields[i];
         const bool isKey = std::find(keyFields.begin(), keyFields.end(), LowerName(f.Name)) != keyFields.end();
         if (i) sql += ", ";
         sql += SqlColumnDefinition(f, f.Name == rowidField, isKey);
@@ -359,15 +359,15 @@ void Catalog::CreateTable(const TableSpec& spec) {
         connection_.Exec(sql);
         Statement& obj = connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
                                             " (\"Name\", \"Kind\", \"Attributes\") VALUES (?1, 1, 0)");
-        obj.BindText(1, spec.Name);
+        obj.BindText(1, description.Name);
         obj.Step();
         obj.Reset();
         Statement& field = connection_.Cached(
             "INSERT INTO " + Qualified("MSysFields") +
             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        for (size_t i = 0; i < spec.Fields.size(); ++i) {
-            const FieldSpec& f = spec.Fields[i];
-            field.BindText(1, spec.Name);
+        for (size_t i = 0; i < description.Fields.size(); ++i) {
+            const FieldDescription& f = description.Fields[i];
+            field.BindText(1, description.Name);
             field.BindInteger(2, static_cast<int64_t>(i));
             field.BindText(3, f.Name);
             field.BindInteger(4, f.Type);
@@ -379,34 +379,34 @@ void Catalog::CreateTable(const TableSpec& spec) {
             field.Step();
             field.Reset();
         }
-        for (size_t i = 0; i < spec.Indexes.size(); ++i) {
-            const IndexSpec& index = spec.Indexes[i];
+        for (size_t i = 0; i < description.Indexes.size(); ++i) {
+            const IndexDescription& index = description.Indexes[i];
             for (size_t j = 0; j < i; ++j)
-                if (LowerName(spec.Indexes[j].Name) == LowerName(index.Name))
-                    ThrowJetError(jet::kIndexExists, spec.Name, index.Name);
+                if (LowerName(description.Indexes[j].Name) == LowerName(index.Name))
+                    ThrowJetError(jet::kIndexExists, description.Name, index.Name);
             const bool onRowid = index.Primary && index.Fields.size() == 1 && !rowidField.empty() &&
                                  LowerName(index.Fields[0].Name) == LowerName(rowidField);
-            if (!onRowid) CreatePhysicalIndex(spec.Name, index);
-            InsertIndexRow(spec.Name, index, static_cast<int>(i));
+            if (!onRowid) CreatePhysicalIndex(description.Name, index);
+            InsertIndexRow(description.Name, index, static_cast<int>(i));
         }
     } catch (...) {
         connection_.EndWrite();
-        tables_.erase(LowerName(spec.Name));
+        tables_.erase(LowerName(description.Name));
         // Leave no half-made table behind.
         try {
-            connection_.Exec("DROP TABLE IF EXISTS " + Qualified(spec.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Name\" = " + QuoteLiteral(spec.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysFields") + " WHERE \"TableName\" = " + QuoteLiteral(spec.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " + QuoteLiteral(spec.Name));
+            connection_.Exec("DROP TABLE IF EXISTS " + Qualified(description.Name));
+            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Name\" = " + QuoteLiteral(description.Name));
+            connection_.Exec("DELETE FROM " + Qualified("MSysFields") + " WHERE \"TableName\" = " + QuoteLiteral(description.Name));
+            connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " + QuoteLiteral(description.Name));
         } catch (...) {
         }
         throw;
     }
     connection_.EndWrite();
-    tables_.erase(LowerName(spec.Name));
+    tables_.erase(LowerName(description.Name));
 }
 
-void Catalog::CreatePhysicalIndex(const std::string& table, const IndexSpec& index) {
+void Catalog::CreatePhysicalIndex(const std::string& table, const IndexDescription& index) {
     std::string sql = std::string("CREATE ") + (index.Unique || index.Primary ? "UNIQUE " : "") +
                       "INDEX " + Qualified(table + "." + index.Name) + " ON " +
                       QuoteIdentifier(table) + " (";
@@ -417,7 +417,7 @@ void Catalog::CreatePhysicalIndex(const std::string& table, const IndexSpec& ind
     connection_.Exec(sql + ")");
 }
 
-void Catalog::InsertIndexRow(const std::string& table, const IndexSpec& index, int position) {
+void Catalog::InsertIndexRow(const std::string& table, const IndexDescription& index, int position) {
     Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysIndexes") +
                                       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     s.BindText(1, table);
@@ -478,12 +478,12 @@ void Catalog::DropTable(std::string_view name) {
     tables_.clear();
 }
 
-void Catalog::CreateIndex(std::string_view table, const IndexSpec& index) {
+void Catalog::CreateIndex(std::string_view table, const IndexDescription& index) {
     auto info = FindTable(table);
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
     if (info->kind != ObjectKind::Table || info->attributes != 0) ThrowJetError(jet::kOperationNotSupported);
     if (index.Name.empty() || index.Fields.empty()) ThrowJetError(jet::kInvalidArgument);
-    for (const auto& existing : info->spec.Indexes) {
+    for (const auto& existing : info->description.Indexes) {
         if (LowerName(existing.Name) == LowerName(index.Name)) ThrowJetError(jet::kIndexExists, info->name, index.Name);
         if (existing.Primary && index.Primary) ThrowJetError(3283);  // one primary key per table
     }
@@ -492,7 +492,7 @@ void Catalog::CreateIndex(std::string_view table, const IndexSpec& index) {
     connection_.BeginWrite();
     try {
         CreatePhysicalIndex(info->name, index);
-        InsertIndexRow(info->name, index, static_cast<int>(info->spec.Indexes.size()));
+        InsertIndexRow(info->name, index, static_cast<int>(info->description.Indexes.size()));
     } catch (...) {
         connection_.EndWrite();
         tables_.clear();
@@ -505,8 +505,8 @@ void Catalog::CreateIndex(std::string_view table, const IndexSpec& index) {
 void Catalog::DropIndex(std::string_view table, std::string_view index) {
     auto info = FindTable(table);
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
-    const IndexSpec* found = nullptr;
-    for (const auto& existing : info->spec.Indexes)
+    const IndexDescription* found = nullptr;
+    for (const auto& existing : info->description.Indexes)
         if (LowerName(existing.Name) == LowerName(index)) found = &existing;
     if (!found) ThrowJetError(jet::kItemNotFound);
     connection_.BeginWrite();
@@ -523,13 +523,13 @@ void Catalog::DropIndex(std::string_view table, std::string_view index) {
     tables_.clear();
 }
 
-void Catalog::AddColumn(std::string_view table, const FieldSpec& field) {
+void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
     auto info = FindTable(table);
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
     if (info->kind != ObjectKind::Table || info->attributes != 0) ThrowJetError(jet::kOperationNotSupported);
     if (info->FindField(field.Name)) ThrowJetError(jet::kFieldDefinedTwice);
     if (!IsKnownFieldType(field.Type) || field.Name.empty()) ThrowJetError(jet::kInvalidArgument);
-    FieldSpec f = field;
+    FieldDescription f = field;
     f.Attributes &= ~dbAutoIncrField;  // SQLite cannot add a rowid to an existing table
     if (f.Size <= 0) f.Size = DefaultFieldSize(f.Type);
     connection_.BeginWrite();
@@ -544,7 +544,7 @@ void Catalog::AddColumn(std::string_view table, const FieldSpec& field) {
         Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysFields") +
                                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         s.BindText(1, info->name);
-        s.BindInteger(2, static_cast<int64_t>(info->spec.Fields.size()));
+        s.BindInteger(2, static_cast<int64_t>(info->description.Fields.size()));
         s.BindText(3, f.Name);
         s.BindInteger(4, f.Type);
         s.BindInteger(5, f.Size);
@@ -568,15 +568,15 @@ void Catalog::SetAllowZeroLength(std::string_view table, std::string_view field,
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
     if (info->kind != ObjectKind::Table || info->attributes != 0 || !HasCatalogTables())
         ThrowJetError(jet::kOperationNotSupported);
-    const FieldSpec* spec = info->FindField(field);
-    if (!spec) ThrowJetError(jet::kItemNotFound);
+    const FieldDescription* description = info->FindField(field);
+    if (!description) ThrowJetError(jet::kItemNotFound);
     connection_.BeginWrite();
     try {
         Statement& s = connection_.Cached("UPDATE " + Qualified("MSysFields") +
                                           " SET \"AllowZeroLength\" = ?1 WHERE \"TableName\" = ?2 AND \"Name\" = ?3");
         s.BindInteger(1, allow ? 1 : 0);
         s.BindText(2, info->name);
-        s.BindText(3, spec->Name);
+        s.BindText(3, description->Name);
         s.Step();
         s.Reset();
     } catch (...) {

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TableSpec.h"
+#include "TableDescription.h"
 
 namespace platform {
 
@@ -30,11 +30,11 @@ struct TableInfo {
     int32_t attributes = 0;  // dbSystemObject for the catalog's own tables
     std::string connect;     // links: ";Database=<path>"
     std::string sourceTableName;
-    TableSpec spec;          // local tables: fields and indexes; links: empty
+    TableDescription description;          // local tables: fields and indexes; links: empty
     // The auto-increment field that is SQLite's rowid for this table, or "".
     std::string rowidField;
 
-    const FieldSpec* FindField(std::string_view fieldName) const;
+    const FieldDescription* FindField(std::string_view fieldName) const;
 };
 
 struct QueryInfo {
@@ -60,13 +60,13 @@ public:
     std::optional<QueryInfo> FindQuery(std::string_view name);
 
     // Structure changes. REQUIRES: the file is writable (the caller checks).
-    void CreateTable(const TableSpec& spec);  // 3010 when the name is taken
+    void CreateTable(const TableDescription& description);  // 3010 when the name is taken
     void CreateLink(const std::string& name, const std::string& connect,
                     const std::string& sourceTable);
     void DropTable(std::string_view name);    // tables and links; 3265 when missing
-    void CreateIndex(std::string_view table, const IndexSpec& index);
+    void CreateIndex(std::string_view table, const IndexDescription& index);
     void DropIndex(std::string_view table, std::string_view index);
-    void AddColumn(std::string_view table, const FieldSpec& field);
+    void AddColumn(std::string_view table, const FieldDescription& field);
     void SetAllowZeroLength(std::string_view table, std::string_view field, bool allow);
     void CreateQuery(const std::string& name, const std::string& sql);  // 3012 when taken
     void DeleteQuery(std::string_view name);                            // 3265 when missing
@@ -81,8 +81,8 @@ private:
     // The SQLite table of that name as the file spells it, or "".
     std::string PhysicalTableName(std::string_view name);
     std::string Qualified(std::string_view object) const;
-    void CreatePhysicalIndex(const std::string& table, const IndexSpec& index);
-    void InsertIndexRow(const std::string& table, const IndexSpec& index, int position);
+    void CreatePhysicalIndex(const std::string& table, const IndexDescription& index);
+    void InsertIndexRow(const std::string& table, const IndexDescription& index, int position);
     void RequireFreeName(std::string_view name, int errorNumber);
 
     EngineConnection& connection_;
@@ -92,8 +92,8 @@ private:
 };
 
 // The "+a;-b" text of an index's fields, as DAO's Index.Fields reads.
-std::string IndexFieldsText(const std::vector<IndexFieldSpec>& fields);
-std::vector<IndexFieldSpec> ParseIndexFieldsText(std::string_view text);
+std::string IndexFieldsText(const std::vector<IndexFieldDescription>& fields);
+std::vector<IndexFieldDescription> ParseIndexFieldsText(std::string_view text);
 // ASCII lower case; the key under which names are compared.
 std::string LowerName(std::string_view name);
 // "name" with inner quotes doubled.

@@ -144,7 +144,7 @@ void DatabaseState::BindParameters(Statement& statement, const TranslatedStateme
         const std::string& sqliteName = translated.sqliteParameterNames[i];
         Value v = given->value;
         if (!v.IsNull()) {
-            FieldSpec declared;
+            FieldDescription declared;
             declared.Name = given->name;
             declared.Type = translated.parameters[i].type;
             declared.AllowZeroLength = true;
@@ -388,8 +388,8 @@ TableDef TableDefCollection::Item(std::string_view name) const {
         }
     }
     if (described) {
-        for (const auto& f : described->spec.Fields) def.Fields().AppendUnchecked(Field(f));
-        for (const auto& i : described->spec.Indexes) def.Indexes().AppendUnchecked(Index(i));
+        for (const auto& f : described->description.Fields) def.Fields().AppendUnchecked(Field(f));
+        for (const auto& i : described->description.Indexes) def.Indexes().AppendUnchecked(Index(i));
     }
     if (info->kind == ObjectKind::Table && info->attributes == 0) def.BindTo(db_);
     return def;
@@ -402,7 +402,7 @@ void TableDefCollection::Append(TableDef& tableDef) {
     if (tableDef.IsLink()) {
         catalog.CreateLink(tableDef.Name(), tableDef.Connect(), tableDef.SourceTableName());
     } else {
-        catalog.CreateTable(tableDef.Spec());
+        catalog.CreateTable(tableDef.Description());
         tableDef.BindTo(db_);
     }
     db_->Connection().CommitIfDue();

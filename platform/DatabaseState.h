@@ -83,7 +83,7 @@ struct RecordsetState {
 
     // Where AddNew/Edit write: the one table the rows come from, if any.
     std::optional<BaseTable> target;
-    std::vector<const FieldSpec*> targetField;  // per recordset field, null when not writable
+    std::vector<const FieldDescription*> targetField;  // per recordset field, null when not writable
 
     Mode mode = Mode::None;
     std::vector<Value> buffer;

@@ -246,7 +246,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
         // added to a Jet table after its rows: refusing them would hide part of a library.
         Exec("PRAGMA ignore_check_constraints = ON");
         BeginWrite();
-        for (const TableSpec& table : reader.Tables()) {
+        for (const TableDescription& table : reader.Tables()) {
             catalog.CreateTable(table);
             std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table.Name) + " VALUES (";
             for (size_t i = 0; i < table.Fields.size(); ++i) sql += (i ? ",?" : "?");

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "TableSpec.h"
+#include "TableDescription.h"
 #include "Value.h"
 
 namespace platform {
@@ -21,21 +21,21 @@ struct RecordsetState;
 class Field {
 public:
     Field() = default;
-    explicit Field(FieldSpec spec) : spec_(std::move(spec)) {}
+    explicit Field(FieldDescription description) : description_(std::move(description)) {}
 
-    const std::string& Name() const { return spec_.Name; }
-    int Type() const { return spec_.Type; }
-    int32_t Size() const { return spec_.Size; }
-    int32_t Attributes() const { return spec_.Attributes; }
-    const std::string& DefaultValue() const { return spec_.DefaultValue; }
-    bool Required() const { return spec_.Required; }
-    bool AllowZeroLength() const { return spec_.AllowZeroLength; }
+    const std::string& Name() const { return description_.Name; }
+    int Type() const { return description_.Type; }
+    int32_t Size() const { return description_.Size; }
+    int32_t Attributes() const { return description_.Attributes; }
+    const std::string& DefaultValue() const { return description_.DefaultValue; }
+    bool Required() const { return description_.Required; }
+    bool AllowZeroLength() const { return description_.AllowZeroLength; }
 
     // Definition properties; for fields not yet appended to a table definition.
-    void SetAttributes(int32_t attributes) { spec_.Attributes = attributes; }
-    void SetDefaultValue(std::string text) { spec_.DefaultValue = std::move(text); }
-    void SetRequired(bool required) { spec_.Required = required; }
-    void SetAllowZeroLength(bool allow) { spec_.AllowZeroLength = allow; }
+    void SetAttributes(int32_t attributes) { description_.Attributes = attributes; }
+    void SetDefaultValue(std::string text) { description_.DefaultValue = std::move(text); }
+    void SetRequired(bool required) { description_.Required = required; }
+    void SetAllowZeroLength(bool allow) { description_.AllowZeroLength = allow; }
 
     // Recordset fields only (3219 otherwise). Value: the current row's value, or during
     // AddNew/Edit the value to be written. SetValue: 3020 outside AddNew/Edit, 3164 for a
@@ -43,11 +43,11 @@ public:
     platform::Value Value() const;
     void SetValue(const platform::Value& v);
 
-    const FieldSpec& Spec() const { return spec_; }
+    const FieldDescription& Description() const { return description_; }
 
 private:
     friend struct RecordsetState;
-    FieldSpec spec_;
+    FieldDescription description_;
     RecordsetState* owner_ = nullptr;
     int column_ = -1;
 };

@@ -34,7 +34,7 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-Value ConvertForField(const FieldSpec& field, const Value& v) {
+Value ConvertForField(const FieldDescription& field, const Value& v) {
     if (v.IsNull()) return v;
     switch (field.Type) {
         case dbBoolean:
@@ -93,7 +93,7 @@ Value ConvertForField(const FieldSpec& field, const Value& v) {
     }
 }
 
-std::string SqlColumnDefinition(const FieldSpec& f, bool rowidAlias, bool notNull) {
+std::string SqlColumnDefinition(const FieldDescription& f, bool rowidAlias, bool notNull) {
     const std::string name = QuoteIdentifier(f.Name);
     std::string sql = name;
     switch (f.Type) {
@@ -175,7 +175,7 @@ std::string SqlColumnDefinition(const FieldSpec& f, bool rowidAlias, bool notNul
     return sql;
 }
 
-std::optional<std::string> DefaultValueAsSql(const FieldSpec& field) {
+std::optional<std::string> DefaultValueAsSql(const FieldDescription& field) {
     const Value v = DefaultValueAsValue(field);
     const std::string def = Trim(field.DefaultValue);
     if (v.IsNull()) return std::nullopt;
@@ -202,7 +202,7 @@ std::optional<std::string> DefaultValueAsSql(const FieldSpec& field) {
     }
 }
 
-Value DefaultValueAsValue(const FieldSpec& field) {
+Value DefaultValueAsValue(const FieldDescription& field) {
     std::string def = Trim(field.DefaultValue);
     if (!def.empty() && def[0] == '=') def = Trim(def.substr(1));
     if (def.empty()) return Value();
@@ -238,7 +238,7 @@ Value DefaultValueAsValue(const FieldSpec& field) {
     }
 }
 
-Value ReadColumnValue(const Statement& statement, int col, const FieldSpec* field) {
+Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field) {
     sqlite3_stmt* s = statement.Handle();
     const int storage = sqlite3_column_type(s, col);
     if (storage == SQLITE_NULL) return Value();

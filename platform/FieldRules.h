@@ -11,7 +11,7 @@
 #include <string>
 
 #include "Statement.h"
-#include "TableSpec.h"
+#include "TableDescription.h"
 #include "Value.h"
 
 namespace platform {
@@ -19,18 +19,18 @@ namespace platform {
 // The value that a field of this definition stores for `v`, converted as Jet converts on
 // assignment. Throws 3421 (no conversion, number out of range), 3163 (text longer than the
 // field), 3315 (empty text where zero length is not allowed). Null passes unchanged.
-Value ConvertForField(const FieldSpec& field, const Value& v);
+Value ConvertForField(const FieldDescription& field, const Value& v);
 
 // The SQLite column definition of a field (without the table's key clauses).
-std::string SqlColumnDefinition(const FieldSpec& field, bool rowidAlias, bool notNull);
+std::string SqlColumnDefinition(const FieldDescription& field, bool rowidAlias, bool notNull);
 
 // The field's DefaultValue as a SQLite expression and as a value; nothing for no default.
-std::optional<std::string> DefaultValueAsSql(const FieldSpec& field);
-Value DefaultValueAsValue(const FieldSpec& field);
+std::optional<std::string> DefaultValueAsSql(const FieldDescription& field);
+Value DefaultValueAsValue(const FieldDescription& field);
 
 // Reads column `col` of the current row: by the field's type when the column is a field
 // of a table, by SQLite's storage class otherwise.
-Value ReadColumnValue(const Statement& statement, int col, const FieldSpec* field);
+Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field);
 
 // Binds `v` in its stored form.
 void BindValue(Statement& statement, int index, const Value& v);

@@ -8,36 +8,36 @@
 #include <string_view>
 #include <vector>
 
-#include "TableSpec.h"
+#include "TableDescription.h"
 
 namespace platform {
 
 class Index {
 public:
     Index() = default;
-    explicit Index(IndexSpec spec) : spec_(std::move(spec)) {}
+    explicit Index(IndexDescription description) : description_(std::move(description)) {}
 
-    const std::string& Name() const { return spec_.Name; }
-    bool Primary() const { return spec_.Primary; }
-    bool Unique() const { return spec_.Unique || spec_.Primary; }
-    bool IgnoreNulls() const { return spec_.IgnoreNulls; }
-    bool Required() const { return spec_.Required || spec_.Primary; }
-    const std::vector<IndexFieldSpec>& Fields() const { return spec_.Fields; }
+    const std::string& Name() const { return description_.Name; }
+    bool Primary() const { return description_.Primary; }
+    bool Unique() const { return description_.Unique || description_.Primary; }
+    bool IgnoreNulls() const { return description_.IgnoreNulls; }
+    bool Required() const { return description_.Required || description_.Primary; }
+    const std::vector<IndexFieldDescription>& Fields() const { return description_.Fields; }
 
-    void SetPrimary(bool primary) { spec_.Primary = primary; }
-    void SetUnique(bool unique) { spec_.Unique = unique; }
-    void SetIgnoreNulls(bool ignore) { spec_.IgnoreNulls = ignore; }
-    void SetRequired(bool required) { spec_.Required = required; }
-    void SetFields(std::vector<IndexFieldSpec> fields) { spec_.Fields = std::move(fields); }
+    void SetPrimary(bool primary) { description_.Primary = primary; }
+    void SetUnique(bool unique) { description_.Unique = unique; }
+    void SetIgnoreNulls(bool ignore) { description_.IgnoreNulls = ignore; }
+    void SetRequired(bool required) { description_.Required = required; }
+    void SetFields(std::vector<IndexFieldDescription> fields) { description_.Fields = std::move(fields); }
     void SetFields(std::string_view daoText);  // "+a;-b", "a;b"
     void AppendField(std::string name, bool descending = false) {
-        spec_.Fields.push_back({std::move(name), descending});
+        description_.Fields.push_back({std::move(name), descending});
     }
 
-    const IndexSpec& Spec() const { return spec_; }
+    const IndexDescription& Description() const { return description_; }
 
 private:
-    IndexSpec spec_;
+    IndexDescription description_;
 };
 
 }  // namespace platform

@@ -189,13 +189,13 @@ struct JetFileReader::State {
     bool jet4 = true;
     size_t pageSize = 4096;
     uint64_t pageCount = 0;
-    std::vector<TableSpec> tables;
+    std::vector<TableDescription> tables;
     std::vector<MdbCatalogEntry*> entries;  // parallel to tables; owned by mdb's catalog
 
     [[noreturn]] void Damaged() const { ThrowJetError(jet::kCannotOpenDatabase, path); }
 
     TableDefPtr OpenTable(MdbCatalogEntry* entry) const;
-    TableSpec DescribeTable(MdbCatalogEntry* entry) const;
+    TableDescription DescribeTable(MdbCatalogEntry* entry) const;
     // Copies the row that `pageRow` (page number << 8 | row number) names into `out`; false when
     // the page or row does not exist. Uses libmdb's second page buffer, so the data page being
     // scanned stays put.
@@ -267,7 +267,7 @@ JetFileReader::~JetFileReader() = default;
 JetFileReader::JetFileReader(JetFileReader&&) noexcept = default;
 JetFileReader& JetFileReader::operator=(JetFileReader&&) noexcept = default;
 
-const std::vector<TableSpec>& JetFileReader::Tables() const { return state_->tables; }
+const std::vector<TableDescription>& JetFileReader::Tables() const { return state_->tables; }
 
 TableDefPtr JetFileReader::State::OpenTable(MdbCatalogEntry* entry) const {
     if (entry->table_pg == 0 || entry->table_pg >= pageCount ||
@@ -304,13 +304,13 @@ TableDefPtr JetFileReader::State::OpenTable(MdbCatalogEntry* entry) const {
     return table;
 }
 
-TableSpec JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) const {
+TableDescription JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) const {
     TableDefPtr table = OpenTable(entry);
-    TableSpec spec;
-    spec.Name = entry->object_name;
+    TableDescription description;
+    description.Name = entry->object_name;
     for (unsigned i = 0; i < table->num_cols; ++i) {
         const auto& col = *static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-        FieldSpec f;
+        FieldDescription f;
         f.Name = col.name;
         f.Type = DaoType(col);
         if (f.Type == 0) Damaged();
@@ -329,16 +329,16 @@ TableSpec JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) const {
         f.AllowZeroLength = PropIsYes(col, "AllowZeroLength");
         f.DefaultValue = PropText(col, "DefaultValue");
         if (col.is_uuid_auto && f.DefaultValue.empty()) f.DefaultValue = "GenGUID()";
-        spec.Fields.push_back(std::move(f));
+        description.Fields.push_back(std::move(f));
     }
 
     // libmdb 1.0 returns nothing here even when it succeeds; the indexes land in the table.
     mdb_read_indices(table.get());
-    if (!table->indices) return spec;
+    if (!table->indices) return description;
     for (unsigned i = 0; i < table->indices->len; ++i) {
         const auto& idx = *static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
         if (idx.index_type == kForeignKeyReference) continue;
-        IndexSpec ix;
+        IndexDescription ix;
         ix.Name = idx.name;
         ix.Primary = idx.index_type == kPrimaryIndex;
         ix.Unique = ix.Primary || (idx.flags & MDB_IDX_UNIQUE) != 0;
@@ -351,9 +351,9 @@ TableSpec JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) const {
                 static_cast<MdbColumn*>(g_ptr_array_index(table->columns, colNum - 1));
             ix.Fields.push_back({col->name, idx.key_col_order[k] == MDB_DESC});
         }
-        spec.Indexes.push_back(std::move(ix));
+        description.Indexes.push_back(std::move(ix));
     }
-    return spec;
+    return description;
 }
 
 bool JetFileReader::State::ReadLongValueRow(uint32_t pageRow, std::vector<uint8_t>& out) const {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "TableSpec.h"
+#include "TableDescription.h"
 #include "Value.h"
 
 namespace platform {
@@ -34,7 +34,7 @@ public:
     // User tables (no MSys* and no system tables), in the order of the file's catalog.
     // Field attributes are what DAO reports for a table's fields: dbFixedField or
     // dbVariableField, plus dbAutoIncrField for an AutoNumber (a Long AutoNumber gives 17).
-    const std::vector<TableSpec>& Tables() const;
+    const std::vector<TableDescription>& Tables() const;
 
     // Calls onRow once per live row of `table` in the file's physical order, with one Value per
     // field in field order: Boolean, Integer (Byte, Integer, Long), Single, Double (Double,

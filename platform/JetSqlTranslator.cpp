@@ -1208,10 +1208,10 @@ class DdlParser {
             Fail();
         return t_[i_++].text;
     }
-    FieldSpec Column(std::vector<IndexSpec>& indexes);
+    FieldDescription Column(std::vector<IndexDescription>& indexes);
     std::string DefaultValue();
-    std::vector<IndexFieldSpec> IndexColumns();
-    bool TableConstraint(std::vector<IndexSpec>& indexes);
+    std::vector<IndexFieldDescription> IndexColumns();
+    bool TableConstraint(std::vector<IndexDescription>& indexes);
     void SkipReferences();
 
     std::vector<SqlToken> t_;
@@ -1219,8 +1219,8 @@ class DdlParser {
     int error_ = kCreateTableSyntax;
 };
 
-IndexSpec KeyIndex(std::string name, bool primary) {
-    IndexSpec ix;
+IndexDescription KeyIndex(std::string name, bool primary) {
+    IndexDescription ix;
     ix.Name = std::move(name);
     ix.Primary = primary;
     ix.Unique = true;
@@ -1274,8 +1274,8 @@ void DdlParser::SkipReferences() {
     }
 }
 
-FieldSpec DdlParser::Column(std::vector<IndexSpec>& indexes) {
-    FieldSpec f;
+FieldDescription DdlParser::Column(std::vector<IndexDescription>& indexes) {
+    FieldDescription f;
     f.Name = Name();
     if (i_ >= t_.size() || t_[i_].kind != SqlTokenKind::Word) Fail();
     bool autoIncrement = false;
@@ -1314,12 +1314,12 @@ FieldSpec DdlParser::Column(std::vector<IndexSpec>& indexes) {
             constraintName = Name();
         } else if (TakeWord("PRIMARY")) {
             ExpectWord("KEY");
-            IndexSpec ix = KeyIndex(constraintName.empty() ? "PrimaryKey" : constraintName, true);
+            IndexDescription ix = KeyIndex(constraintName.empty() ? "PrimaryKey" : constraintName, true);
             ix.Fields.push_back({f.Name, false});
             indexes.push_back(std::move(ix));
             constraintName.clear();
         } else if (TakeWord("UNIQUE")) {
-            IndexSpec ix = KeyIndex(constraintName.empty() ? f.Name : constraintName, false);
+            IndexDescription ix = KeyIndex(constraintName.empty() ? f.Name : constraintName, false);
             ix.Fields.push_back({f.Name, false});
             indexes.push_back(std::move(ix));
             constraintName.clear();
@@ -1334,11 +1334,11 @@ FieldSpec DdlParser::Column(std::vector<IndexSpec>& indexes) {
     }
 }
 
-std::vector<IndexFieldSpec> DdlParser::IndexColumns() {
+std::vector<IndexFieldDescription> DdlParser::IndexColumns() {
     ExpectSymbol("(");
-    std::vector<IndexFieldSpec> cols;
+    std::vector<IndexFieldDescription> cols;
     do {
-        IndexFieldSpec c;
+        IndexFieldDescription c;
         c.Name = Name();
         if (TakeWord("DESC"))
             c.Descending = true;
@@ -1351,18 +1351,18 @@ std::vector<IndexFieldSpec> DdlParser::IndexColumns() {
 }
 
 // [CONSTRAINT name] PRIMARY KEY (a, b) | UNIQUE (a) | FOREIGN KEY (a) REFERENCES t (b).
-bool DdlParser::TableConstraint(std::vector<IndexSpec>& indexes) {
+bool DdlParser::TableConstraint(std::vector<IndexDescription>& indexes) {
     std::string name;
     if (TakeWord("CONSTRAINT")) name = Name();
     if (TakeWord("PRIMARY")) {
         ExpectWord("KEY");
-        IndexSpec ix = KeyIndex(name.empty() ? "PrimaryKey" : name, true);
+        IndexDescription ix = KeyIndex(name.empty() ? "PrimaryKey" : name, true);
         ix.Fields = IndexColumns();
         indexes.push_back(std::move(ix));
         return true;
     }
     if (TakeWord("UNIQUE")) {
-        IndexSpec ix = KeyIndex(name, false);
+        IndexDescription ix = KeyIndex(name, false);
         ix.Fields = IndexColumns();
         if (ix.Name.empty()) ix.Name = ix.Fields[0].Name;
         indexes.push_back(std::move(ix));
@@ -1395,7 +1395,7 @@ std::optional<DdlStatement> DdlParser::Parse() {
                     TableConstraint(st.createTable.Indexes);
                     continue;
                 }
-                FieldSpec f = Column(st.createTable.Indexes);
+                FieldDescription f = Column(st.createTable.Indexes);
                 for (const auto& known : st.createTable.Fields)
                     if (EqualsNoCase(known.Name, f.Name)) ThrowJetError(jet::kFieldDefinedTwice);
                 st.createTable.Fields.push_back(std::move(f));
@@ -1455,7 +1455,7 @@ std::optional<DdlStatement> DdlParser::Parse() {
         st.table = Name();
         if (TakeWord("ADD")) {
             if (AtWord("CONSTRAINT") || AtWord("PRIMARY") || AtWord("UNIQUE")) {
-                std::vector<IndexSpec> indexes;
+                std::vector<IndexDescription> indexes;
                 TableConstraint(indexes);
                 if (indexes.size() != 1) Fail();
                 st.kind = DdlStatement::Kind::CreateIndex;

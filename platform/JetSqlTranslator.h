@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TableSpec.h"
+#include "TableDescription.h"
 
 namespace platform {
 
@@ -103,10 +103,10 @@ bool LikePatternNeedsExactCheck(std::string_view jetPattern);
 struct DdlStatement {
     enum class Kind { CreateTable, CreateIndex, DropTable, DropIndex, AddColumn } kind;
     std::string table;
-    TableSpec createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
+    TableDescription createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
                             // clauses
-    IndexSpec index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
-    FieldSpec column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
+    IndexDescription index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
+    FieldDescription column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
 };
 
 // Parses CREATE TABLE, CREATE [UNIQUE] INDEX ... ON t (a, b DESC) [WITH PRIMARY|DISALLOW

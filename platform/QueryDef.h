@@ -12,7 +12,7 @@
 
 #include "NamedList.h"
 #include "Recordset.h"
-#include "TableSpec.h"
+#include "TableDescription.h"
 #include "Value.h"
 
 namespace platform {

@@ -9,18 +9,18 @@
 namespace platform {
 namespace {
 
-FieldSpec ExpressionFieldSpec(const std::string& name, int storage) {
-    FieldSpec spec;
-    spec.Name = name;
+FieldDescription ExpressionFieldDescription(const std::string& name, int storage) {
+    FieldDescription description;
+    description.Name = name;
     switch (storage) {
-        case SQLITE_INTEGER: spec.Type = dbLong; break;
-        case SQLITE_FLOAT: spec.Type = dbDouble; break;
-        case SQLITE_BLOB: spec.Type = dbLongBinary; break;
-        default: spec.Type = dbText; break;
+        case SQLITE_INTEGER: description.Type = dbLong; break;
+        case SQLITE_FLOAT: description.Type = dbDouble; break;
+        case SQLITE_BLOB: description.Type = dbLongBinary; break;
+        default: description.Type = dbText; break;
     }
-    spec.Size = DefaultFieldSize(spec.Type);
-    spec.AllowZeroLength = true;
-    return spec;
+    description.Size = DefaultFieldSize(description.Type);
+    description.AllowZeroLength = true;
+    return description;
 }
 
 }  // namespace
@@ -42,25 +42,25 @@ void RecordsetState::Start() {
         const char* schema = sqlite3_column_database_name(s, col);
         const char* table = sqlite3_column_table_name(s, col);
         const char* origin = sqlite3_column_origin_name(s, col);
-        const FieldSpec* spec = nullptr;
+        const FieldDescription* description = nullptr;
         std::shared_ptr<const TableInfo> info;
         Attachment* owner = schema ? connection.FindBySchema(schema) : nullptr;
         if (owner && table && origin) {
             info = owner->GetCatalog().FindTable(table);
-            if (info) spec = info->FindField(origin);
+            if (info) description = info->FindField(origin);
         }
-        Field field(spec ? *spec : ExpressionFieldSpec(name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
-        field.spec_.Name = name;
+        Field field(description ? *description : ExpressionFieldDescription(name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
+        field.description_.Name = name;
         field.owner_ = this;
         field.column_ = static_cast<int>(fields.size());
         fieldIndex.emplace(LowerName(name), fields.size());
-        const FieldSpec* writable = nullptr;
-        if (target && spec && owner == target->attachment && info &&
+        const FieldDescription* writable = nullptr;
+        if (target && description && owner == target->attachment && info &&
             LowerName(info->name) == LowerName(target->info->name)) {
             writable = target->info->FindField(origin);
         }
         targetField.push_back(writable);
-        typedColumn.push_back(spec != nullptr);
+        typedColumn.push_back(description != nullptr);
         fields.push_back(std::move(field));
     }
     if (snapshot) {
@@ -86,7 +86,7 @@ void RecordsetState::ReadRow() {
     if (hasRowid) currentRowid = statement.ColumnInteger(0);
     for (size_t i = 0; i < fields.size(); ++i) {
         current[i] = ReadColumnValue(statement, static_cast<int>(i) + first,
-                                     typedColumn[i] ? &fields[i].spec_ : nullptr);
+                                     typedColumn[i] ? &fields[i].description_ : nullptr);
     }
 }
 
@@ -139,9 +139,9 @@ Value RecordsetState::FieldValue(int column) const {
 void RecordsetState::SetFieldValue(int column, const Value& v) {
     RequireOpen();
     if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
-    const FieldSpec* spec = targetField[static_cast<size_t>(column)];
-    if (!spec) ThrowJetError(jet::kFieldNotUpdatable);
-    buffer[static_cast<size_t>(column)] = ConvertForField(*spec, v);
+    const FieldDescription* description = targetField[static_cast<size_t>(column)];
+    if (!description) ThrowJetError(jet::kFieldNotUpdatable);
+    buffer[static_cast<size_t>(column)] = ConvertForField(*description, v);
     dirty[static_cast<size_t>(column)] = 1;
 }
 
@@ -152,8 +152,8 @@ void RecordsetState::AddNew() {
     buffer.assign(fields.size(), Value());
     dirty.assign(fields.size(), 0);
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (const FieldSpec* spec = targetField[i]) {
-            if (!(spec->Attributes & dbAutoIncrField)) buffer[i] = DefaultValueAsValue(*spec);
+        if (const FieldDescription* description = targetField[i]) {
+            if (!(description->Attributes & dbAutoIncrField)) buffer[i] = DefaultValueAsValue(*description);
         }
     }
     mode = Mode::Adding;
@@ -176,27 +176,27 @@ void RecordsetState::Update() {
 
     // Required fields, before SQLite's NOT NULL would name the column less helpfully.
     std::vector<std::string> required;
-    for (const auto& f : table.spec.Fields)
+    for (const auto& f : table.description.Fields)
         if (f.Required && !(f.Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
-    for (const auto& index : table.spec.Indexes) {
+    for (const auto& index : table.description.Indexes) {
         if (!index.Primary && !index.Required) continue;
         for (const auto& f : index.Fields) {
-            const FieldSpec* spec = table.FindField(f.Name);
-            if (spec && !(spec->Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
+            const FieldDescription* description = table.FindField(f.Name);
+            if (description && !(description->Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
         }
     }
     for (const std::string& name : required) {
-        const FieldSpec* spec = table.FindField(name);
+        const FieldDescription* description = table.FindField(name);
         bool inRecordset = false;
         for (size_t i = 0; i < fields.size(); ++i) {
             if (targetField[i] && LowerName(targetField[i]->Name) == name) {
                 inRecordset = true;
                 if (buffer[i].IsNull() && (mode == Mode::Adding || dirty[i]))
-                    ThrowJetError(jet::kRequiredIsNull, table.name + "." + spec->Name);
+                    ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
             }
         }
-        if (!inRecordset && mode == Mode::Adding && DefaultValueAsValue(*spec).IsNull())
-            ThrowJetError(jet::kRequiredIsNull, table.name + "." + spec->Name);
+        if (!inRecordset && mode == Mode::Adding && DefaultValueAsValue(*description).IsNull())
+            ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
     }
 
     std::vector<size_t> columns;

@@ -16,28 +16,28 @@ TableDef::TableDef(std::string name) : TableDef() { name_ = std::move(name); }
 
 Field TableDef::CreateField(std::string name, int type, int32_t size) const {
     if (!IsKnownFieldType(type)) ThrowJetError(jet::kInvalidArgument);
-    FieldSpec spec;
-    spec.Name = std::move(name);
-    spec.Type = type;
-    spec.Size = size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
-    spec.Attributes = (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
+    FieldDescription description;
+    description.Name = std::move(name);
+    description.Type = type;
+    description.Size = size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
+    description.Attributes = (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
                           ? dbVariableField
                           : dbFixedField;
-    return Field(std::move(spec));
+    return Field(std::move(description));
 }
 
 Index TableDef::CreateIndex(std::string name) const {
-    IndexSpec spec;
-    spec.Name = std::move(name);
-    return Index(std::move(spec));
+    IndexDescription description;
+    description.Name = std::move(name);
+    return Index(std::move(description));
 }
 
-TableSpec TableDef::Spec() const {
-    TableSpec spec;
-    spec.Name = name_;
-    for (const Field& f : *fields_) spec.Fields.push_back(f.Spec());
-    for (const Index& i : *indexes_) spec.Indexes.push_back(i.Spec());
-    return spec;
+TableDescription TableDef::Description() const {
+    TableDescription description;
+    description.Name = name_;
+    for (const Field& f : *fields_) description.Fields.push_back(f.Description());
+    for (const Index& i : *indexes_) description.Indexes.push_back(i.Description());
+    return description;
 }
 
 void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
@@ -48,7 +48,7 @@ void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
         if (!state) ThrowJetError(jet::kObjectInvalid);
         state->RequireOpen();
         state->attachment->RequireWritable();
-        state->OwnCatalog().AddColumn(table, field.Spec());
+        state->OwnCatalog().AddColumn(table, field.Description());
         state->Connection().CommitIfDue();
     });
     indexes_->SetOnAppend([weak, table](const Index& index) {
@@ -56,11 +56,11 @@ void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
         if (!state) ThrowJetError(jet::kObjectInvalid);
         state->RequireOpen();
         state->attachment->RequireWritable();
-        state->OwnCatalog().CreateIndex(table, index.Spec());
+        state->OwnCatalog().CreateIndex(table, index.Description());
         state->Connection().CommitIfDue();
     });
 }
 
-void Index::SetFields(std::string_view daoText) { spec_.Fields = ParseIndexFieldsText(daoText); }
+void Index::SetFields(std::string_view daoText) { description_.Fields = ParseIndexFieldsText(daoText); }
 
 }  // namespace platform

@@ -44,7 +44,7 @@ public:
     Index CreateIndex(std::string name) const;
 
     bool IsLink() const { return !connect_.empty(); }
-    TableSpec Spec() const;
+    TableDescription Description() const;
 
 private:
     friend class TableDefCollection;

@@ -44,7 +44,7 @@ std::string DwordText(const std::string& data) {
 
 struct DefaultPlatform {
     platform::LocalFileSystem fileSystem;
-    platform::SpecialFolders specialFolders{platform::Environment::Process()};
+    platform::StandardFolders specialFolders{platform::Environment::Process()};
     platform::ProgramLocation program{platform::Environment::Process()};
     RegistryStore registry = RegistryStore::AtStandardPlaces(fileSystem, specialFolders);
     Mod_API api{fileSystem, specialFolders, program, registry};
@@ -52,7 +52,7 @@ struct DefaultPlatform {
 
 }  // namespace
 
-Mod_API::Mod_API(platform::FileSystem& fileSystem, const platform::SpecialFolders& specialFolders,
+Mod_API::Mod_API(platform::FileSystem& fileSystem, const platform::StandardFolders& specialFolders,
                  const platform::ProgramLocation& program, RegistryStore& registry)
     : fileSystem_(fileSystem),
       specialFolders_(specialFolders),

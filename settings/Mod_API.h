@@ -16,14 +16,14 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramLocation.h"
-#include "platform/SpecialFolders.h"
+#include "platform/StandardFolders.h"
 #include "settings/RegistryStore.h"
 
 namespace settings {
 
 class Mod_API {
   public:
-    Mod_API(platform::FileSystem& fileSystem, const platform::SpecialFolders& specialFolders,
+    Mod_API(platform::FileSystem& fileSystem, const platform::StandardFolders& specialFolders,
             const platform::ProgramLocation& program, RegistryStore& registry);
 
     // The instance the tool uses: the local file system, the process environment, the running
@@ -57,7 +57,7 @@ class Mod_API {
     bool Prepare(const std::string& programFolder, const std::string& dataFolder);
 
     platform::FileSystem& fileSystem_;
-    const platform::SpecialFolders& specialFolders_;
+    const platform::StandardFolders& specialFolders_;
     const platform::ProgramLocation& program_;
     RegistryStore& registry_;
 

@@ -24,7 +24,7 @@ RegistryStore::RegistryStore(platform::FileSystem& fileSystem,
       userFile_(std::move(userFile)) {}
 
 RegistryStore RegistryStore::AtStandardPlaces(platform::FileSystem& fileSystem,
-                                              const platform::SpecialFolders& folders) {
+                                              const platform::StandardFolders& folders) {
     std::vector<std::string> machineFiles;
     for (const std::string& folder : folders.SystemConfigFolders()) {
         machineFiles.push_back(folder + kStoreFile);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/SpecialFolders.h"
+#include "platform/StandardFolders.h"
 #include "settings/RegistryFile.h"
 
 namespace settings {
@@ -33,7 +33,7 @@ class RegistryStore {
                   std::string userFile);
     // The store files at their XDG places.
     static RegistryStore AtStandardPlaces(platform::FileSystem& fileSystem,
-                                          const platform::SpecialFolders& folders);
+                                          const platform::StandardFolders& folders);
 
     // Opens the key, creating it when it does not exist. False for the machine root (read
     // only), an unknown root, a key path with control characters, or a failed write.

@@ -11,7 +11,7 @@
 
 #include "platform/Database.h"
 #include "platform/NamedList.h"
-#include "platform/TableSpec.h"
+#include "platform/TableDescription.h"
 
 namespace installation_test {
 

@@ -176,7 +176,7 @@ Json LoadJson(const std::string& path) { return JsonParser(ReadFile(path)).Parse
 int ErrorNumberOpening(const std::string& path) {
     try {
         JetFileReader reader(path);
-        for (const TableSpec& t : reader.Tables()) {
+        for (const TableDescription& t : reader.Tables()) {
             reader.ReadRows(t.Name, [](const std::vector<Value>&) {});
         }
     } catch (const JetError& e) {
@@ -186,7 +186,7 @@ int ErrorNumberOpening(const std::string& path) {
 }
 
 // Checks one value against the fixture's JSON form of it; gives a message when they differ.
-std::string Mismatch(const FieldSpec& field, const Value& v, const Json& expected) {
+std::string Mismatch(const FieldDescription& field, const Value& v, const Json& expected) {
     std::ostringstream why;
     why << field.Name << ": got " << (v.IsNull() ? "Null" : v.ToDisplayText()) << ", want ";
     switch (expected.kind) {
@@ -240,14 +240,14 @@ TEST_P(LibraryFixture, StructureMatchesDescription) {
     ASSERT_EQ(tables.size(), json.members.size());
     for (size_t t = 0; t < tables.size(); ++t) {
         const auto& [name, desc] = json.members[t];
-        const TableSpec& table = tables[t];
+        const TableDescription& table = tables[t];
         SCOPED_TRACE(name);
         EXPECT_EQ(table.Name, name);
         const Json& columns = desc["columns"];
         ASSERT_EQ(table.Fields.size(), columns.items.size());
         for (size_t c = 0; c < columns.items.size(); ++c) {
             const Json& col = columns.items[c];
-            const FieldSpec& f = table.Fields[c];
+            const FieldDescription& f = table.Fields[c];
             EXPECT_EQ(f.Name, col["name"].text);
             EXPECT_EQ(f.Type, static_cast<int>(col["dao_type"].number)) << f.Name;
             const bool autoNumber = col.Has("attributes");
@@ -266,7 +266,7 @@ TEST_P(LibraryFixture, StructureMatchesDescription) {
         ASSERT_EQ(table.Indexes.size(), indexes.items.size());
         for (size_t i = 0; i < indexes.items.size(); ++i) {
             const Json& want = indexes.items[i];
-            const IndexSpec& got = table.Indexes[i];
+            const IndexDescription& got = table.Indexes[i];
             EXPECT_EQ(got.Name, want["name"].text);
             EXPECT_EQ(got.Primary, want["primary"].b) << got.Name;
             EXPECT_EQ(got.Unique, want["unique"].b) << got.Name;
@@ -282,7 +282,7 @@ TEST_P(LibraryFixture, StructureMatchesDescription) {
 TEST_P(LibraryFixture, EveryRowMatchesDescription) {
     const Json json = LoadJson(kJet + GetParam() + ".json")["tables"];
     JetFileReader reader(kJet + GetParam() + ".mdb");
-    for (const TableSpec& table : reader.Tables()) {
+    for (const TableDescription& table : reader.Tables()) {
         SCOPED_TRACE(table.Name);
         const Json& desc = json[table.Name];
         const std::vector<Json>& rows = desc["rows"].items;
@@ -292,7 +292,7 @@ TEST_P(LibraryFixture, EveryRowMatchesDescription) {
             ASSERT_LT(n, rows.size());
             ASSERT_EQ(values.size(), table.Fields.size());
             for (size_t c = 0; c < values.size(); ++c) {
-                const FieldSpec& f = table.Fields[c];
+                const FieldDescription& f = table.Fields[c];
                 ASSERT_TRUE(rows[n].Has(f.Name)) << f.Name;
                 const std::string why = Mismatch(f, values[c], rows[n][f.Name]);
                 EXPECT_TRUE(why.empty()) << "row " << n << ": " << why;
@@ -331,7 +331,7 @@ TEST(JetFileReader, ReadsTheVersionRowOfEachFixture) {
 
 TEST(JetFileReader, UnknownTableRaises3078) {
     JetFileReader reader(kJet + "no-version-table.mdb");
-    for (const TableSpec& t : reader.Tables()) EXPECT_NE(t.Name, "db_version");
+    for (const TableDescription& t : reader.Tables()) EXPECT_NE(t.Name, "db_version");
     try {
         reader.ReadRows("db_version", [](const std::vector<Value>&) {});
         FAIL() << "no error";
@@ -440,7 +440,7 @@ TEST(JetFileReader, NeverChangesTheFile) {
         JetFileReader reader(path);
         JetFileReader moved(std::move(reader));
         size_t rows = 0;
-        for (const TableSpec& t : moved.Tables()) {
+        for (const TableDescription& t : moved.Tables()) {
             moved.ReadRows(t.Name, [&](const std::vector<Value>&) { ++rows; });
         }
         EXPECT_EQ(rows, 101u);

@@ -839,7 +839,7 @@ TEST(JetDdl, CreateTableWithTypesDefaultsAndKeys) {
         "CONSTRAINT pk PRIMARY KEY (Path, vName));");
     ASSERT_TRUE(st.has_value());
     ASSERT_EQ(st->kind, DdlStatement::Kind::CreateTable);
-    const TableSpec& t = st->createTable;
+    const TableDescription& t = st->createTable;
     EXPECT_EQ(t.Name, "x_tree_dir");
     ASSERT_EQ(t.Fields.size(), 19u);
     struct Expect {

@@ -12,8 +12,8 @@ using namespace platform;
 
 namespace {
 
-FieldSpec MakeField(int type, int32_t size = 0, bool allowZeroLength = true) {
-    FieldSpec f;
+FieldDescription MakeField(int type, int32_t size = 0, bool allowZeroLength = true) {
+    FieldDescription f;
     f.Name = "f";
     f.Type = type;
     f.Size = size ? size : DefaultFieldSize(type);
@@ -21,7 +21,7 @@ FieldSpec MakeField(int type, int32_t size = 0, bool allowZeroLength = true) {
     return f;
 }
 
-int RefusalOf(const FieldSpec& field, const Value& v) {
+int RefusalOf(const FieldDescription& field, const Value& v) {
     try {
         ConvertForField(field, v);
     } catch (const JetError& e) {
@@ -78,7 +78,7 @@ TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
 
 TEST(Value, RefusesWhatAFieldCannotHold) {
     struct Case {
-        FieldSpec field;
+        FieldDescription field;
         Value value;
         int error;
     } cases[] = {

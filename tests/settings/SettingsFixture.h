@@ -14,7 +14,7 @@
 #include "platform/ForwardingFileSystem.h"
 #include "platform/LocalFileSystem.h"
 #include "platform/ProgramLocation.h"
-#include "platform/SpecialFolders.h"
+#include "platform/StandardFolders.h"
 #include "platform/TempFolder.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
@@ -142,7 +142,7 @@ class SettingsTest : public ::testing::Test {
     // A fresh Mod_API (as at the start of a run) over the machine and the scripted file system.
     Mod_API& Api() {
         folders_ =
-            std::make_unique<platform::SpecialFolders>(platform::Environment::FromTable(env_));
+            std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env_));
         program_ =
             std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env_));
         registry_ =
@@ -162,7 +162,7 @@ class SettingsTest : public ::testing::Test {
 
   private:
     std::map<std::string, std::string> env_;
-    std::unique_ptr<platform::SpecialFolders> folders_;
+    std::unique_ptr<platform::StandardFolders> folders_;
     std::unique_ptr<platform::ProgramLocation> program_;
     std::unique_ptr<RegistryStore> registry_;
     std::unique_ptr<Mod_API> api_;

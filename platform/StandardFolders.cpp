@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/StandardFolders.h"
 
 #include <filesystem>
 #include <sstream>
@@ -15,7 +15,7 @@ bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() 
 
 }  // namespace
 
-std::string SpecialFolders::Path(int32_t csidl) const {
+std::string StandardFolders::Path(int32_t csidl) const {
     switch (csidl) {
         case csidl::kAppData: {
             std::string folder = UserDataFolder();
@@ -37,23 +37,23 @@ std::string SpecialFolders::Path(int32_t csidl) const {
     }
 }
 
-std::string SpecialFolders::UserDataFolder() const {
+std::string StandardFolders::UserDataFolder() const {
     return XdgFolder("XDG_DATA_HOME", ".local/share");
 }
 
-std::string SpecialFolders::CommonDataFolder() const {
+std::string StandardFolders::CommonDataFolder() const {
     return Override("SONAVOXA_COMMON_DATA_DIR", "/var/lib");
 }
 
-std::string SpecialFolders::ProgramsFolder() const {
+std::string StandardFolders::ProgramsFolder() const {
     return Override("SONAVOXA_PROGRAMS_DIR", "/opt");
 }
 
-std::string SpecialFolders::UserConfigFolder() const {
+std::string StandardFolders::UserConfigFolder() const {
     return XdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
-std::vector<std::string> SpecialFolders::SystemConfigFolders() const {
+std::vector<std::string> StandardFolders::SystemConfigFolders() const {
     std::vector<std::string> folders;
     if (auto value = environment_.Get("XDG_CONFIG_DIRS")) {
         std::istringstream entries(*value);
@@ -66,7 +66,7 @@ std::vector<std::string> SpecialFolders::SystemConfigFolders() const {
     return folders;
 }
 
-std::string SpecialFolders::XdgFolder(const char* variable, const char* homeRelativeDefault) const {
+std::string StandardFolders::XdgFolder(const char* variable, const char* homeRelativeDefault) const {
     if (auto value = environment_.Get(variable); value && IsAbsolute(*value)) {
         return WithoutTrailingSlash(*value);
     }
@@ -76,7 +76,7 @@ std::string SpecialFolders::XdgFolder(const char* variable, const char* homeRela
     return (base == "/" ? "" : base) + "/" + homeRelativeDefault;
 }
 
-std::string SpecialFolders::Override(const char* variable, const char* fallback) const {
+std::string StandardFolders::Override(const char* variable, const char* fallback) const {
     if (auto value = environment_.Get(variable)) return WithoutTrailingSlash(*value);
     return fallback;
 }

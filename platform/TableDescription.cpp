@@ -1,4 +1,4 @@
-#include "TableSpec.h"
+#include "TableDescription.h"
 
 namespace platform {
 

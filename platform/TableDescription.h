@@ -47,7 +47,7 @@ bool IsKnownFieldType(int type);
 // Jet DDL name of a type ("TEXT", "LONG", ...), as the engine shell prints it.
 const char* JetTypeName(int type);
 
-struct FieldSpec {
+struct FieldDescription {
     std::string Name;
     int Type = dbText;
     int32_t Size = 0;           // characters for Text, bytes otherwise
@@ -57,24 +57,24 @@ struct FieldSpec {
     bool AllowZeroLength = false;
 };
 
-struct IndexFieldSpec {
+struct IndexFieldDescription {
     std::string Name;
     bool Descending = false;
 };
 
-struct IndexSpec {
+struct IndexDescription {
     std::string Name;
     bool Primary = false;
     bool Unique = false;  // a primary index is unique as well
     bool IgnoreNulls = false;
     bool Required = false;
-    std::vector<IndexFieldSpec> Fields;
+    std::vector<IndexFieldDescription> Fields;
 };
 
-struct TableSpec {
+struct TableDescription {
     std::string Name;
-    std::vector<FieldSpec> Fields;
-    std::vector<IndexSpec> Indexes;
+    std::vector<FieldDescription> Fields;
+    std::vector<IndexDescription> Indexes;
 };
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/StandardFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 
 using Table = std::map<std::string, std::string>;
 
-TEST(SpecialFolders, FollowsXdgDefaultsAndOverrides) {
+TEST(StandardFolders, FollowsXdgDefaultsAndOverrides) {
     struct Case {
         Table env;
         int32_t csidl;
@@ -32,25 +32,25 @@ TEST(SpecialFolders, FollowsXdgDefaultsAndOverrides) {
     };
     for (const Case& c : cases) {
         // UserDataFolder() names the folder without creating it under a made-up home.
-        SpecialFolders folders(Environment::FromTable(c.env));
+        StandardFolders folders(Environment::FromTable(c.env));
         const std::string path = c.csidl == 26 ? folders.UserDataFolder() : folders.Path(c.csidl);
         EXPECT_EQ(path, c.expected) << "csidl " << c.csidl;
     }
 }
 
-TEST(SpecialFolders, CreatesTheMissingUserDataFolder) {
+TEST(StandardFolders, CreatesTheMissingUserDataFolder) {
     testing_support::TempFolder temp;
-    SpecialFolders folders(Environment::FromTable({{"HOME", temp.Path()}}));
+    StandardFolders folders(Environment::FromTable({{"HOME", temp.Path()}}));
     EXPECT_EQ(folders.Path(26), temp / ".local/share");
     EXPECT_TRUE(std::filesystem::is_directory(temp / ".local/share"));
 }
 
-TEST(SpecialFolders, NamesConfigurationFolders) {
-    SpecialFolders defaults(Environment::FromTable({{"HOME", "/home/u"}}));
+TEST(StandardFolders, NamesConfigurationFolders) {
+    StandardFolders defaults(Environment::FromTable({{"HOME", "/home/u"}}));
     EXPECT_EQ(defaults.UserConfigFolder(), "/home/u/.config");
     EXPECT_EQ(defaults.SystemConfigFolders(), std::vector<std::string>{"/etc/xdg"});
 
-    SpecialFolders custom(Environment::FromTable(
+    StandardFolders custom(Environment::FromTable(
         {{"XDG_CONFIG_HOME", "/c/home"}, {"XDG_CONFIG_DIRS", "/a:rel::/b/"}}));
     EXPECT_EQ(custom.UserConfigFolder(), "/c/home");
     EXPECT_EQ(custom.SystemConfigFolders(), (std::vector<std::string>{"/a", "/b"}));

@@ -1,4 +1,4 @@
-// SpecialFolders: the well-known folders of this machine, found the XDG way.
+// StandardFolders: the well-known folders of this machine, found the XDG way.
 //
 // Stands in for the Windows shell's special folders (numbered by their CSIDL) and also names
 // the configuration folders of the settings store. Every location can be overridden by an
@@ -29,9 +29,9 @@ inline constexpr int32_t kCommonAppData = 35;  // 0x23, application data of all 
 inline constexpr int32_t kProgramFiles = 38;   // 0x26, where programs are installed
 }  // namespace csidl
 
-class SpecialFolders {
+class StandardFolders {
   public:
-    explicit SpecialFolders(Environment environment) : environment_(std::move(environment)) {}
+    explicit StandardFolders(Environment environment) : environment_(std::move(environment)) {}
 
     // The folder for a CSIDL number, without trailing "/", or empty text for an unknown number
     // or a folder that cannot be determined. The user data folder is created (with its
