@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "JetError.h"
+#include "Utf8.h"
 
 namespace platform {
 namespace {
@@ -61,23 +62,6 @@ bool StartsWithIgnoringCase(const std::string& s, std::string_view prefix) {
     return true;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    } else {
-        out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-    }
-}
 
 // Jet 4 text is UTF-16LE, optionally "compressed": after the marker FF FE, runs of one byte
 // per character (the low byte, high byte zero) alternate with runs of two bytes per

@@ -13,6 +13,7 @@
 
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
+#include "platform/Utf8.h"
 
 namespace platform {
 namespace {
@@ -143,23 +144,6 @@ private:
     }
     uint32_t Hex4(size_t at) const {
         return static_cast<uint32_t>(std::stoul(s_.substr(at, 4), nullptr, 16));
-    }
-    static void AppendUtf8(std::string& out, uint32_t cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        } else {
-            out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        }
     }
 
     std::string s_;
