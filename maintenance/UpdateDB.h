@@ -1,0 +1,62 @@
+// UpdateDB: rebuilds the library's navigation-tree tables and recounts the playlists.
+//
+// Every operation opens the database named by SetDbName itself and closes it before it
+// returns, so no handle lives between operations. The tree rebuilds keep the user's
+// favourite entries across the rebuild through the favourites file "~tree.tmp" in the data
+// folder of the Mod_API passed in, which must outlive the object. Each rebuild of one table
+// (empty, refill, restore) is one transaction: a failure that ends the operation rolls the
+// table back to its old rows and favourites. Operations report what they did and their first
+// failure; most of them never throw (see each). Single-threaded.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace settings {
+class Mod_API;
+}
+
+namespace maintenance {
+
+// What one maintenance operation did. `completed` is false when a failure ended the
+// operation early; steps that are skipped one by one (a refused row, a failing count, a
+// favourite that cannot be restored) leave it true but are counted in `skippedSteps` and
+// reported as the first failure when nothing ended the operation.
+struct MaintenanceOutcome {
+    bool completed = true;
+    long rowsWritten = 0;
+    long skippedSteps = 0;
+    int errorNumber = 0;    // Jet number of the first failure; 0 when there was none
+    std::string errorText;  // its text
+
+    bool Failed() const { return errorNumber != 0; }
+};
+
+class UpdateDB {
+public:
+    explicit UpdateDB(settings::Mod_API& api);
+
+    // Called once by every tree rebuild right after it opened its database, so that a window
+    // can repaint. A no-op by default.
+    void SetYield(std::function<void()> yield);
+
+    void SetDbName(const std::string& DBName);
+
+    // Never throw: a failure ends the operation, its table keeps its old rows.
+    MaintenanceOutcome UpdatePlnameCount();
+    MaintenanceOutcome UpdateTreeGenre();
+    MaintenanceOutcome UpdateTreeAlbum();
+    MaintenanceOutcome UpdateTreeInterpret();
+    MaintenanceOutcome UpdataTreeDir();
+
+    // Throw platform::JetError to the caller (3001 for an sTable that is not a plain column
+    // name); the handle is released and the favourites file deleted all the same.
+    MaintenanceOutcome UpdateTreeTable(const std::string& sTable);
+    MaintenanceOutcome UpdateTreeTableImportDate();
+
+    // The four-character sound code of `strIn`; throws platform::JetError 6 (overflow) for a
+    // text longer than 32767 characters.
+    std::string Soundex(const std::string& strIn) const;
+};
+
+}  // namespace maintenance
