@@ -67,6 +67,10 @@ public:
     const std::string& Name() const;
     bool IsOpen() const;
     bool ReadOnly() const;
+    // What could not be carried over when a Jet file was opened (an index whose fields are
+    // gone, one its rows do not fit) and what the Jet library reported about the file, a
+    // sentence each. The file opens whenever its tables can be read; empty for engine files.
+    std::vector<std::string> OpenNotes() const;
 
     // Runs an action statement (delete, insert ... values, insert ... select, update, Jet DDL)
     // or a stored action query by name. Rows that would break a key, a required field or a

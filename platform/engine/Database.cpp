@@ -309,6 +309,8 @@ bool Database::IsOpen() const { return state_ && state_->attachment; }
 
 bool Database::ReadOnly() const { return State().readOnly || State().attachment->ReadOnly(); }
 
+std::vector<std::string> Database::OpenNotes() const { return State().attachment->OpenNotes(); }
+
 long Database::Execute(const std::string& sql) { return State().Execute(sql, {}); }
 
 Recordset Database::OpenRecordset(const std::string& source) {
