@@ -490,21 +490,6 @@ TEST(JetFileReader, FieldsOfAJet3FileHaveOnlyTheDefaultsTheFileHolds) {
     }
 }
 
-TEST(JetFileReader, FilesWrittenByAccessOpenWithoutNotes) {
-    for (const char* file :
-         {"northwind-jet3.mdb", "deleted-columns-jet4.mdb", "index-properties-jet4.mdb"}) {
-        SCOPED_TRACE(file);
-        JetFileReader reader(kJet + file);
-        for (const TableDescription& t : reader.Tables()) {
-            reader.ReadRows(t.Name, [](const std::vector<Value>&) {});
-            for (const IndexDescription& index : t.Indexes) {
-                EXPECT_FALSE(index.Fields.empty()) << t.Name << "." << index.Name;
-            }
-        }
-        EXPECT_EQ(reader.Notes(), std::vector<std::string>());
-    }
-}
-
 // Index names of the fixtures are plain ASCII in UTF-16LE.
 std::string DecodeJet4Name(const std::vector<uint8_t>& raw) {
     std::string name;
