@@ -17,6 +17,7 @@
 #include "platform/JetError.h"
 #include "platform/engine/Utf8.h"
 #include "platform/jetfile/IndexDefinitions.h"
+#include "platform/jetfile/StandardErrorCapture.h"
 
 namespace platform {
 namespace {
@@ -531,6 +532,27 @@ TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
         }
     }
     EXPECT_LT(complete, definition.size());
+}
+
+TEST(JetFileReader, StandardErrorCapturesNestAndEachKeepsItsOwnText) {
+    std::string inner, outer;
+    {
+        StandardErrorCapture outerCapture;
+        std::fprintf(stderr, "a\n");
+        {
+            StandardErrorCapture innerCapture;
+            std::fputs("b\n", stderr);
+            inner = innerCapture.Finish();
+            EXPECT_EQ(innerCapture.Finish(), "");
+        }
+        std::fprintf(stderr, "c\n");
+        outer = outerCapture.Finish();
+    }
+    EXPECT_EQ(inner, "b\n");
+    EXPECT_EQ(outer, "a\nc\n");
+    StandardErrorCapture again;
+    std::fprintf(stderr, "d");
+    EXPECT_EQ(again.Finish(), "d");
 }
 
 }  // namespace
