@@ -122,10 +122,10 @@ TEST_F(CheckDatabaseTest, TreeDatabaseWithoutItsProbeTableIsRebuiltWhole) {
         Database tree = OpenDb(TreeDb());
         tree.TableDefs().Delete("TREE_DIR");
     }
-    const FileSnapshot temp = Snapshot(TempDb());
+    const FileSnapshot tempFile = Snapshot(TempDb());
     const auto outcome = Start();
     ExpectUntouched(outcome.temp);
-    EXPECT_TRUE(Snapshot(TempDb()) == temp);
+    EXPECT_TRUE(Snapshot(TempDb()) == tempFile);
     EXPECT_TRUE(outcome.tree.rebuilt);
     EXPECT_EQ(outcome.tree.lastError, jet::kInputTableNotFound);
     ExpectLinkedAndEmpty(CheckDatabase::TreeTables(), TreeDb());
