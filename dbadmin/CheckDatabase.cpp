@@ -79,10 +79,8 @@ const std::string& CheckDatabase::TargetDatabasePath() const { return targetPath
 
 const std::vector<CheckDatabase::SideTable>& CheckDatabase::TempTables() {
     static const std::vector<SideTable> tables = {
-        {"TEMP_MP3Edit", "X_TEMP_MP3Edit"},
-        {"TEMP_MP3Import", "X_TEMP_MP3Import"},
-        {"TEMP_PLImport", "X_TEMP_PLImport"},
-        {"TEMP_PLImportM3U", "X_TEMP_PLImportM3U"},
+        {"TEMP_MP3Edit", "X_TEMP_MP3Edit"},   {"TEMP_MP3Import", "X_TEMP_MP3Import"},
+        {"TEMP_PLImport", "X_TEMP_PLImport"}, {"TEMP_PLImportM3U", "X_TEMP_PLImportM3U"},
         {"TEMP_PL_UNDO", "X_TEMP_PL_UNDO"},
     };
     return tables;

@@ -94,7 +94,8 @@ TEST_F(ADMCreateDBTest, CreateDBKeepsTheOldFileWhenTheNewOneCannotTakeItsPlace) 
 TEST_F(ADMCreateDBTest, ClonedTemplateHasItsFieldsAndKeyButNoRows) {
     {
         Database src = OpenDb(source);
-        src.Execute("insert into x_tree_dir (Path, vName, anzahl) values ('C:\\Music\\', 'Disk', 3)");
+        src.Execute(
+            "insert into x_tree_dir (Path, vName, anzahl) values ('C:\\Music\\', 'Disk', 3)");
     }
     adm.ClonTableStrukt("x_tree_dir");
     EXPECT_EQ(adm.LastErrorNumber(), 0) << adm.LastErrorText();

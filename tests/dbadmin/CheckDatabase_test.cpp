@@ -59,9 +59,12 @@ class CheckDatabaseTest : public DataFolderTest {
     // A favourite in the tree database, to see whether a check throws it away.
     void AddFavourite() {
         Database target = OpenDb(Target());
-        target.Execute("insert into TREE_ALBUM (Name, anzahl, favorit) values ('Kind of Blue', 3, true)");
+        target.Execute(
+            "insert into TREE_ALBUM (Name, anzahl, favorit) values ('Kind of Blue', 3, true)");
     }
-    std::string Favourites() { return RowsOf(Target(), "select Name from TREE_ALBUM where favorit"); }
+    std::string Favourites() {
+        return RowsOf(Target(), "select Name from TREE_ALBUM where favorit");
+    }
 
     struct Files {
         FileSnapshot target, temp, tree;

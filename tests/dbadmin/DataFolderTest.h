@@ -5,7 +5,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include <filesystem>
