@@ -5,7 +5,7 @@
 #include "platform/DBEngine.h"
 #include "platform/Database.h"
 #include "platform/JetError.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 #include "platform/TableDef.h"
 
 namespace dbadmin {

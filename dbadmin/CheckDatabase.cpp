@@ -6,7 +6,7 @@
 #include "platform/DBEngine.h"
 #include "platform/Database.h"
 #include "platform/JetError.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 #include "settings/Mod_API.h"
 
 namespace dbadmin {

@@ -15,8 +15,8 @@
 
 #include "dbadmin/CheckDatabase.h"
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
-#include "settings/SettingsFixture.h"
+#include "support/EngineTestSupport.h"
+#include "support/SettingsFixture.h"
 
 namespace dbadmin::testing_support {
 
