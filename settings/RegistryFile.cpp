@@ -17,9 +17,13 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-// "Software\Sonavoxa\" and "Software\Sonavoxa" name the same key.
+// "Software\Sonavoxa\", " Software\Sonavoxa " and "Software\Sonavoxa" name the same key.
 std::string_view TrimKey(std::string_view keyPath) {
-    while (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
+    while (!keyPath.empty() && (keyPath.front() == ' ' || keyPath.front() == '\t')) keyPath.remove_prefix(1);
+    while (!keyPath.empty() &&
+           (keyPath.back() == '\\' || keyPath.back() == ' ' || keyPath.back() == '\t')) {
+        keyPath.remove_suffix(1);
+    }
     return keyPath;
 }
 
@@ -223,7 +227,7 @@ std::string SerializeValue(const RegistryValue& value) {
 RegistryFile RegistryFile::Parse(std::string_view text) {
     RegistryFile file;
     // Files saved by Windows editors start with a byte-order mark.
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     file.fromText_ = true;
     Key* current = nullptr;
     bool inBrokenKey = false;  // after a key line that cannot be read, values belong to no key
@@ -238,7 +242,7 @@ RegistryFile RegistryFile::Parse(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();
         std::string_view original = text.substr(start, end - start);
         start = end + 1;
-        if (!original.empty() && original.back() == '\r') original.remove_suffix(1);
+        while (!original.empty() && original.back() == '\r') original.remove_suffix(1);
         const std::string_view line = TrimBlanks(original);
         if (line.empty() || line.front() == ';' || line.front() == '#') {
             keepLine(original);
