@@ -15,6 +15,7 @@
 
 #include "platform/JetError.h"
 #include "platform/engine/Utf8.h"
+#include "platform/jetfile/DefaultValues.h"
 #include "platform/jetfile/IndexDefinitions.h"
 #include "platform/jetfile/StandardErrorCapture.h"
 
@@ -361,6 +362,11 @@ TableDescription JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) con
         // sets it on ordinary text fields too. Only a GUID field fills itself in.
         if (col.col_type == MDB_REPID && col.is_uuid_auto && f.DefaultValue.empty()) {
             f.DefaultValue = "GenGUID()";
+        }
+        if (!EngineFillsInDefault(f.DefaultValue)) {
+            Note("Table \"" + description.Name + "\": default value " + f.DefaultValue +
+                 " of field \"" + f.Name + "\" left out: the engine cannot compute it.");
+            f.DefaultValue.clear();
         }
         description.Fields.push_back(std::move(f));
     }

@@ -16,6 +16,7 @@
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
 #include "platform/engine/Utf8.h"
+#include "platform/jetfile/DefaultValues.h"
 #include "platform/jetfile/IndexDefinitions.h"
 #include "platform/jetfile/StandardErrorCapture.h"
 
@@ -532,6 +533,34 @@ TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
         }
     }
     EXPECT_LT(complete, definition.size());
+}
+
+// A default the engine cannot compute would be stored as its own text in every new row.
+TEST(JetFileReader, OnlyDefaultsTheEngineComputesAreCarriedOver) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"", true},
+        {"0", true},
+        {"-1.5", true},
+        {"=No", true},
+        {"True", true},
+        {"Null", true},
+        {"\"USA\"", true},
+        {"\"(none)\"", true},
+        {"'it''s'", true},
+        {"\"say \"\"hi\"\"\"", true},
+        {"#1/1/2000#", true},
+        {"=Now()", true},
+        {" = date() ", true},
+        {"GenGUID()", false},
+        {"=Date()+30", false},
+        {"=Time()", false},
+        {"DMax(\"Nr\",\"t\")+1", false},
+        {"\"a\" & UCase(\"b\")", false},
+        {"\"a\" & \"b\"", false},
+    };
+    for (const auto& [text, carried] : cases) {
+        EXPECT_EQ(EngineFillsInDefault(text), carried) << text;
+    }
 }
 
 TEST(JetFileReader, StandardErrorCapturesNestAndEachKeepsItsOwnText) {
