@@ -105,6 +105,7 @@ struct Timing {
 };
 
 std::vector<Timing> Measure(long titles, const std::string& folder) {
+    fs::create_directories(folder);
     const std::string old = folder + "/old.mdb";
     tools::LibraryGenerator({titles, 1, true}).Write(old);
 

@@ -1,6 +1,7 @@
 #include "maintenance/UpdateDB.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "maintenance/FavouritesFile.h"
@@ -91,11 +93,6 @@ bool IsPlainColumnName(std::string_view name) {
     });
 }
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Jet's Like folds the letters A to Z on both sides; no other character matches an ASCII one.
 std::string FoldAscii(std::string_view text) {
     std::string out(text);
@@ -134,6 +131,7 @@ void NoteEnded(MaintenanceOutcome& outcome, int number, std::string text) {
 // One folder of the library as v_tree_dir gives it.
 struct SourceFolder {
     std::string path;
+    std::string folded;  // the path in lower case, as the engine's LCase and Like fold it
     Value driveName;
     Value driveTyp;
     Value anzahl;
@@ -174,35 +172,34 @@ std::vector<std::string> FolderElements(std::string_view path) {
     return elements;
 }
 
-// Titles not marked deleted below a folder, from one grouped pass over db_all instead of one
-// count per folder. Answers what "Path Like '<folder>*'" counts for a folder of ASCII
-// characters; other folders are left to the stored count query.
+// Titles not marked deleted below a folder, summed from the folder rows of v_tree_dir instead
+// of one count query per folder. "Path Like '<folder>*'" folds letter case on both sides as
+// the engine's LCase does, so a folder's count is the sum over the folded paths that begin with
+// the folded folder; a folder's fold is the matching beginning of its source path's fold.
 class TitlesBelow {
   public:
-    explicit TitlesBelow(Database& db) {
-        std::vector<std::pair<std::string, int64_t>> rows;
-        Recordset rs = db.OpenRecordset(
-            "SELECT Path, Count(*) AS anz FROM db_all WHERE DEL = False GROUP BY Path");
-        for (; !rs.Eof(); rs.MoveNext()) {
-            const Value path = rs["Path"].Value();
-            if (!path.IsNull())
-                rows.emplace_back(FoldAscii(path.ToText()), rs["anz"].Value().ToInteger());
-        }
+    explicit TitlesBelow(const std::vector<SourceFolder>& sources) {
+        std::vector<std::pair<std::string_view, int64_t>> rows;
+        for (const SourceFolder& source : sources)
+            if (!source.anzahl.IsNull())
+                rows.emplace_back(source.folded, source.anzahl.ToInteger());
         std::sort(rows.begin(), rows.end());
         paths_.reserve(rows.size());
         running_.assign(1, 0);
-        for (auto& [path, count] : rows) {
-            paths_.push_back(std::move(path));
+        for (const auto& [path, count] : rows) {
+            paths_.push_back(path);
             running_.push_back(running_.back() + count);
         }
     }
 
-    std::optional<int64_t> Below(std::string_view folder) const {
-        if (!IsAscii(folder)) return std::nullopt;
-        const std::string prefix = FoldAscii(folder);
+    // The titles below the first `folderSize` bytes of the source folder's path; none when
+    // that beginning cannot be folded here.
+    std::optional<int64_t> Below(const SourceFolder& source, size_t folderSize) const {
+        if (!SameCharacters(source.path, source.folded)) return std::nullopt;
+        const std::string_view prefix = std::string_view(source.folded).substr(0, folderSize);
         const auto from = std::lower_bound(paths_.begin(), paths_.end(), prefix);
         const auto to = std::upper_bound(from, paths_.end(), prefix,
-                                         [](const std::string& p, const std::string& path) {
+                                         [](std::string_view p, std::string_view path) {
                                              return path.compare(0, p.size(), p) > 0;
                                          });
         return running_[static_cast<size_t>(to - paths_.begin())] -
@@ -210,8 +207,19 @@ class TitlesBelow {
     }
 
   private:
-    std::vector<std::string> paths_;  // folded, sorted
-    std::vector<int64_t> running_;    // titles of the paths before each index
+    // True when every character of the fold has the byte length of the original one, so that
+    // a beginning of the original folds to the same beginning of the fold.
+    static bool SameCharacters(std::string_view original, std::string_view folded) {
+        if (original.size() != folded.size()) return false;
+        for (size_t i = 0; i < original.size(); ++i)
+            if (((static_cast<unsigned char>(original[i]) & 0xC0) == 0x80) !=
+                ((static_cast<unsigned char>(folded[i]) & 0xC0) == 0x80))
+                return false;
+        return true;
+    }
+
+    std::vector<std::string_view> paths_;  // folded, sorted; they point into the sources
+    std::vector<int64_t> running_;         // titles of the paths before each index
 };
 
 // The stored count query for the folders that TitlesBelow leaves open; fetched on first use.
@@ -233,12 +241,14 @@ class StoredFolderCount {
 
 std::vector<SourceFolder> ReadSourceFolders(Database& db) {
     std::vector<SourceFolder> folders;
-    Recordset rs = db.OpenRecordset("v_tree_dir");
+    // The rows of v_tree_dir in its order, each with its path folded by the engine.
+    Recordset rs = db.OpenRecordset(
+        "SELECT v_tree_dir.*, LCase(v_tree_dir.Path) AS folded_path FROM v_tree_dir");
     for (; !rs.Eof(); rs.MoveNext()) {
         const Value path = rs["Path"].Value();
         if (path.IsNull()) continue;  // such a row names no folder
-        folders.push_back(
-            {path.ToText(), rs["DriveName"].Value(), rs["DriveTyp"].Value(), rs["anzahl"].Value()});
+        folders.push_back({path.ToText(), rs["folded_path"].Value().ToText(),
+                           rs["DriveName"].Value(), rs["DriveTyp"].Value(), rs["anzahl"].Value()});
     }
     return folders;
 }
@@ -249,22 +259,104 @@ bool IsDriveFour(const Value& driveTyp) {
     return !driveTyp.IsNull() && driveTyp == Value::FromInteger(4);
 }
 
-// Adds the level rows of every source folder. Rows the table refuses are dropped; a refused
-// repeat of a level (its key already stored) is the normal case and no failure.
-void AddLevelRows(Database& db, const std::vector<SourceFolder>& sources,
+// One row of tree_dir, column by column, in the order they are set.
+struct LevelRow {
+    static constexpr std::array<const char*, 9> kColumns = {
+        "rlevel", "bname", "vName", "anzahl", "Path", "Name", "Drive", "imgkey", "BAnzahl"};
+    std::array<Value, kColumns.size()> values;
+
+    const Value* Find(std::string_view column) const {
+        for (size_t i = 0; i < kColumns.size(); ++i)
+            if (FoldAscii(kColumns[i]) == FoldAscii(column)) return &values[i];
+        return nullptr;
+    }
+};
+
+// The unique keys of tree_dir as its definition gives them, and the key values of the rows
+// stored so far. A level repeated by a later folder has the key of a stored row and would be
+// refused; knowing that, it is not offered at all. Text keys compare as the engine's text
+// columns do, letter case of A to Z ignored. Without a readable definition every row is
+// offered and the table decides.
+class StoredKeys {
+  public:
+    explicit StoredKeys(Database& db) {
+        try {
+            platform::TableDef table = db.TableDefs().Item("TREE_DIR");
+            if (!table.IsLink()) {
+                Read(table);
+                return;
+            }
+            const std::string& connect = table.Connect();
+            const size_t at = FoldAscii(connect).find(";database=");
+            if (at == std::string::npos) return;
+            const size_t from = at + 10;
+            const std::string file = connect.substr(from, connect.find(';', from) - from);
+            Database tree = platform::DBEngine::Instance().OpenDatabase(file);
+            Read(tree.TableDefs().Item(table.SourceTableName()));
+        } catch (const JetError&) {
+            keys_.clear();
+        }
+    }
+
+    // True when a stored row has the key values of `row` in one of the unique keys.
+    bool Taken(const LevelRow& row) const {
+        for (const Key& key : keys_) {
+            const std::optional<std::string> text = KeyText(key, row);
+            if (text && key.stored.count(*text) > 0) return true;
+        }
+        return false;
+    }
+
+    void Add(const LevelRow& row) {
+        for (Key& key : keys_)
+            if (const std::optional<std::string> text = KeyText(key, row)) key.stored.insert(*text);
+    }
+
+  private:
+    struct Key {
+        std::vector<std::string> columns;
+        std::unordered_set<std::string> stored;
+    };
+
+    void Read(const platform::TableDef& table) {
+        for (const platform::Index& index : table.Indexes()) {
+            if (!index.Unique()) continue;
+            Key key;
+            for (const auto& field : index.Fields()) {
+                if (!LevelRow().Find(field.Name)) return;  // a column we do not write: unknown
+                key.columns.push_back(field.Name);
+            }
+            keys_.push_back(std::move(key));
+        }
+    }
+
+    // The key's values of `row` as one text; none when one of them is Null (never equal).
+    static std::optional<std::string> KeyText(const Key& key, const LevelRow& row) {
+        std::string text;
+        for (const std::string& column : key.columns) {
+            const Value& v = *row.Find(column);
+            if (v.IsNull()) return std::nullopt;
+            const std::string part = v.Kind() == platform::ValueKind::Text
+                                         ? "t" + FoldAscii(v.AsText())
+                                         : "n" + v.ToDisplayText();
+            text += std::to_string(part.size()) + ":" + part;
+        }
+        return text;
+    }
+
+    std::vector<Key> keys_;
+};
+
+// Adds the level rows of every source folder. Rows the table refuses are dropped; a repeat of
+// a level whose key is stored already is the normal case and no failure.
+void AddLevelRows(Database& db, const std::vector<SourceFolder>& sources, StoredKeys& keys,
                   MaintenanceOutcome& outcome) {
-    const TitlesBelow titles(db);
+    const TitlesBelow titles(sources);
     StoredFolderCount storedCount(db);
+    std::unordered_map<std::string, Value> countedBefore;  // folders of the stored count query
     Recordset target = db.OpenRecordset("TREE_DIR");
-    platform::Field& rlevel = target["rlevel"];
-    platform::Field& bname = target["bname"];
-    platform::Field& name = target["Name"];
-    platform::Field& path = target["Path"];
-    platform::Field& vName = target["vName"];
-    platform::Field& drive = target["Drive"];
-    platform::Field& anzahl = target["anzahl"];
-    platform::Field& imgkey = target["imgkey"];
-    platform::Field& bAnzahl = target["BAnzahl"];
+    std::array<platform::Field*, LevelRow::kColumns.size()> fields{};
+    for (size_t i = 0; i < fields.size(); ++i) fields[i] = &target[LevelRow::kColumns[i]];
 
     for (const SourceFolder& source : sources) {
         const std::vector<std::string> elements = FolderElements(source.path);
@@ -275,28 +367,40 @@ void AddLevelRows(Database& db, const std::vector<SourceFolder>& sources,
             const bool last = i + 1 == elements.size();
             running += elements[i] + "\\";
             const std::string& rowPath = last ? source.path : running;
+            const Value count = last ? source.anzahl : Value::FromInteger(0);
+            LevelRow row;
+            row.values = {
+                Value::FromInteger(static_cast<int64_t>(i)),
+                Value::FromText(elements[i]),
+                source.driveName,
+                count,
+                Value::FromText(rowPath),
+                Value::FromText(driveFour ? elements[i] + " " + TextOrEmpty(source.driveName)
+                                          : elements[i]),
+                source.driveTyp,
+                Value::FromText(i == 0 ? "DRIVE_" + TextOrEmpty(source.driveTyp)
+                                : !count.IsNull() && count == Value::FromInteger(0) ? "DIR"
+                                                                                    : "Audio"),
+                Value()};
+            if (keys.Taken(row)) continue;
             try {
-                const Value count = last ? source.anzahl : Value::FromInteger(0);
-                target.AddNew();
-                rlevel.SetValue(Value::FromInteger(static_cast<int64_t>(i)));
-                bname.SetValue(Value::FromText(elements[i]));
-                vName.SetValue(source.driveName);
-                anzahl.SetValue(count);
-                path.SetValue(Value::FromText(rowPath));
-                name.SetValue(Value::FromText(
-                    driveFour ? elements[i] + " " + TextOrEmpty(source.driveName) : elements[i]));
-                drive.SetValue(source.driveTyp);
-                if (i == 0)
-                    imgkey.SetValue(Value::FromText("DRIVE_" + TextOrEmpty(source.driveTyp)));
-                else
-                    imgkey.SetValue(Value::FromText(
-                        !count.IsNull() && count == Value::FromInteger(0) ? "DIR" : "Audio"));
                 if (counted) {
-                    const std::optional<int64_t> below = titles.Below(rowPath);
-                    bAnzahl.SetValue(below ? Value::FromInteger(*below)
-                                           : storedCount.Below(rowPath));
+                    const std::optional<int64_t> below = titles.Below(source, rowPath.size());
+                    if (below) {
+                        row.values.back() = Value::FromInteger(*below);
+                    } else {
+                        auto [it, fresh] = countedBefore.try_emplace(rowPath);
+                        if (fresh) it->second = storedCount.Below(rowPath);
+                        row.values.back() = it->second;
+                    }
                 }
+                target.AddNew();
+                // BAnzahl, last, is only set when counted: otherwise it keeps its default.
+                for (size_t c = 0; c < fields.size(); ++c)
+                    if (c + 1 < fields.size() || !row.values[c].IsNull())
+                        fields[c]->SetValue(row.values[c]);
                 target.Update();
+                keys.Add(row);
                 ++outcome.rowsWritten;
             } catch (const JetError& e) {
                 target.CancelUpdate();
@@ -546,12 +650,13 @@ void UpdateDB::RebuildDirectoryTree(MaintenanceOutcome& outcome) {
         file.Close();
     }
     const std::vector<SourceFolder> sources = ReadSourceFolders(Db);
+    StoredKeys keys(Db);  // reads the tree database's definition, so before the transaction
 
     TreeTransaction transaction;
     Db.Execute("delete from tree_dir");
     // From here on a failing step is skipped on its own and the rest of the rebuild goes on.
     try {
-        AddLevelRows(Db, sources, outcome);
+        AddLevelRows(Db, sources, keys, outcome);
     } catch (const JetError& e) {
         NoteSkipped(outcome, e);
     }
