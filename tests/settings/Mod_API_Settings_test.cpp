@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "settings/SettingsFixture.h"
+#include "support/SettingsFixture.h"
 
 namespace settings {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace testing_support;
 
