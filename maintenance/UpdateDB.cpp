@@ -618,8 +618,6 @@ MaintenanceOutcome UpdateDB::UpdateTreeTableImportDate() {
     return Run(true, [this](MaintenanceOutcome& outcome) {
         OpenDb();
         yield_();
-        // The link's file must be in use before the transaction begins.
-        Db.OpenRecordset("select * from tree_importdate where false").Close();
         TreeTransaction transaction;
         Db.Execute("delete from tree_importdate");
         outcome.rowsWritten += Db.Execute(

@@ -13,10 +13,10 @@
 
 #include "maintenance/UpdateDB.h"
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
-#include "platform/LocalFileSystem.h"
-#include "platform/ProgramLocation.h"
-#include "platform/StandardFolders.h"
+#include "support/EngineTestSupport.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
 
