@@ -620,13 +620,15 @@ MaintenanceOutcome UpdateDB::UpdateTreeTableImportDate() {
         yield_();
         TreeTransaction transaction;
         Db.Execute("delete from tree_importdate");
+        // Each title's day is formatted once, to group it; the name is formatted once per day,
+        // from the day's earliest import. Same rows, same order as formatting the name per title.
         outcome.rowsWritten += Db.Execute(
             "INSERT INTO tree_importdate (name, anzahl, imgkey ) "
-            "SELECT format(db_all.DTSImport,'dd.mm.yyyy') AS name, Count(*) AS anzahl, "
+            "SELECT format(Min(db_all.DTSImport),'dd.mm.yyyy') AS name, Count(*) AS anzahl, "
             "'Tree.Imprtdate' AS imgkey "
             "From db_all "
             "Where del = False and db_all.DTSImport is not null "
-            "GROUP BY format(db_all.DTSImport,'yyyymmdd'),format(db_all.DTSImport,'dd.mm.yyyy')  "
+            "GROUP BY format(db_all.DTSImport,'yyyymmdd')  "
             "ORDER BY format(db_all.DTSImport,'yyyymmdd')  ");
         transaction.Commit();
     });
