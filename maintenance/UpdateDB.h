@@ -33,6 +33,21 @@ struct MaintenanceOutcome {
     std::string errorText;  // its text
 
     bool Failed() const { return errorNumber != 0; }
+
+    // A step skipped on its own: counted, and kept as the failure when it is the first.
+    void NoteSkipped(int number, const std::string& text) {
+        ++skippedSteps;
+        if (errorNumber == 0) {
+            errorNumber = number;
+            errorText = text;
+        }
+    }
+    // A failure that ended the operation: it is the one reported.
+    void NoteEnded(int number, const std::string& text) {
+        completed = false;
+        errorNumber = number;
+        errorText = text;
+    }
 };
 
 class UpdateDB {
@@ -73,7 +88,6 @@ class UpdateDB {
     // Marks every tree_dir row of `path` as a favourite with the saved time stamp.
     void RestoreDirFavorit(const std::string& path, const std::string& tstamp);
 
-    std::string FavouritesPath() const;
     // Runs `body` between OpenDb and the closing steps; failures end up in the outcome, or
     // also reach the caller when `rethrow` is set.
     MaintenanceOutcome Run(bool rethrow, const std::function<void(MaintenanceOutcome&)>& body);
