@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
         std::printf("%-28s %10s %10s %7s %9s %9s %7s\n", "seconds per operation",
                     std::to_string(small).c_str(), std::to_string(large).c_str(), "ratio",
                     "cpu small", "cpu large", "ratio");
-        double totalA = 0, totalB = 0, cpuA = 0, cpuB = 0, worst = 0;
+        double totalA = 0, totalB = 0, cpuA = 0, cpuB = 0, worst = 0, worstCpu = 0;
         for (size_t i = 0; i < a.size(); ++i) {
             const double ratio = b[i].seconds / std::max(a[i].seconds, 1e-6);
             totalA += a[i].seconds;
@@ -195,6 +195,7 @@ int main(int argc, char** argv) {
             cpuA += a[i].cpu;
             cpuB += b[i].cpu;
             worst = std::max(worst, ratio);
+            worstCpu = std::max(worstCpu, b[i].cpu / std::max(a[i].cpu, 1e-6));
             std::printf("%-28s %10.3f %10.3f %7.2f %9.3f %9.3f %7.2f%s\n", a[i].operation.c_str(),
                         a[i].seconds, b[i].seconds, ratio, a[i].cpu, b[i].cpu,
                         b[i].cpu / std::max(a[i].cpu, 1e-6),
@@ -204,8 +205,11 @@ int main(int argc, char** argv) {
         std::printf("%-28s %10.3f %10.3f %7.2f %9.3f %9.3f %7.2f\n", "all together", totalA, totalB,
                     totalB / totalA, cpuA, cpuB, cpuB / cpuA);
         const bool met = totalB < 2.0 && worst <= 4.4;
-        std::printf("goal: under 2 s together for %ld titles, ratio at most 4.4: %s\n", large,
-                    met ? "met" : "MISSED");
+        const bool metCpu = cpuB < 2.0 && worstCpu <= 4.4;
+        std::printf(
+            "goal: under 2 s together for %ld titles, ratio at most 4.4: wall-clock %s,"
+            " processor time %s\n",
+            large, met ? "met" : "MISSED", metCpu ? "met" : "MISSED");
     } catch (const JetError& e) {
         std::fprintf(stderr, "Error %d: %s\n", e.Number(), e.what());
         status = 1;

@@ -27,7 +27,7 @@ namespace maintenance {
 // reported as the first failure when nothing ended the operation.
 struct MaintenanceOutcome {
     bool completed = true;
-    long rowsWritten = 0;
+    long rowsWritten = 0;  // tree rows stored by the refills, or playlists whose count changed
     long skippedSteps = 0;
     int errorNumber = 0;    // Jet number of the first failure; 0 when there was none
     std::string errorText;  // its text
@@ -83,13 +83,15 @@ class UpdateDB {
 
     void OpenDb();
     void CloseDb() noexcept;
-    // The text with every apostrophe replaced by an asterisk.
+    // The text with every apostrophe replaced by an asterisk. The statements no longer use it:
+    // they quote their values, so that names with apostrophes find their rows.
     static std::string MaskQuote(const std::string& text);
     // Marks every tree_dir row of `path` as a favourite with the saved time stamp.
     void RestoreDirFavorit(const std::string& path, const std::string& tstamp);
 
-    // Runs `body` between OpenDb and the closing steps; failures end up in the outcome, or
-    // also reach the caller when `rethrow` is set.
+    // Runs `body` (which opens the database), then the closing steps: the handle is closed and
+    // the favourites file deleted, whatever happened. Failures end up in the outcome, and also
+    // reach the caller when `rethrow` is set.
     MaintenanceOutcome Run(bool rethrow, const std::function<void(MaintenanceOutcome&)>& body);
     void RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
     void RestoreFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
