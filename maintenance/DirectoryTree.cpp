@@ -159,6 +159,7 @@ bool IsDriveFour(const Value& driveTyp) {
 struct LevelRow {
     static constexpr std::array<const char*, 9> kColumns = {
         "rlevel", "bname", "vName", "anzahl", "Path", "Name", "Drive", "imgkey", "BAnzahl"};
+    static constexpr size_t kBAnzahl = 8;
     std::array<Value, kColumns.size()> values;
 
     const Value* Find(std::string_view column) const {
@@ -258,17 +259,15 @@ DirectoryTree::~DirectoryTree() = default;
 // Adds the level rows of every source folder. Rows the table refuses are dropped; a repeat of
 // a level whose key is stored already is the normal case and no failure.
 void DirectoryTree::AddLevelRows(MaintenanceOutcome& outcome) {
-    Database& db = db_;
-    const std::vector<SourceFolder>& sources = state_->sources;
     StoredKeys& keys = state_->keys;
-    const TitlesBelow titles(sources);
-    StoredFolderCount storedCount(db);
+    const TitlesBelow titles(state_->sources);
+    StoredFolderCount storedCount(db_);
     std::unordered_map<std::string, Value> countedBefore;  // folders of the stored count query
-    Recordset target = db.OpenRecordset("TREE_DIR");
+    Recordset target = db_.OpenRecordset("TREE_DIR");
     std::array<platform::Field*, LevelRow::kColumns.size()> fields{};
     for (size_t i = 0; i < fields.size(); ++i) fields[i] = &target[LevelRow::kColumns[i]];
 
-    for (const SourceFolder& source : sources) {
+    for (const SourceFolder& source : state_->sources) {
         const std::vector<std::string> elements = FolderElements(source.path);
         const bool driveFour = IsDriveFour(source.driveTyp);
         const bool counted = !source.driveTyp.IsNull() && !driveFour;
@@ -296,18 +295,19 @@ void DirectoryTree::AddLevelRows(MaintenanceOutcome& outcome) {
             try {
                 if (counted) {
                     const std::optional<int64_t> below = titles.Below(source, rowPath.size());
+                    Value& bAnzahl = row.values[LevelRow::kBAnzahl];
                     if (below) {
-                        row.values.back() = Value::FromInteger(*below);
+                        bAnzahl = Value::FromInteger(*below);
                     } else {
                         auto [it, fresh] = countedBefore.try_emplace(rowPath);
                         if (fresh) it->second = storedCount.Below(rowPath);
-                        row.values.back() = it->second;
+                        bAnzahl = it->second;
                     }
                 }
                 target.AddNew();
-                // BAnzahl, last, is only set when counted: otherwise it keeps its default.
+                // BAnzahl is only set when counted: otherwise it keeps its default.
                 for (size_t c = 0; c < fields.size(); ++c)
-                    if (c + 1 < fields.size() || !row.values[c].IsNull())
+                    if (c != LevelRow::kBAnzahl || !row.values[c].IsNull())
                         fields[c]->SetValue(row.values[c]);
                 target.Update();
                 keys.Add(row);
@@ -324,8 +324,7 @@ void DirectoryTree::AddLevelRows(MaintenanceOutcome& outcome) {
 // Network folders without titles of their own count the titles of the rows below them on
 // the same volume.
 void DirectoryTree::CountNetworkFolders(MaintenanceOutcome& outcome) {
-    Database& db = db_;
-    Recordset rows = db.OpenRecordset("select * from tree_dir where anzahl = 0 and drive=4");
+    Recordset rows = db_.OpenRecordset("select * from tree_dir where anzahl = 0 and drive=4");
     for (; !rows.Eof(); rows.MoveNext()) {
         try {
             const std::string sql = "select sum(anzahl) as anz from tree_dir where path like " +
@@ -333,7 +332,7 @@ void DirectoryTree::CountNetworkFolders(MaintenanceOutcome& outcome) {
                                     " and vname=" + Quoted(TextOrEmpty(rows["vName"].Value()));
             Value sum;
             {
-                Recordset result = db.OpenRecordset(sql);
+                Recordset result = db_.OpenRecordset(sql);
                 sum = result["anz"].Value();
             }
             rows.Edit();
