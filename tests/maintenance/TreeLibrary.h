@@ -40,7 +40,8 @@ struct Title {
 
 class TreeLibrary : public ::testing::Test {
   protected:
-    TreeLibrary() {
+    // Without `buildTree` the copy of sonavoxa.mdb has no tree tables and no links.
+    explicit TreeLibrary(bool buildTree = true) {
         temp_.Write("etc/sonavoxa/registry.ini",
                     "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
         const std::map<std::string, std::string> env = {
@@ -60,7 +61,7 @@ class TreeLibrary : public ::testing::Test {
         dataPath = api_->DataPath();
         target = dataPath + "/sonavoxa.mdb";
         db = platform::DBEngine::Instance().OpenDatabase(target);
-        BuildTreeDatabase();
+        if (buildTree) BuildTreeDatabase();
         maintenance = std::make_unique<UpdateDB>(*api_);
         maintenance->SetDbName(target);
     }
@@ -85,6 +86,8 @@ class TreeLibrary : public ::testing::Test {
                   0)
             << where;
     }
+
+    settings::Mod_API& Api() { return *api_; }
 
     bool FavouritesFileLeft() const { return std::filesystem::exists(dataPath + "/~tree.tmp"); }
 
