@@ -8,6 +8,8 @@
 
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
+#include "platform/engine/SqlText.h"
+#include "platform/jetsql/LikePattern.h"
 #include "platform/jetsql/SqlTokenizer.h"
 
 namespace platform {
@@ -50,10 +52,6 @@ std::string SqlString(std::string_view value) {
         out += c;
     }
     return out + "'";
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
 }
 
 // Words that keep their SQL meaning; any other word is a name.
@@ -619,10 +617,10 @@ std::string Context::Like(const std::vector<Piece>& p, size_t start, size_t left
     const std::string x = JoinPieces(p, start, leftEnd);
     const std::string not_ = negated ? "NOT " : "";
     if (end == likeAt + 2 && p[likeAt + 1].isStringLiteral) {
-        const std::string& pattern = p[likeAt + 1].literal;
+        const LikePattern pattern(p[likeAt + 1].literal);
         std::string text =
-            "(" + x + " LIKE " + SqlString(LikePatternForSqlite(pattern)) + " ESCAPE '\\'";
-        if (LikePatternNeedsExactCheck(pattern))
+            "(" + x + " LIKE " + SqlString(pattern.SqlitePattern()) + " ESCAPE '\\'";
+        if (pattern.NeedsExactCheck())
             text += " AND jet_like(" + x + ", " + p[likeAt + 1].text + ")";
         return not_ + text + ")";
     }
@@ -1070,79 +1068,6 @@ int QueryTypeOfSql(std::string_view jetSql) {
 std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql) {
     size_t next = 0;
     return ParseParametersClause(TokenizeJetSql(jetSql), next);
-}
-
-namespace {
-
-// Calls `visit(kind, text)` for each element of a Jet pattern: kind '*', '?', '#', '[' (a
-// list, text holding it with brackets) or 'c' (one literal character, UTF-8 bytes in text).
-template <typename Visit>
-void WalkJetPattern(std::string_view p, Visit visit) {
-    for (size_t i = 0; i < p.size();) {
-        const char c = p[i];
-        if (c == '*' || c == '?' || c == '#') {
-            visit(c, p.substr(i, 1));
-            ++i;
-        } else if (c == '[') {
-            const size_t close = p.find(']', i + 1);
-            if (close == std::string_view::npos) {  // no list: a plain '['
-                visit('c', p.substr(i, 1));
-                ++i;
-            } else {
-                visit('[', p.substr(i, close - i + 1));
-                i = close + 1;
-            }
-        } else {
-            size_t len = 1;
-            const auto u = static_cast<unsigned char>(c);
-            if (u >= 0xC0) {
-                while (i + len < p.size() &&
-                       (static_cast<unsigned char>(p[i + len]) & 0xC0) == 0x80)
-                    ++len;
-            }
-            visit('c', p.substr(i, len));
-            i += len;
-        }
-    }
-}
-
-}  // namespace
-
-std::string LikePatternForSqlite(std::string_view jetPattern) {
-    std::string out;
-    WalkJetPattern(jetPattern, [&out](char kind, std::string_view text) {
-        switch (kind) {
-            case '*':
-                out += '%';
-                break;
-            case '?':
-            case '#':
-                out += '_';
-                break;
-            case '[':
-                // "[]" matches nothing in Jet's sense of a character; any list is one character
-                out += text == "[]" ? "" : "_";
-                break;
-            default:
-                if (static_cast<unsigned char>(text[0]) >= 0x80) {
-                    out += '_';  // SQLite folds only ASCII letters
-                } else {
-                    if (text[0] == '%' || text[0] == '_' || text[0] == '\\') out += '\\';
-                    out += text;
-                }
-        }
-    });
-    return out;
-}
-
-bool LikePatternNeedsExactCheck(std::string_view jetPattern) {
-    bool needs = false;
-    WalkJetPattern(jetPattern, [&needs](char kind, std::string_view text) {
-        if (kind == '#' || (kind == '[' && text != "[]") ||
-            static_cast<unsigned char>(text[0]) >= 0x80)
-            needs = true;
-    });
-    return needs;
 }
 
 // --- DDL ---------------------------------------------------------------------------------

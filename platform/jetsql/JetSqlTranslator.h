@@ -55,7 +55,7 @@ struct TranslatedStatement {
     std::string sql;  // SQLite SQL; parameters appear as named SQLite parameters
     // Declared or inherited parameters in order of declaration, each with the SQLite
     // parameter name that stands for it in `sql` (":p1", ...). A derived parameter
-    // ":p1_like" may appear as well: bind it to LikePatternForSqlite(value of :p1).
+    // ":p1_like" may appear as well: bind it to LikePattern(value of :p1).SqlitePattern().
     std::vector<ParameterDeclaration> parameters;
     std::vector<std::string> sqliteParameterNames;  // parallel to `parameters`
     // Insert, Update, Delete: the Jet name of the table written to.
@@ -91,13 +91,6 @@ int QueryTypeOfSql(std::string_view jetSql);
 
 // The PARAMETERS clause of a query text, in order; empty when there is none.
 std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql);
-
-// A Jet LIKE pattern (* ? # [list] [!list]) as a SQLite LIKE pattern with '\' as escape
-// character that matches at least what the Jet pattern matches ('#' and lists become '_').
-std::string LikePatternForSqlite(std::string_view jetPattern);
-// True when LikePatternForSqlite(jetPattern) matches more than the Jet pattern does ('#',
-// lists, letters outside ASCII), so that jet_like must decide.
-bool LikePatternNeedsExactCheck(std::string_view jetPattern);
 
 // Jet DDL, parsed. Exactly one of the members is set, by `kind`.
 struct DdlStatement {
