@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/TableDescription.h"
+#include "platform/jetsql/DdlParser.h"
 
 namespace platform {
 
@@ -91,22 +92,5 @@ int QueryTypeOfSql(std::string_view jetSql);
 
 // The PARAMETERS clause of a query text, in order; empty when there is none.
 std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql);
-
-// Jet DDL, parsed. Exactly one of the members is set, by `kind`.
-struct DdlStatement {
-    enum class Kind { CreateTable, CreateIndex, DropTable, DropIndex, AddColumn } kind;
-    std::string table;
-    TableDescription createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
-                            // clauses
-    IndexDescription index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
-    FieldDescription column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
-};
-
-// Parses CREATE TABLE, CREATE [UNIQUE] INDEX ... ON t (a, b DESC) [WITH PRIMARY|DISALLOW
-// NULL|IGNORE NULL], DROP TABLE, DROP INDEX i ON t, ALTER TABLE t ADD [COLUMN] ..., ALTER
-// TABLE t ADD CONSTRAINT (a CreateIndex) and ALTER TABLE t DROP CONSTRAINT (a DropIndex);
-// nothing for other text. Throws JetError 3290, 3291, 3293 or 3295 on malformed DDL, 3191 for
-// a field defined twice, 3251 for DDL this engine does not run (CREATE VIEW, DROP COLUMN).
-std::optional<DdlStatement> ParseDdl(std::string_view jetSql);
 
 }  // namespace platform
