@@ -40,7 +40,6 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             if (extended == SQLITE_CONSTRAINT_CHECK) {
                 const std::string name = NameAfter(message, "CHECK constraint failed: ");
                 if (name.starts_with("size:")) return MakeJetError(jet::kFieldTooSmall);
-                if (name.starts_with("zls:")) return MakeJetError(jet::kZeroLengthString, name.substr(4));
                 return MakeJetError(jet::kTypeConversion);
             }
             return MakeJetError(jet::kDuplicateKey);

@@ -653,17 +653,6 @@ TEST(JetSqlTranslator, RowIdColumnForUpdatableSelects) {
     }
 }
 
-TEST(JetSqlTranslator, IgnoreRefusedRowsLeavesKeyBreakersOut) {
-    SqlDb db;
-    TranslateOptions ignore;
-    ignore.ignoreRefusedRows = true;
-    db.Run("INSERT INTO tree_genre (Name, anzahl) SELECT genre.name, 1 FROM genre", {}, ignore);
-    EXPECT_EQ(db.Changes(), 0);
-    EXPECT_THROW(db.Run("INSERT INTO tree_genre (Name) VALUES ('Rock')"), std::runtime_error);
-    db.Run("UPDATE tree_genre SET Name = 'Rock'", {}, ignore);
-    EXPECT_EQ(db.Run("select count(*) from tree_genre"), (Rows{{"2"}}));
-}
-
 TEST(JetSqlTranslator, RefusesWhatItCannotRun) {
     SqlDb db;
     struct Case {
