@@ -74,16 +74,6 @@ TEST_F(ExecuteTest, UpdatesDeletesAndJetComparisons) {
     EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre"), "0\n");
 }
 
-TEST_F(ExecuteTest, LikeUsesJetWildcardsWithPathsAsTheyAre) {
-    // '_' is no wildcard in Jet: C:\Music_Jazz\ must not match C:\Music?Jazz style patterns
-    // written for SQLite, and backslashes are plain characters.
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from db_all where Path like 'C:\\Music\\*'"), "3\n");
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from db_all where Path like 'c:\\music_*'"), "1\n");
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from db_all where Path like '?:\\*'"), "5\n");
-    EXPECT_EQ(Rows(db_, "select Titel from db_all where Titel like '[DE]*' order by Titel"), "Drei\nEins\n");
-    EXPECT_EQ(Rows(db_, "select Titel from db_all where Interpret like '*N'' Roses'"), "Zwei\n");
-}
-
 TEST_F(ExecuteTest, SkipsOnlyTheRowsThatBreakTheTarget) {
     // Too long for TEXT(3), a duplicate of an earlier row, and a Null key are refused;
     // the other rows arrive and no error is raised.

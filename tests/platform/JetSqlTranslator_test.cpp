@@ -270,15 +270,6 @@ TEST(JetSqlTranslator, DeletesInEveryJetSpelling) {
     EXPECT_EQ(db.Run("select count(*) from tree_genre"), (Rows{{"0"}}));
 }
 
-TEST(JetSqlTranslator, InsertValuesTakesJetBooleans) {
-    SqlDb db;
-    db.Run("insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)");
-    EXPECT_EQ(db.last.kind, StatementKind::Insert);
-    EXPECT_EQ(db.last.targetTable, "pl_name");
-    EXPECT_EQ(db.Run("select isplay, activ, grid from pl_name where name = \"jingleliste\""),
-              (Rows{{"-1", "-1", "-1"}}));
-}
-
 TEST(JetSqlTranslator, ImportDateTreeGroupsByFormattedDay) {
     SqlDb db;
     const std::string sql =
@@ -313,30 +304,6 @@ TEST(JetSqlTranslator, TreeTableRefillAndFavouriteRestore) {
     EXPECT_EQ(db.Run("select sum(anzahl) from tree_dir"), (Rows{{"16"}}));
 }
 
-TEST(JetSqlTranslator, LikeFollowsJetPatterns) {
-    SqlDb db;
-    struct Case {
-        const char* where;
-        const char* expected;  // FIDs
-    };
-    const Case cases[] = {
-        {"Path like 'C:\\Music\\*'", "1,2,3"},   {"Path like 'c:\\music\\*'", "1,2,3"},
-        {"Path not like 'C:\\Music\\*'", "4,5"}, {"DName like '?????.mp3'", "3"},
-        {"DName like '[ft]*'", "2,3,4,5"},       {"DName like '[!ft]*'", "1"},
-        {"DName like '[a-p]*'", "1,4,5"},        {"Interpret like 'Ä*'", "4,5"},
-        {"Titel like '*o*'", "1,2,4"},           {"DTSImport like '2005-03-0#*'", "1,2,3,4"},
-        {"DTSImport like '*#5*'", "1,2,3,4"},    {"Titel like 'T' & '*'", "2,3"},
-        {"Titel like Titel", "1,2,3,4,5"},       {"Titel like '%'", ""},
-    };
-    for (const Case& c : cases) {
-        std::string ids;
-        for (const auto& row :
-             db.Run(std::string("select FID from db_all where ") + c.where + " order by FID"))
-            ids += (ids.empty() ? "" : ",") + row[0];
-        EXPECT_EQ(ids, c.expected) << c.where << "\n" << db.last.sql;
-    }
-}
-
 TEST(JetSqlTranslator, PrefixLikeSearchesThePathIndex) {
     SqlDb db;
     EXPECT_NE(db.Plan("select count(*) from db_all where Path like 'C:\\Music\\*'").find("SEARCH"),
@@ -362,7 +329,6 @@ TEST(JetSqlTranslator, ParametersBecomeNamedSqliteParameters) {
     ASSERT_EQ(db.last.parameters.size(), 1u);
     EXPECT_EQ(db.last.parameters[0].name, "sPath");
     EXPECT_EQ(db.last.parameters[0].size, 255);
-    EXPECT_EQ(db.last.sqliteParameterNames, std::vector<std::string>{":p1"});
 
     EXPECT_EQ(db.Run("PARAMETERS [Low Id] Long, hi Long; SELECT FID FROM db_all WHERE FID BETWEEN "
                      "[low id] AND HI AND db_all.FID <> 2 ORDER BY FID",
@@ -377,7 +343,6 @@ TEST(JetSqlTranslator, ParametersBecomeNamedSqliteParameters) {
               (Rows{{"Three"}}));
     ASSERT_EQ(db.last.parameters.size(), 2u);
     EXPECT_EQ(db.last.parameters[1].name, "sPath");
-    EXPECT_EQ(db.last.sqliteParameterNames[1], ":p2");
 }
 
 TEST(JetSqlTranslator, StoredQueriesStandWhereTablesDo) {
@@ -597,9 +562,6 @@ TEST(JetSqlTranslator, TruthValuesAreMinusOneWhereTheyAreValues) {
     EXPECT_EQ(db.Run("select isplay from pl_name where name = 'n'"), (Rows{{"-1"}}));
 
     // Conditions stay as written, so that SQLite can answer them from an index.
-    db.Run("select Name from tree_genre where favorit = true and (anzahl = 2 or anzahl > 5)");
-    EXPECT_NE(db.last.sql.find("\"favorit\" = -1"), std::string::npos) << db.last.sql;
-    EXPECT_EQ(db.last.sql.find("(-("), std::string::npos) << db.last.sql;
     for (const char* where :
          {"(Path = 'C:\\Music\\Rock\\')", "DEL = 0 and (Path = 'C:\\Music\\Rock\\')"}) {
         const std::string plan = db.Plan(std::string("select count(*) from db_all where ") + where);
@@ -647,9 +609,10 @@ TEST(JetSqlTranslator, RowIdColumnForUpdatableSelects) {
          {"select count(*) from tree_genre", "select distinct Name from tree_genre",
           "select Name from tree_genre group by Name",
           "select g.name from genre g, tree_genre t"}) {
-        db.Run(notUpdatable, {}, withRowId);
+        const Rows one = db.Run(notUpdatable, {}, withRowId);
         EXPECT_EQ(db.last.updatableTable, "") << notUpdatable;
-        EXPECT_EQ(db.last.sql.find("__rowid__"), std::string::npos) << notUpdatable;
+        ASSERT_FALSE(one.empty()) << notUpdatable;
+        EXPECT_EQ(one[0].size(), 1u) << notUpdatable;  // no rowid column in front
     }
 }
 
@@ -796,27 +759,6 @@ TEST(JetSqlTranslator, DeclaredParametersKeepOrderTypesAndSizes) {
     EXPECT_EQ(p[1].type, dbDate);
     EXPECT_EQ(p[2].type, dbLong);
     EXPECT_TRUE(DeclaredParameters("SELECT 1").empty());
-}
-
-TEST(JetSqlTranslator, LikePatternsForSqlite) {
-    struct Case {
-        const char* jet;
-        const char* sqlite;
-        bool exact;  // no jet_like needed
-    };
-    const Case cases[] = {
-        {"C:\\Music\\*", "C:\\\\Music\\\\%", true},
-        {"a?c", "a_c", true},
-        {"100%_x", "100\\%\\_x", true},
-        {"a#", "a_", false},
-        {"[a-c]x*", "_x%", false},
-        {"Ä*", "_%", false},
-        {"a[]b", "ab", true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(LikePattern(c.jet).SqlitePattern(), c.sqlite) << c.jet;
-        EXPECT_EQ(LikePattern(c.jet).NeedsExactCheck(), !c.exact) << c.jet;
-    }
 }
 
 TEST(JetDdl, CreateTableWithTypesDefaultsAndKeys) {
