@@ -79,8 +79,4 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
     return MakeJetError(jet::kEngineFailure, message);
 }
 
-void CheckSqlite(sqlite3* db, int rc, std::string_view sql) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) throw MapSqliteError(db, rc, sql);
-}
-
 }  // namespace platform

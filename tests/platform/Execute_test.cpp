@@ -70,6 +70,9 @@ TEST_F(ExecuteTest, UpdatesDeletesAndJetComparisons) {
     EXPECT_EQ(Rows(db_, "select Name, tstamp, favorit from tree_genre where favorit=true"), "Rock|730|-1\n");
     EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre where favorit<>true"), "1\n");
     EXPECT_EQ(Rows(db_, "select sum(anzahl) as anz from tree_genre"), "3\n");
+    EXPECT_EQ(db_.Execute("UPDATE tree_genre SET tree_genre.anzahl = tree_genre.anzahl + 1 "
+                          "WHERE tree_genre.favorit <> true"), 1);
+    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"), "Pop|2\nRock|2\n");
     EXPECT_EQ(db_.Execute("delete from tree_genre"), 2);
     EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre"), "0\n");
 }
