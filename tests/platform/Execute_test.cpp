@@ -274,3 +274,11 @@ TEST_F(ExecuteTest, RecordsAffectedFollowsEveryExecute) {
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("insert into tree_genre (Name) select 'x', 1 from genre"); }),
               jet::kValueCountMismatch);
 }
+
+TEST_F(ExecuteTest, InsertSelectFromItsOwnTableCopiesEachRowOnce) {
+    db_.Execute("insert into tree_genre (Name, anzahl) select name, genre_id from genre");
+    EXPECT_EQ(db_.Execute("insert into tree_genre (Name, anzahl) select Name & ' 2', anzahl + 10 "
+                          "from tree_genre"),
+              3);
+    EXPECT_EQ(Rows(db_, "select count(*) as anz, sum(anzahl) as s from tree_genre"), "6|42\n");
+}
