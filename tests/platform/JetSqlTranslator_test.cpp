@@ -284,7 +284,7 @@ TEST(JetSqlTranslator, PrefixLikeSearchesThePathIndex) {
     EXPECT_EQ(plan.find("SCAN"), std::string::npos) << plan;
 }
 
-TEST(JetSqlTranslator, ParametersBecomeNamedSqliteParameters) {
+TEST(JetSqlTranslator, DeclaredParametersTakeTheValuesBound) {
     SqlDb db;
     const std::string query =
         "PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM db_all "
@@ -602,7 +602,7 @@ TEST(JetSqlTranslator, RefusesWhatItCannotRun) {
         {"SELECT #2005-13-45# FROM db_all", jet::kSyntaxInExpression},
         {"SELECT 1 & FROM db_all", jet::kSyntaxInExpression},
         {"SELECT FROM db_all", jet::kSyntaxInExpression},
-        {"SELECT 1; SELECT 2", 3142},
+        {"SELECT 1; SELECT 2", jet::kCharactersAfterEnd},
         {"PARAMETERS x; SELECT 1", jet::kSyntaxInExpression},
     };
     for (const Case& c : cases) EXPECT_EQ(JetErrorOf([&] { db.Run(c.sql); }), c.error) << c.sql;
@@ -773,13 +773,13 @@ TEST(JetDdl, IndexDropAndAlterStatements) {
         int error;
     };
     const Bad bad[] = {
-        {"CREATE TABLE t (a WIBBLE)", 3290},
+        {"CREATE TABLE t (a WIBBLE)", jet::kSyntaxInCreateTable},
         {"CREATE TABLE t (a LONG, a TEXT)", jet::kFieldDefinedTwice},
-        {"CREATE TABLE t (a TEXT(300))", 3290},
-        {"CREATE TABLE t (a LONG", 3290},
-        {"CREATE INDEX i ON t", 3291},
-        {"DROP TABLE", 3295},
-        {"ALTER TABLE t ADD", 3293},
+        {"CREATE TABLE t (a TEXT(300))", jet::kSyntaxInCreateTable},
+        {"CREATE TABLE t (a LONG", jet::kSyntaxInCreateTable},
+        {"CREATE INDEX i ON t", jet::kSyntaxInCreateIndex},
+        {"DROP TABLE", jet::kSyntaxInDrop},
+        {"ALTER TABLE t ADD", jet::kSyntaxInAlterTable},
         {"ALTER TABLE t DROP COLUMN a", jet::kOperationNotSupported},
         {"CREATE VIEW v AS SELECT 1", jet::kOperationNotSupported},
     };
