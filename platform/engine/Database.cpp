@@ -5,7 +5,9 @@
 #include "platform/engine/DatabaseState.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
+#include "platform/engine/SqlText.h"
 #include "platform/engine/SqliteErrors.h"
+#include "platform/jetsql/LikePattern.h"
 
 namespace platform {
 namespace {
@@ -72,13 +74,6 @@ private:
 };
 
 }  // namespace
-
-std::string TrimText(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-    while (e > b && (std::isspace(static_cast<unsigned char>(text[e - 1])) || text[e - 1] == ';')) --e;
-    return std::string(text.substr(b, e - b));
-}
 
 std::string BaseTable::Qualified() const {
     return attachment->QuotedSchema() + "." + QuoteIdentifier(info->name);
@@ -158,7 +153,7 @@ void DatabaseState::BindParameters(Statement& statement, const TranslatedStateme
         const std::string likeName = sqliteName + "_like";
         if (int index = statement.ParameterIndex(likeName.c_str())) {
             if (v.IsNull()) statement.BindNull(index);
-            else statement.BindText(index, LikePatternForSqlite(v.ToText()));
+            else statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
         }
     }
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));
@@ -171,7 +166,7 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jet
     TranslateOptions options;
     options.addRowIdColumn = !snapshot;
     TranslatedStatement t = Translate(jetSql, options);
-    if (t.kind != StatementKind::Select) ThrowJetError(3219);
+    if (t.kind != StatementKind::Select) ThrowJetError(jet::kInvalidOperation);
     auto state = std::make_shared<RecordsetState>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(), t.sql);
@@ -317,7 +312,7 @@ Recordset Database::OpenRecordset(const std::string& source) {
     if (!LooksLikeSelect(text)) {
         if (auto base = st.FindBaseTable(text)) return Recordset(st.OpenTable(*base));
         if (auto query = st.OwnCatalog().FindQuery(text)) {
-            if (!IsSelectQueryType(query->type)) ThrowJetError(3219);
+            if (!IsSelectQueryType(query->type)) ThrowJetError(jet::kInvalidOperation);
             return Recordset(st.OpenSelect(query->sql, {}, false));
         }
         ThrowJetError(jet::kInputTableNotFound, text);

@@ -110,6 +110,4 @@ struct RecordsetState {
     void Update();
 };
 
-std::string TrimText(std::string_view text);
-
 }  // namespace platform

@@ -54,7 +54,7 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             return MakeJetError(jet::kReadOnly);
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return MakeJetError(3260, message);
+            return MakeJetError(jet::kLocked, message);
         case SQLITE_NOTADB:
         case SQLITE_CORRUPT:
             return MakeJetError(jet::kCannotOpenDatabase, message);
@@ -64,7 +64,7 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
         case SQLITE_FULL:
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
-            return MakeJetError(3035, message);
+            return MakeJetError(jet::kResourcesExceeded, message);
         default:
             break;
     }

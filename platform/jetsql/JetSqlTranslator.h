@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/TableDescription.h"
+#include "platform/jetsql/DdlParser.h"
 
 namespace platform {
 
@@ -55,7 +56,7 @@ struct TranslatedStatement {
     std::string sql;  // SQLite SQL; parameters appear as named SQLite parameters
     // Declared or inherited parameters in order of declaration, each with the SQLite
     // parameter name that stands for it in `sql` (":p1", ...). A derived parameter
-    // ":p1_like" may appear as well: bind it to LikePatternForSqlite(value of :p1).
+    // ":p1_like" may appear as well: bind it to LikePattern(value of :p1).SqlitePattern().
     std::vector<ParameterDeclaration> parameters;
     std::vector<std::string> sqliteParameterNames;  // parallel to `parameters`
     // Insert, Update, Delete: the Jet name of the table written to.
@@ -91,29 +92,5 @@ int QueryTypeOfSql(std::string_view jetSql);
 
 // The PARAMETERS clause of a query text, in order; empty when there is none.
 std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql);
-
-// A Jet LIKE pattern (* ? # [list] [!list]) as a SQLite LIKE pattern with '\' as escape
-// character that matches at least what the Jet pattern matches ('#' and lists become '_').
-std::string LikePatternForSqlite(std::string_view jetPattern);
-// True when LikePatternForSqlite(jetPattern) matches more than the Jet pattern does ('#',
-// lists, letters outside ASCII), so that jet_like must decide.
-bool LikePatternNeedsExactCheck(std::string_view jetPattern);
-
-// Jet DDL, parsed. Exactly one of the members is set, by `kind`.
-struct DdlStatement {
-    enum class Kind { CreateTable, CreateIndex, DropTable, DropIndex, AddColumn } kind;
-    std::string table;
-    TableDescription createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
-                            // clauses
-    IndexDescription index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
-    FieldDescription column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
-};
-
-// Parses CREATE TABLE, CREATE [UNIQUE] INDEX ... ON t (a, b DESC) [WITH PRIMARY|DISALLOW
-// NULL|IGNORE NULL], DROP TABLE, DROP INDEX i ON t, ALTER TABLE t ADD [COLUMN] ..., ALTER
-// TABLE t ADD CONSTRAINT (a CreateIndex) and ALTER TABLE t DROP CONSTRAINT (a DropIndex);
-// nothing for other text. Throws JetError 3290, 3291, 3293 or 3295 on malformed DDL, 3191 for
-// a field defined twice, 3251 for DDL this engine does not run (CREATE VIEW, DROP COLUMN).
-std::optional<DdlStatement> ParseDdl(std::string_view jetSql);
 
 }  // namespace platform

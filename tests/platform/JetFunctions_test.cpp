@@ -1,5 +1,7 @@
 #include "platform/jetsql/JetFunctions.h"
 
+#include "platform/jetsql/LikePattern.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -269,7 +271,7 @@ TEST(JetFunctions, LikeFollowsJetWildcards) {
         {"[x", "[x", true},
     };
     for (const LikeCase& c : cases)
-        EXPECT_EQ(JetLikeMatches(c.text, c.pattern), c.matches) << c.text << " like " << c.pattern;
+        EXPECT_EQ(LikePattern(c.pattern).Matches(c.text), c.matches) << c.text << " like " << c.pattern;
 
     JetFunctionsDb db;
     EXPECT_EQ(db.Eval("jet_like('Rock', 'r*')"), "-1");

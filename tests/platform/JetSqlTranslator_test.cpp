@@ -13,6 +13,7 @@
 
 #include "platform/JetError.h"
 #include "platform/jetsql/JetFunctions.h"
+#include "platform/jetsql/LikePattern.h"
 
 namespace platform {
 namespace {
@@ -144,7 +145,7 @@ class SqlDb {
                               values[i].c_str(), -1, SQLITE_TRANSIENT);
             const int like = sqlite3_bind_parameter_index(raw, (name + "_like").c_str());
             if (like > 0)
-                sqlite3_bind_text(raw, like, LikePatternForSqlite(values[i]).c_str(), -1,
+                sqlite3_bind_text(raw, like, LikePattern(values[i]).SqlitePattern().c_str(), -1,
                                   SQLITE_TRANSIENT);
         }
         Rows rows;
@@ -824,8 +825,8 @@ TEST(JetSqlTranslator, LikePatternsForSqlite) {
         {"a[]b", "ab", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LikePatternForSqlite(c.jet), c.sqlite) << c.jet;
-        EXPECT_EQ(LikePatternNeedsExactCheck(c.jet), !c.exact) << c.jet;
+        EXPECT_EQ(LikePattern(c.jet).SqlitePattern(), c.sqlite) << c.jet;
+        EXPECT_EQ(LikePattern(c.jet).NeedsExactCheck(), !c.exact) << c.jet;
     }
 }
 
