@@ -154,6 +154,14 @@ void DatabaseState::BindParameters(Statement& statement, const TranslatedStateme
         if (int index = statement.ParameterIndex(likeName.c_str())) {
             if (v.IsNull()) statement.BindNull(index);
             else statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
+            // The range an index serves: the pattern's prefix, or every text.
+            const auto range = v.IsNull() ? std::nullopt : LikePattern(v.ToText()).PrefixRange();
+            if (int from = statement.ParameterIndex((sqliteName + "_from").c_str()))
+                statement.BindText(from, range ? range->first : std::string());
+            if (int to = statement.ParameterIndex((sqliteName + "_to").c_str())) {
+                if (range) statement.BindText(to, range->second);
+                else statement.BindBlob(to, {0});  // a blob sorts after every text
+            }
         }
     }
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));

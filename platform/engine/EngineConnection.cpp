@@ -11,7 +11,6 @@
 #include "platform/JetError.h"
 #include "platform/jetfile/JetFileReader.h"
 #include "platform/engine/FieldRules.h"
-#include "platform/engine/JetTextOrder.h"
 #include "platform/jetsql/JetFunctions.h"
 #include "platform/engine/SqliteErrors.h"
 
@@ -103,7 +102,6 @@ EngineConnection::EngineConnection() {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 5000);
     RegisterJetFunctions(db_);
-    JetTextOrder::Register(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
 }
 

@@ -23,6 +23,7 @@ struct Block {
     const char* base;
 };
 
+// clang-format off
 constexpr Block kBlocks[] = {
     {0x00C0,
      // lower case
@@ -102,6 +103,7 @@ constexpr Block kBlocks[] = {
          "eeeeeeeeiiiioooooooooooooooooooo"  // U+1EC0
          "oooouuuuuuuuuuuuuuyyyyyyyy......"},  // U+1EE0
 };
+// clang-format on
 
 // Letters that sort as two (Windows sorts "Straße" with "Strasse", "Æther" with "Aether").
 struct Expansion {
@@ -152,7 +154,7 @@ char32_t DecodeAt(std::string_view s, size_t& i) {
 }
 
 class Letters {
-public:
+  public:
     Letters() {
         for (char32_t c = 0; c < kTableEnd; ++c) low_[c] = {c, c, c};
         for (char32_t c = kAdditionalFirst; c < kAdditionalEnd; ++c)
@@ -197,14 +199,12 @@ public:
     static bool Has(char32_t c) {
         return c < kTableEnd || (c >= kAdditionalFirst && c < kAdditionalEnd);
     }
-    Letter& At(char32_t c) {
-        return c < kTableEnd ? low_[c] : additional_[c - kAdditionalFirst];
-    }
+    Letter& At(char32_t c) { return c < kTableEnd ? low_[c] : additional_[c - kAdditionalFirst]; }
     const Letter& At(char32_t c) const {
         return c < kTableEnd ? low_[c] : additional_[c - kAdditionalFirst];
     }
 
-private:
+  private:
     std::array<Letter, kTableEnd> low_{};
     std::array<Letter, kAdditionalEnd - kAdditionalFirst> additional_{};
 };
@@ -218,7 +218,7 @@ const Letters& TheLetters() {
 // and the like as two letters), at the second the letters with their accents. Case never
 // counts. Weights are code points plus one, so that 0 can mark the end.
 class Weights {
-public:
+  public:
     Weights(std::string_view text, bool baseLetters) : text_(text), baseLetters_(baseLetters) {}
 
     uint32_t Next() {
@@ -242,7 +242,7 @@ public:
         return static_cast<uint32_t>(letter.base) + 1u;
     }
 
-private:
+  private:
     std::string_view text_;
     bool baseLetters_;
     size_t at_ = 0;
@@ -284,8 +284,8 @@ char32_t JetTextOrder::UpperCase(char32_t c) {
 
 void JetTextOrder::Register(sqlite3* db) {
     TheLetters();  // built once, before SQLite first calls the collation
-    const int rc = sqlite3_create_collation_v2(db, kCollation, SQLITE_UTF8, nullptr, &Collate,
-                                               nullptr);
+    const int rc =
+        sqlite3_create_collation_v2(db, kCollation, SQLITE_UTF8, nullptr, &Collate, nullptr);
     if (rc != SQLITE_OK) ThrowJetError(jet::kEngineFailure, "cannot register the text order");
 }
 

@@ -18,7 +18,7 @@ struct sqlite3;
 namespace platform {
 
 class JetTextOrder {
-public:
+  public:
     // The collation's name in SQL: text columns are declared `TEXT COLLATE JET_GENERAL`.
     static constexpr const char* kCollation = "JET_GENERAL";
     // UTF-8 of the highest code point: no text that starts with a prefix p sorts at or above

@@ -147,6 +147,16 @@ class SqlDb {
             if (like > 0)
                 sqlite3_bind_text(raw, like, LikePattern(values[i]).SqlitePattern().c_str(), -1,
                                   SQLITE_TRANSIENT);
+            const auto range = LikePattern(values[i]).PrefixRange();
+            const int from = sqlite3_bind_parameter_index(raw, (name + "_from").c_str());
+            const int to = sqlite3_bind_parameter_index(raw, (name + "_to").c_str());
+            if (from > 0)
+                sqlite3_bind_text(raw, from, range ? range->first.c_str() : "", -1,
+                                  SQLITE_TRANSIENT);
+            if (to > 0 && range)
+                sqlite3_bind_text(raw, to, range->second.c_str(), -1, SQLITE_TRANSIENT);
+            else if (to > 0)
+                sqlite3_bind_blob(raw, to, "", 1, SQLITE_TRANSIENT);
         }
         Rows rows;
         int rc;

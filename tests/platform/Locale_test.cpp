@@ -1,14 +1,13 @@
 // Numbers never follow the process locale (a Qt application switches it to the user's at
 // start), and the functions that depend on regional settings follow English/US.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-
-#include <unistd.h>
 
 #include "platform/DBEngine.h"
 #include "platform/Value.h"
@@ -30,7 +29,7 @@ bool DecimalCommaActive() {
 // installed, else builds de_DE with localedef into a folder kept under the temporary folder
 // for later runs; `Reason` says why neither worked.
 class CommaLocale {
-public:
+  public:
     CommaLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
         for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
             if (std::setlocale(LC_ALL, name) && DecimalCommaActive()) return;
@@ -46,14 +45,15 @@ public:
     bool Active() const { return DecimalCommaActive(); }
     const std::string& Reason() const { return reason_; }
 
-private:
+  private:
     void UseBuiltLocale() {
         const fs::path folder = fs::temp_directory_path() / "sonavoxa-test-locales";
         std::error_code ec;
         if (!fs::exists(folder / "de_DE.UTF-8" / "LC_NUMERIC", ec)) {
             if (!fs::exists("/usr/share/i18n/locales/de_DE", ec)) {
-                reason_ = "no locale with a decimal comma is installed and the locale sources"
-                          " to build one are missing (Debian: the locales package)";
+                reason_ =
+                    "no locale with a decimal comma is installed and the locale sources"
+                    " to build one are missing (Debian: the locales package)";
                 return;
             }
             // Built beside the final folder and renamed, so parallel test runs never see
@@ -78,7 +78,7 @@ private:
 };
 
 class UnderCommaLocale : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(
             folder_ / "lib.mdb",

@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/DBEngine.h"
 #include "platform/engine/JetTextOrder.h"
+#include "platform/jetsql/JetFunctions.h"
+#include "platform/jetsql/JetSqlTranslator.h"
+#include "platform/jetsql/LikePattern.h"
 #include "support/EngineTestSupport.h"
 
 using namespace platform;
@@ -16,8 +22,70 @@ namespace {
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
+// A connection as the engine sets it up, with one indexed text column as the engine declares
+// it, to see how translated `like` conditions run.
+class IndexedArtists : public SqlNameResolver {
+  public:
+    IndexedArtists() {
+        sqlite3_open(":memory:", &db_);
+        RegisterJetFunctions(db_);
+        sqlite3_exec(db_,
+                     "CREATE TABLE artist (id INTEGER PRIMARY KEY, name TEXT COLLATE JET_GENERAL);"
+                     "CREATE INDEX artist_name ON artist (name);"
+                     "INSERT INTO artist (name) VALUES ('Die Ärzte'), ('DIE ÄRZTE'), ('die arzte'),"
+                     " ('Dieter'), ('Björk'), ('-15'), (-15), (7);",
+                     nullptr, nullptr, nullptr);
+    }
+    ~IndexedArtists() override { sqlite3_close(db_); }
+    IndexedArtists(const IndexedArtists&) = delete;
+    IndexedArtists& operator=(const IndexedArtists&) = delete;
+
+    std::optional<TableReference> ResolveTable(std::string_view) override {
+        return TableReference{"artist", false, ""};
+    }
+
+    // The ids the Jet condition selects (binding `pattern` to its one parameter, as the
+    // engine does), or the query plan.
+    std::string Run(const std::string& where, const std::string& pattern = {}, bool plan = false) {
+        const TranslatedStatement st = JetSqlTranslator().Translate(
+            (pattern.empty() ? "" : "PARAMETERS pat Text(255); ") +
+                std::string("SELECT id FROM artist WHERE ") + where + " ORDER BY id",
+            *this);
+        sqlite3_stmt* s = nullptr;
+        const std::string sql = (plan ? "EXPLAIN QUERY PLAN " : "") + st.sql;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
+            return std::string("<error: ") + sqlite3_errmsg(db_) + ">";
+        if (!pattern.empty()) {
+            const std::string name = st.sqliteParameterNames.at(0);
+            const LikePattern like(pattern);
+            const auto range = like.PrefixRange();
+            auto bind = [&](const std::string& suffix, const std::string& text) {
+                const int index = sqlite3_bind_parameter_index(s, (name + suffix).c_str());
+                if (index > 0) sqlite3_bind_text(s, index, text.c_str(), -1, SQLITE_TRANSIENT);
+            };
+            bind("", pattern);
+            bind("_like", like.SqlitePattern());
+            bind("_from", range ? range->first : "");
+            if (range)
+                bind("_to", range->second);
+            else
+                sqlite3_bind_blob(s, sqlite3_bind_parameter_index(s, (name + "_to").c_str()), "", 1,
+                                  SQLITE_TRANSIENT);
+        }
+        std::string out;
+        while (sqlite3_step(s) == SQLITE_ROW)
+            out += std::string(out.empty() ? "" : ",") +
+                   reinterpret_cast<const char*>(sqlite3_column_text(s, plan ? 3 : 0));
+        sqlite3_finalize(s);
+        return out;
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
 class TextComparison : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(
             folder_ / "lib.mdb",
@@ -27,9 +95,8 @@ protected:
              "CREATE TABLE tree_interpret (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY,"
              " anzahl LONG)"});
         for (const char* row : {"'Die Ärzte', 'Schrei nach Liebe'", "'DIE ÄRZTE', 'Westerland'",
-                                "'Björk', 'Army of Me'", "'Bjork', 'Fake'",
-                                "'Bach', 'Air'", "'Zappa', 'Peaches'", "'ДДТ', 'Осень'",
-                                "'ддт', 'Дождь'"}) {
+                                "'Björk', 'Army of Me'", "'Bjork', 'Fake'", "'Bach', 'Air'",
+                                "'Zappa', 'Peaches'", "'ДДТ', 'Осень'", "'ддт', 'Дождь'"}) {
             db_.Execute(std::string("insert into db_all (Interpret, Titel) values (") + row + ")");
         }
     }
@@ -54,11 +121,11 @@ TEST(JetTextOrder, ComparesEveryLetterWithoutCaseAndAccentsAfterBaseLetters) {
         // Case is ignored in every script the table covers.
         {"Björk", "BJÖRK", 0},
         {"Die Ärzte", "DIE ÄRZTE", 0},
-        {"Ŝtěpán Łukasz", "ŜTĚPÁN ŁUKASZ", 0},   // Latin Extended-A
-        {"ǅemal Ǝ", "ǆemal ǝ", 0},                // Latin Extended-B
-        {"Ελλάδα σοφός", "ΕΛΛΆΔΑ ΣΟΦΌΣ", 0},      // Greek, final sigma too
-        {"Ёлка Київ", "ЁЛКА КИЇВ", 0},            // Cyrillic
-        {"Nguyễn", "NGUYỄN", 0},                  // Latin Extended Additional
+        {"Ŝtěpán Łukasz", "ŜTĚPÁN ŁUKASZ", 0},  // Latin Extended-A
+        {"ǅemal Ǝ", "ǆemal ǝ", 0},              // Latin Extended-B
+        {"Ελλάδα σοφός", "ΕΛΛΆΔΑ ΣΟΦΌΣ", 0},    // Greek, final sigma too
+        {"Ёлка Київ", "ЁЛКА КИЇВ", 0},          // Cyrillic
+        {"Nguyễn", "NGUYỄN", 0},                // Latin Extended Additional
         // Accents count for equality...
         {"Bjork", "Björk", -1},
         {"Strasse", "Straße", -1},
@@ -94,6 +161,31 @@ TEST(JetTextOrder, PrefixRangeHoldsEveryTextStartingWithThePrefix) {
     }
 }
 
+TEST(TextComparisonOfLike, PrefixPatternsSearchTheIndexAndFindEveryCase) {
+    IndexedArtists artists;
+    struct Case {
+        const char* where;
+        const char* pattern;  // bound to the parameter `pat`
+        const char* ids;
+    };
+    const Case cases[] = {
+        {"name like 'die ä*'", "", "1,2"},     {"name like 'DIE A*'", "", "3"},
+        {"name like 'Die*'", "", "1,2,3,4"},   {"name like pat", "dIE Ä*", "1,2"},
+        {"name like pat", "*rz*", "1,2,3"},    {"name like pat", "-1*", "6,7"},
+        {"name like '-1*'", "", "6,7"},        {"name like '#'", "", "8"},
+        {"name not like 'd*'", "", "5,6,7,8"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(artists.Run(c.where, c.pattern), c.ids) << c.where << " " << c.pattern;
+
+    for (const auto& [where, pattern] :
+         {std::pair{"name like 'die ä*'", ""}, std::pair{"name like pat", "Die Ä*"}}) {
+        const std::string plan = artists.Run(where, pattern, true);
+        EXPECT_NE(plan.find("SEARCH"), std::string::npos) << where << ": " << plan;
+        EXPECT_EQ(plan.find("SCAN"), std::string::npos) << where << ": " << plan;
+    }
+}
+
 TEST_F(TextComparison, ComparisonsIgnoreTheCaseOfEveryLetterButNotAccents) {
     EXPECT_EQ(Titles("Interpret = 'BJÖRK'"), "Army of Me\n");
     EXPECT_EQ(Titles("Interpret = 'bjork'"), "Fake\n");
@@ -119,8 +211,9 @@ TEST_F(TextComparison, SortingPlacesAccentedLettersWithTheirBaseLetter) {
 
 TEST_F(TextComparison, GroupingAndDistinctMakeOneValueOfCaseVariants) {
     EXPECT_EQ(Rows(db_, "select count(*) from (select distinct Interpret from db_all)"), "6\n");
-    db_.Execute("insert into tree_interpret (Name, anzahl) select Interpret, count(*) from db_all"
-                " group by Interpret");
+    db_.Execute(
+        "insert into tree_interpret (Name, anzahl) select Interpret, count(*) from db_all"
+        " group by Interpret");
     EXPECT_EQ(Rows(db_, "select anzahl from tree_interpret order by Name"), "1\n1\n1\n2\n1\n2\n");
     EXPECT_EQ(Rows(db_, "select count(*) from tree_interpret where Name = 'die ärzte'"), "1\n");
 }
