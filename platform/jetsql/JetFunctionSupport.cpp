@@ -14,8 +14,9 @@ namespace platform {
 std::string NumberText(double d) {
     char buf[40];
     const bool whole = std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15;
-    const auto result = whole ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 0)
-                              : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    const auto result =
+        whole ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 0)
+              : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
     std::string s(buf, result.ec == std::errc() ? result.ptr : buf);
     return s == "-0" ? "0" : s;
 }

@@ -108,7 +108,8 @@ std::optional<std::pair<std::string, std::string>> LikePattern::PrefixRange() co
         if (e.kind != Element::Literal) break;
         AppendUtf8(prefix, static_cast<uint32_t>(e.ch));
     }
-    if (prefix.empty() || std::string_view("0123456789+-.iI").find(prefix[0]) != std::string_view::npos)
+    constexpr std::string_view kStartsOfNumbers = "0123456789+-.iI";  // "Inf" too
+    if (prefix.empty() || kStartsOfNumbers.find(prefix[0]) != std::string_view::npos)
         return std::nullopt;
     std::string after = prefix + std::string(JetTextOrder::kAfterEveryPrefix);
     return std::pair{std::move(prefix), std::move(after)};
