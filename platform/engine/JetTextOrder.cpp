@@ -279,7 +279,8 @@ char32_t JetTextOrder::FoldCase(char32_t c) {
 
 char32_t JetTextOrder::UpperCase(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 32;
-    return Letters::Has(c) ? TheLetters().At(FoldCase(c)).upper : c;
+    const char32_t lower = FoldCase(c);  // Ⱥ's small letter lies beyond the tables
+    return Letters::Has(lower) ? TheLetters().At(lower).upper : c;
 }
 
 void JetTextOrder::Register(sqlite3* db) {

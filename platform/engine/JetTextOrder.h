@@ -21,8 +21,9 @@ class JetTextOrder {
   public:
     // The collation's name in SQL: text columns are declared `TEXT COLLATE JET_GENERAL`.
     static constexpr const char* kCollation = "JET_GENERAL";
-    // UTF-8 of the highest code point: no text that starts with a prefix p sorts at or above
-    // p followed by it, so [p, p + kAfterEveryPrefix) holds every text starting with p.
+    // UTF-8 of the highest code point: a text that starts with a prefix p sorts below p
+    // followed by it (unless that noncharacter itself comes next), so
+    // [p, p + kAfterEveryPrefix) holds every text starting with p.
     static constexpr std::string_view kAfterEveryPrefix = "\xF4\x8F\xBF\xBF";
 
     // Less than, equal to or greater than 0 as `a` sorts before, with or after `b`. Bytes that

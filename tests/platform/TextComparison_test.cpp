@@ -149,6 +149,15 @@ TEST(JetTextOrder, ComparesEveryLetterWithoutCaseAndAccentsAfterBaseLetters) {
     }
 }
 
+TEST(JetTextOrder, UpperCaseIsTheCapitalOfTheSameLetter) {
+    const std::pair<char32_t, char32_t> cases[] = {
+        {U'ä', U'Ä'}, {U'ÿ', U'Ÿ'}, {U'ǆ', U'Ǆ'}, {U'ǅ', U'Ǆ'}, {U'ς', U'Σ'}, {U'ё', U'Ё'},
+        {U'ß', U'ß'}, {U'Ⱥ', U'Ⱥ'}, {U'ⱥ', U'ⱥ'}, {U'ṡ', U'Ṡ'}, {U'7', U'7'},
+    };
+    for (const auto& [small, capital] : cases)
+        EXPECT_EQ(JetTextOrder::UpperCase(small), capital) << static_cast<uint32_t>(small);
+}
+
 TEST(TextComparisonOfLike, PrefixPatternsSearchTheIndexAndFindEveryCase) {
     IndexedArtists artists;
     struct Case {
