@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/engine/ActionQuery.h"
 #include "platform/engine/DatabaseState.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
@@ -36,7 +37,7 @@ std::string ConnectDatabasePath(const std::string& connect) {
     return connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-bool IsSelectQueryType(int type) { return type == 0 || type == 128; }
+bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOperation; }
 
 // Resolves the names of one statement against a database; stored select queries are
 // translated in place, their own parameters joining the statement's.
@@ -201,8 +202,10 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenTable(const BaseTable& table)
     return state;
 }
 
-long DatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters) {
+long DatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
+                            int options, ExecuteRefusals* refusals) {
     RequireOpen();
+    if (refusals) *refusals = {};
     std::string sql = TrimText(text);
     if (auto query = OwnCatalog().FindQuery(sql)) {
         if (IsSelectQueryType(query->type)) ThrowJetError(jet::kCannotExecuteSelect);
@@ -212,35 +215,30 @@ long DatabaseState::Execute(const std::string& text, const std::vector<Parameter
         ApplyDdl(*ddl);
         return 0;
     }
-    TranslateOptions options;
-    options.ignoreRefusedRows = true;
-    TranslatedStatement t = Translate(sql, options);
+    TranslatedStatement t = Translate(sql, {});
     if (t.kind == StatementKind::Select) ThrowJetError(jet::kCannotExecuteSelect);
     if (t.kind == StatementKind::DataDefinition) ThrowJetError(jet::kSyntaxInCreateTable);
-    if (!t.targetTable.empty()) {
-        auto target = FindBaseTable(t.targetTable);
-        if (!target) ThrowJetError(jet::kInputTableNotFound, t.targetTable);
-        RequireWritable(*target->attachment);
-    }
+    auto target = FindBaseTable(t.targetTable);
+    if (!target) ThrowJetError(jet::kInputTableNotFound, t.targetTable);
+    RequireWritable(*target->attachment);
     EngineConnection& connection = Connection();
-    Statement& statement = connection.Cached(t.sql);
-    BindParameters(statement, t, parameters);
+    Statement source(connection.Db(), t.kind == StatementKind::Delete ? t.sql : t.sourceSql);
+    BindParameters(source, t, parameters);
     connection.BeginCancellableWrite();
     connection.BeginWrite();
+    ActionQuery::Outcome outcome;
     try {
-        statement.Step();
+        outcome = ActionQuery(connection, t, *target, (options & dbFailOnError) != 0).Run(source);
     } catch (...) {
-        statement.Reset();
         connection.EndCancellableWrite();
         connection.EndWrite();
         throw;
     }
-    const long changed = static_cast<long>(sqlite3_changes(connection.Db()));
-    statement.Reset();
     connection.EndCancellableWrite();
     connection.EndWrite();
     connection.CommitIfDue();
-    return changed;
+    if (refusals) *refusals = outcome.refusals;
+    return outcome.affected;
 }
 
 void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
@@ -294,6 +292,8 @@ Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
         Close();
         state_ = std::move(other.state_);
+        recordsAffected_ = other.recordsAffected_;
+        refusals_ = std::move(other.refusals_);
     }
     return *this;
 }
@@ -312,7 +312,13 @@ bool Database::IsOpen() const { return state_ && state_->attachment; }
 
 bool Database::ReadOnly() const { return State().readOnly || State().attachment->ReadOnly(); }
 
-long Database::Execute(const std::string& sql) { return State().Execute(sql, {}); }
+long Database::Execute(const std::string& sql, int options) {
+    DatabaseState& st = State();
+    recordsAffected_ = 0;
+    refusals_ = {};
+    recordsAffected_ = st.Execute(sql, {}, options, &refusals_);
+    return recordsAffected_;
+}
 
 Recordset Database::OpenRecordset(const std::string& source) {
     DatabaseState& st = State();

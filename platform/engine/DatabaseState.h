@@ -15,6 +15,7 @@
 namespace platform {
 
 struct RecordsetState;
+struct ExecuteRefusals;
 
 // A table as the SQL and the recordsets reach it: links followed to the file that holds the
 // rows.
@@ -56,7 +57,9 @@ struct DatabaseState : std::enable_shared_from_this<DatabaseState> {
                                                const std::vector<ParameterValue>& parameters,
                                                bool snapshot);
     std::shared_ptr<RecordsetState> OpenTable(const BaseTable& table);
-    long Execute(const std::string& text, const std::vector<ParameterValue>& parameters);
+    // Runs an action statement; `options` and `refusals` as Database::Execute has them.
+    long Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
+                 int options = 0, ExecuteRefusals* refusals = nullptr);
 
     void Close();
 

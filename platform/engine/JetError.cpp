@@ -41,6 +41,8 @@ std::string_view TextFor(int number) {
         case 3078: return "The Microsoft Jet database engine cannot find the input table or query "
                           "'|'. Make sure it exists and that its name is spelled correctly.";
         case 3103: return "Circular reference caused by '|'.";
+        case 3127: return "The INSERT INTO statement contains the following unknown field name: '|'. "
+                          "Make sure you have typed the name correctly, and try the operation again.";
         case 3128: return "Syntax error in DELETE statement.";
         case 3129: return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
                           "'SELECT', or 'UPDATE'.";
@@ -68,6 +70,7 @@ std::string_view TextFor(int number) {
                           "for this field is set to True. Enter a value in this field.";
         case 3315: return "Field '|' cannot be a zero-length string.";
         case 3343: return "Unrecognized database format '|'.";
+        case 3346: return "Number of query values and destination fields are not the same.";
         case 3375: return "Table '|' already has an index named '|'.";
         case 3420: return "Object invalid or no longer set.";
         case 3421: return "Data type conversion error.";

@@ -40,7 +40,6 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             if (extended == SQLITE_CONSTRAINT_CHECK) {
                 const std::string name = NameAfter(message, "CHECK constraint failed: ");
                 if (name.starts_with("size:")) return MakeJetError(jet::kFieldTooSmall);
-                if (name.starts_with("zls:")) return MakeJetError(jet::kZeroLengthString, name.substr(4));
                 return MakeJetError(jet::kTypeConversion);
             }
             return MakeJetError(jet::kDuplicateKey);
@@ -78,10 +77,6 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
         return MakeJetError(jet::kSyntaxInExpression, sql);
     }
     return MakeJetError(jet::kEngineFailure, message);
-}
-
-void CheckSqlite(sqlite3* db, int rc, std::string_view sql) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) throw MapSqliteError(db, rc, sql);
 }
 
 }  // namespace platform

@@ -134,11 +134,7 @@ std::string FormatNumber(double v, std::string_view fmt) {
 }
 
 std::string FormatText(std::string_view text, std::string_view fmt) {
-    if (fmt.find('>') != std::string_view::npos) {
-        std::u32string u = DecodeUtf8(text);
-        for (char32_t& c : u) c = UpperChar(c);
-        return EncodeUtf8(u);
-    }
+    if (fmt.find('>') != std::string_view::npos) return EncodeUtf8(UpperText(DecodeUtf8(text)));
     if (fmt.find('<') != std::string_view::npos) return EncodeUtf8(LowerText(DecodeUtf8(text)));
     return std::string(text);
 }

@@ -7,7 +7,8 @@
 // table reference through a resolver that the engine supplies, because one SQLite connection
 // serves every open database (each as its own schema) and links and stored queries stand where
 // tables do. It never touches a database itself. Errors are JetErrors with Jet's numbers.
-// Thread rules: none; a translator holds no state between calls.
+// The work is done by StatementTranslator and ExpressionTranslator over an SqlTree; DDL is
+// parsed by DdlParser. Thread rules: none; a translator holds no state between calls.
 #pragma once
 
 #include <optional>
@@ -62,6 +63,14 @@ struct TranslatedStatement {
     std::vector<std::string> sqliteParameterNames;  // parallel to `parameters`
     // Insert, Update, Delete: the Jet name of the table written to.
     std::string targetTable;
+    // Insert, Update: the rows to write, for the engine to convert each value as an assignment
+    // would. `targetSql` is the resolved table; `targetColumns` the columns written in order
+    // (Insert without a column list: empty, meaning every column); `sourceSql` a SELECT giving
+    // the rows: for Insert the values of each new row, for Update the rowid of each row to
+    // change followed by its new values.
+    std::string targetSql;
+    std::vector<std::string> targetColumns;
+    std::string sourceSql;
     // Select: the Jet name of the single base table when the select is updatable (one table,
     // no join, grouping, DISTINCT, union or aggregate), else empty. With
     // TranslateOptions::addRowIdColumn the first result column is then that table's rowid,
@@ -71,10 +80,6 @@ struct TranslatedStatement {
 
 struct TranslateOptions {
     bool addRowIdColumn = false;
-    // Insert, Update: write "INSERT OR IGNORE" / "UPDATE OR IGNORE", so that rows breaking a
-    // key, a required field or a size are left out and the rest are applied (Jet's Execute
-    // without its fail-on-error option).
-    bool ignoreRefusedRows = false;
 };
 
 class JetSqlTranslator {
@@ -87,8 +92,7 @@ class JetSqlTranslator {
                                   const TranslateOptions& options = {}) const;
 };
 
-// DAO query type of a stored query's SQL text: select 0, crosstab 16, delete 32, update 48,
-// append 64, make-table 80, data-definition 96, union 128.
+// DAO query type of a stored query's SQL text (dbQSelect, dbQAppend, ...).
 int QueryTypeOfSql(std::string_view jetSql);
 
 // The PARAMETERS clause of a query text, in order; empty when there is none.

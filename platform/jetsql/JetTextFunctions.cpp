@@ -70,9 +70,7 @@ void Len(sqlite3_context* ctx, Args a) {
 
 void UCase(sqlite3_context* ctx, Args a) {
     if (IsNull(a[0])) return sqlite3_result_null(ctx);
-    std::u32string u = DecodeUtf8(TextOf(a[0]));
-    for (char32_t& c : u) c = UpperChar(c);
-    ResultText(ctx, EncodeUtf8(u));
+    ResultText(ctx, EncodeUtf8(UpperText(DecodeUtf8(TextOf(a[0])))));
 }
 
 void LCase(sqlite3_context* ctx, Args a) {

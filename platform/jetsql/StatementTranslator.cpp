@@ -292,8 +292,8 @@ std::string StatementTranslator::Select(Span s, bool outermost, std::string* upd
 std::string StatementTranslator::Insert(Span s, TranslatedStatement& st) {
     if (s.size() < 3 || !IsW(s[1], "INTO") || !IsName(s[2])) SyntaxError("INSERT");
     st.targetTable = s[2].tok.text;
-    std::string out = options_.ignoreRefusedRows ? "INSERT OR IGNORE INTO " : "INSERT INTO ";
-    out += Resolve(st.targetTable, true).sql;
+    st.targetSql = Resolve(st.targetTable, true).sql;
+    std::string out = "INSERT INTO " + st.targetSql;
     size_t i = 3;
     if (i < s.size() && s[i].group) {
         std::string cols;
@@ -307,6 +307,7 @@ std::string StatementTranslator::Insert(Span s, TranslatedStatement& st) {
                 k += 2;
             }
             cols += (cols.empty() ? "" : ", ") + QuoteIdentifier(name);
+            st.targetColumns.push_back(std::move(name));
             if (k < kids.size()) {
                 if (!IsSym(kids[k], ",") || k + 1 >= kids.size()) SyntaxError(kids[k].tok.text);
                 ++k;
@@ -318,9 +319,12 @@ std::string StatementTranslator::Insert(Span s, TranslatedStatement& st) {
     }
     if (i < s.size() && IsW(s[i], "VALUES")) {
         if (i + 2 != s.size() || !s[i + 1].group || s[i + 1].kids.empty()) SyntaxError("VALUES");
-        out += " VALUES (" + Expr(s[i + 1].kids, Use::Values) + ")";
+        const std::string values = Expr(s[i + 1].kids, Use::Values);
+        out += " VALUES (" + values + ")";
+        st.sourceSql = "SELECT " + values;
     } else if (i < s.size() && IsW(s[i], "SELECT")) {
-        out += " " + Select(s.subspan(i), false, nullptr);
+        st.sourceSql = Select(s.subspan(i), false, nullptr);
+        out += " " + st.sourceSql;
     } else {
         SyntaxError(i < s.size() ? s[i].tok.text : "INSERT");
     }
@@ -344,11 +348,9 @@ std::string StatementTranslator::Update(Span s, TranslatedStatement& st) {
     size_t whereAt = i;
     while (whereAt < s.size() && !IsW(s[whereAt], "WHERE")) ++whereAt;
 
-    std::string out = options_.ignoreRefusedRows ? "UPDATE OR IGNORE " : "UPDATE ";
-    out += Resolve(st.targetTable, true).sql + " AS " +
-           QuoteIdentifier(alias.empty() ? st.targetTable : alias);
-    out += " SET ";
-    bool first = true;
+    st.targetSql = Resolve(st.targetTable, true).sql;
+    const std::string correlation = QuoteIdentifier(alias.empty() ? st.targetTable : alias);
+    std::string assignments, values;
     while (i < whereAt) {
         size_t end = i;
         while (end < whereAt && !IsSym(s[end], ",")) ++end;
@@ -361,18 +363,22 @@ std::string StatementTranslator::Update(Span s, TranslatedStatement& st) {
             k += 2;
         }
         if (k + 1 >= end || !IsSym(s[k], "=")) SyntaxError(column);
-        out += (first ? "" : ", ") + QuoteIdentifier(column) + " = " +
-               Expr(s.subspan(k + 1, end - k - 1), Use::Values);
-        first = false;
+        const std::string value = Expr(s.subspan(k + 1, end - k - 1), Use::Values);
+        assignments += (assignments.empty() ? "" : ", ") + QuoteIdentifier(column) + " = " + value;
+        values += ", " + value;
+        st.targetColumns.push_back(std::move(column));
         i = end + 1;
         if (end < whereAt && i >= whereAt) SyntaxError(",");
     }
-    if (first) SyntaxError("SET");
+    if (assignments.empty()) SyntaxError("SET");
+    std::string where;
     if (whereAt < s.size()) {
         if (whereAt + 1 >= s.size()) SyntaxError("WHERE");
-        out += " WHERE " + Expr(s.subspan(whereAt + 1), Use::Condition);
+        where = " WHERE " + Expr(s.subspan(whereAt + 1), Use::Condition);
     }
-    return out;
+    const std::string table = st.targetSql + " AS " + correlation;
+    st.sourceSql = "SELECT " + correlation + ".rowid" + values + " FROM " + table + where;
+    return "UPDATE " + table + " SET " + assignments + where;
 }
 
 std::string StatementTranslator::Delete(Span s, TranslatedStatement& st) {
