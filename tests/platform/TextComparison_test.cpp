@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,12 +30,15 @@ class IndexedArtists : public SqlNameResolver {
     IndexedArtists() {
         sqlite3_open(":memory:", &db_);
         RegisterJetFunctions(db_);
-        sqlite3_exec(db_,
-                     "CREATE TABLE artist (id INTEGER PRIMARY KEY, name TEXT COLLATE JET_GENERAL);"
-                     "CREATE INDEX artist_name ON artist (name);"
-                     "INSERT INTO artist (name) VALUES ('Die Ärzte'), ('DIE ÄRZTE'), ('die arzte'),"
-                     " ('Dieter'), ('Björk'), ('-15'), (-15), (7);",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db_,
+            "CREATE TABLE artist (id INTEGER PRIMARY KEY, name TEXT COLLATE JET_GENERAL,"
+            " plays INTEGER);"
+            "CREATE INDEX artist_name ON artist (name);"
+            "INSERT INTO artist (name, plays) VALUES ('Die Ärzte', 15), ('DIE ÄRZTE', -15),"
+            " ('die arzte', 5), ('Dieter', 1), ('Björk', 0), ('-15', 2), (-15, 3),"
+            " (7, 4);",
+            nullptr, nullptr, nullptr);
     }
     ~IndexedArtists() override { sqlite3_close(db_); }
     IndexedArtists(const IndexedArtists&) = delete;
@@ -65,12 +69,21 @@ class IndexedArtists : public SqlNameResolver {
             };
             bind("", pattern);
             bind("_like", like.SqlitePattern());
+            auto blob = [&](const std::string& suffix, const char* byte) {
+                sqlite3_bind_blob(s, sqlite3_bind_parameter_index(s, (name + suffix).c_str()), byte,
+                                  1, SQLITE_TRANSIENT);
+            };
             bind("_from", range ? range->first : "");
             if (range)
                 bind("_to", range->second);
             else
-                sqlite3_bind_blob(s, sqlite3_bind_parameter_index(s, (name + "_to").c_str()), "", 1,
-                                  SQLITE_TRANSIENT);
+                blob("_to", "");
+            if (range)
+                blob("_numfrom", "\1");
+            else
+                sqlite3_bind_double(s, sqlite3_bind_parameter_index(s, (name + "_numfrom").c_str()),
+                                    -HUGE_VAL);
+            blob("_numto", "");
         }
         std::string out;
         while (sqlite3_step(s) == SQLITE_ROW)
@@ -170,7 +183,8 @@ TEST(TextComparisonOfLike, PrefixPatternsSearchTheIndexAndFindEveryCase) {
         {"name like 'Die*'", "", "1,2,3,4"},   {"name like pat", "dIE Ä*", "1,2"},
         {"name like pat", "*rz*", "1,2,3"},    {"name like pat", "-1*", "6,7"},
         {"name like '-1*'", "", "6,7"},        {"name like '#'", "", "8"},
-        {"name not like 'd*'", "", "5,6,7,8"},
+        {"name not like 'd*'", "", "5,6,7,8"}, {"plays like pat", "*5", "1,2,3"},
+        {"plays like pat", "-1*", "2"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(artists.Run(c.where, c.pattern), c.ids) << c.where << " " << c.pattern;
