@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/engine/DatabaseState.h"
+#include "platform/engine/JetTextOrder.h"
 #include "platform/JetError.h"
 #include "platform/engine/SqliteErrors.h"
 
@@ -32,6 +33,7 @@ public:
     explicit CopyChecker(const std::string& path) {
         const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
         if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, path);
+        JetTextOrder::Register(db_);  // the integrity check reads indexes in their order
     }
     ~CopyChecker() { sqlite3_close_v2(db_); }
     CopyChecker(const CopyChecker&) = delete;
