@@ -78,18 +78,52 @@ Workspace& DBEngine::Workspaces(int index) {
     return workspace_;
 }
 
-Database Workspace::OpenDatabase(const std::string& path) {
-    return DBEngine::Instance().OpenDatabase(path);
+Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly) {
+    return DBEngine::Instance().OpenDatabase(path, exclusive, readOnly);
+}
+
+void Workspace::BeginTrans() {
+    EngineConnection& connection = EngineConnection::Instance();
+    connection.RequireNotInProgressCallback();
+    DBEngine::Instance().AttachLinkedFiles();
+    connection.BeginTransaction();
+}
+
+void Workspace::CommitTrans() { EngineConnection::Instance().CommitTransaction(); }
+
+void Workspace::Rollback() { EngineConnection::Instance().RollbackTransaction(); }
+
+void DBEngine::AttachLinkedFiles() {
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    for (const auto& weak : open_) {
+        auto state = weak.lock();
+        if (!state || !state->attachment) continue;
+        for (const std::string& name : state->OwnCatalog().TableNames()) {
+            try {
+                auto info = state->OwnCatalog().FindTable(name);
+                if (info && info->kind == ObjectKind::Link) state->FindBaseTable(name);
+            } catch (const JetError&) {
+                // A link that cannot be followed fails later, where it is used.
+            }
+        }
+    }
+}
+
+void DBEngine::SetProgressCallback(std::function<bool()> callback) {
+    EngineConnection::Instance().SetProgressCallback(std::move(callback));
 }
 
 Database Workspace::CreateDatabase(const std::string& path, const std::string& locale) {
     return DBEngine::Instance().CreateDatabase(path, locale);
 }
 
-Database DBEngine::OpenDatabase(const std::string& path) {
+Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
     auto state = std::make_shared<DatabaseState>();
     state->name = path;
-    state->attachment = EngineConnection::Instance().Open(path);
+    state->readOnly = readOnly;
+    state->attachment = EngineConnection::Instance().Open(path, readOnly);
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    open_.push_back(state);
     return Database(std::move(state));
 }
 
@@ -97,6 +131,8 @@ Database DBEngine::CreateDatabase(const std::string& path, const std::string& lo
     auto state = std::make_shared<DatabaseState>();
     state->name = path;
     state->attachment = EngineConnection::Instance().Create(path, locale);
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    open_.push_back(state);
     return Database(std::move(state));
 }
 
@@ -107,7 +143,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     if (!fs::is_directory(destinationPath.parent_path(), ec)) ThrowJetError(jet::kInvalidPath, destination);
 
     EngineConnection& connection = EngineConnection::Instance();
-    std::shared_ptr<Attachment> attachment = connection.Open(source);
+    std::shared_ptr<Attachment> attachment = connection.Open(source, true);
     connection.Commit();
 
     static std::atomic<int> counter{0};

@@ -217,28 +217,31 @@ long DatabaseState::Execute(const std::string& text, const std::vector<Parameter
     if (!t.targetTable.empty()) {
         auto target = FindBaseTable(t.targetTable);
         if (!target) ThrowJetError(jet::kInputTableNotFound, t.targetTable);
-        target->attachment->RequireWritable();
+        RequireWritable(*target->attachment);
     }
     EngineConnection& connection = Connection();
     Statement& statement = connection.Cached(t.sql);
     BindParameters(statement, t, parameters);
+    connection.BeginCancellableWrite();
     connection.BeginWrite();
     try {
         statement.Step();
     } catch (...) {
         statement.Reset();
+        connection.EndCancellableWrite();
         connection.EndWrite();
         throw;
     }
     const long changed = static_cast<long>(sqlite3_changes(connection.Db()));
     statement.Reset();
+    connection.EndCancellableWrite();
     connection.EndWrite();
     connection.CommitIfDue();
     return changed;
 }
 
 void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
-    attachment->RequireWritable();
+    RequireWritable(*attachment);
     Catalog& catalog = OwnCatalog();
     switch (ddl.kind) {
         case DdlStatement::Kind::CreateTable:
@@ -259,6 +262,11 @@ void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
             break;
     }
     Connection().CommitIfDue();
+}
+
+void DatabaseState::RequireWritable(const Attachment& file) const {
+    if (readOnly) ThrowJetError(jet::kReadOnly);
+    file.RequireWritable();
 }
 
 void DatabaseState::Close() {
@@ -299,7 +307,7 @@ const std::string& Database::Name() const {
 
 bool Database::IsOpen() const { return state_ && state_->attachment; }
 
-bool Database::ReadOnly() const { return State().attachment->ReadOnly(); }
+bool Database::ReadOnly() const { return State().readOnly || State().attachment->ReadOnly(); }
 
 long Database::Execute(const std::string& sql) { return State().Execute(sql, {}); }
 
@@ -335,7 +343,7 @@ TableDef Database::CreateTableDef(const std::string& name) {
 QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sql) {
     DatabaseState& st = State();
     if (!name.empty()) {
-        st.attachment->RequireWritable();
+        st.RequireWritable(*st.attachment);
         st.OwnCatalog().CreateQuery(name, sql);
         st.Connection().CommitIfDue();
     }
@@ -344,7 +352,7 @@ QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sq
 
 void Database::SetAllowZeroLength(const std::string& table, const std::string& field, bool allow) {
     DatabaseState& st = State();
-    st.attachment->RequireWritable();
+    st.RequireWritable(*st.attachment);
     st.OwnCatalog().SetAllowZeroLength(table, field, allow);
     st.Connection().CommitIfDue();
 }
@@ -397,7 +405,7 @@ TableDef TableDefCollection::Item(std::string_view name) const {
 
 void TableDefCollection::Append(TableDef& tableDef) {
     db_->RequireOpen();
-    db_->attachment->RequireWritable();
+    db_->RequireWritable(*db_->attachment);
     Catalog& catalog = db_->OwnCatalog();
     if (tableDef.IsLink()) {
         catalog.CreateLink(tableDef.Name(), tableDef.Connect(), tableDef.SourceTableName());
@@ -411,7 +419,7 @@ void TableDefCollection::Append(TableDef& tableDef) {
 
 void TableDefCollection::Delete(std::string_view name) {
     db_->RequireOpen();
-    db_->attachment->RequireWritable();
+    db_->RequireWritable(*db_->attachment);
     db_->OwnCatalog().DropTable(name);
     db_->Connection().CommitIfDue();
     Refresh();
@@ -438,7 +446,7 @@ QueryDef QueryDefCollection::Item(std::string_view name) const {
 
 void QueryDefCollection::Delete(std::string_view name) {
     db_->RequireOpen();
-    db_->attachment->RequireWritable();
+    db_->RequireWritable(*db_->attachment);
     db_->OwnCatalog().DeleteQuery(name);
     db_->Connection().CommitIfDue();
     names_ = db_->OwnCatalog().QueryNames();

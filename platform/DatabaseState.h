@@ -32,6 +32,8 @@ struct ParameterValue {
 struct DatabaseState : std::enable_shared_from_this<DatabaseState> {
     std::string name;
     std::shared_ptr<Attachment> attachment;
+    // Opened read-only on request: every write through this handle is refused.
+    bool readOnly = false;
     // Files reached through links, kept attached while this handle is open.
     std::map<std::string, std::shared_ptr<Attachment>> linkedFiles;
     std::vector<std::weak_ptr<RecordsetState>> recordsets;
@@ -39,6 +41,8 @@ struct DatabaseState : std::enable_shared_from_this<DatabaseState> {
     EngineConnection& Connection() { return attachment->Connection(); }
     Catalog& OwnCatalog() { return attachment->GetCatalog(); }
     void RequireOpen() const;
+    // 3027 when this handle or `file` is read-only.
+    void RequireWritable(const Attachment& file) const;
 
     // The table or link `name` of this database, followed to its rows; nothing when the
     // database has no table or link of that name. Throws 3024 for a link whose file is
@@ -96,6 +100,8 @@ struct RecordsetState {
     void Close();
 
     void RequireOpen() const;
+    // 3027 when this handle or `file` is read-only.
+    void RequireWritable(const Attachment& file) const;
     size_t FieldPosition(std::string_view name) const;  // 3265 when absent
     Value FieldValue(int column) const;
     void SetFieldValue(int column, const Value& v);

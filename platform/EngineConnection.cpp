@@ -22,6 +22,12 @@ namespace {
 // A batch is committed after this long or this many changes, whichever comes first.
 constexpr auto kCommitInterval = std::chrono::milliseconds(250);
 constexpr int kCommitEveryWrites = 20000;
+// How often long work hands control to the caller's progress callback.
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+// SQLite virtual-machine steps between two looks at the clock.
+constexpr int kProgressSteps = 4000;
+
+bool inProgressCallback = false;
 
 enum class FileKind { Missing, Empty, Engine, Jet, Other };
 
@@ -56,12 +62,13 @@ std::string FileUri(const std::string& path, const char* mode) {
 }  // namespace
 
 Attachment::Attachment(EngineConnection& connection, std::string schema, std::string path,
-                       bool readOnly, bool jetFile)
+                       bool readOnly, bool jetFile, bool readOnlyByRequest)
     : connection_(connection),
       schema_(std::move(schema)),
       path_(std::move(path)),
       readOnly_(readOnly),
       jetFile_(jetFile),
+      readOnlyByRequest_(readOnlyByRequest),
       catalog_(connection, schema_) {}
 
 Attachment::~Attachment() {
@@ -96,6 +103,97 @@ EngineConnection::EngineConnection() {
     sqlite3_busy_timeout(db_, 5000);
     RegisterJetFunctions(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
+}
+
+bool EngineConnection::InProgressCallback() { return inProgressCallback; }
+
+void EngineConnection::RequireNotInProgressCallback() {
+    if (inProgressCallback)
+        ThrowJetError(jet::kEngineFailure,
+                      "the engine cannot be used from inside its own progress callback");
+}
+
+void EngineConnection::SetProgressCallback(std::function<bool()> callback) {
+    RequireNotInProgressCallback();
+    progress_ = std::move(callback);
+    lastProgress_ = std::chrono::steady_clock::now();
+    if (progress_) sqlite3_progress_handler(db_, kProgressSteps, &EngineConnection::OnSqliteProgress, this);
+    else sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
+bool EngineConnection::CallProgressCallback() {
+    lastProgress_ = std::chrono::steady_clock::now();
+    inProgressCallback = true;
+    bool goOn = false;
+    try {
+        goOn = progress_();
+    } catch (...) {
+        goOn = false;  // a callback that fails cannot let the work go on safely
+    }
+    inProgressCallback = false;
+    return goOn;
+}
+
+int EngineConnection::OnSqliteProgress(void* self) {
+    auto* connection = static_cast<EngineConnection*>(self);
+    if (!connection->progress_) return 0;
+    if (std::chrono::steady_clock::now() - connection->lastProgress_ < kProgressInterval) return 0;
+    if (connection->CallProgressCallback()) return 0;
+    if (connection->writeDepth_ > 0 && !connection->cancellableWrite_) return 0;
+    return 1;  // SQLite stops the statement with SQLITE_INTERRUPT
+}
+
+void EngineConnection::BeginCancellableWrite() {
+    if (!progress_ || transactionDepth_ > 0) return;
+    Commit();
+    cancellableWrite_ = true;
+}
+
+void EngineConnection::ReportProgress() {
+    if (!progress_) return;
+    if (std::chrono::steady_clock::now() - lastProgress_ < kProgressInterval) return;
+    if (!CallProgressCallback()) ThrowJetError(jet::kCancelled);
+}
+
+void EngineConnection::Pin(std::shared_ptr<Attachment> attachment) {
+    if (transactionDepth_ > 0) pinned_.push_back(std::move(attachment));
+}
+
+void EngineConnection::BeginTransaction() {
+    if (sqlite3_get_autocommit(db_)) {
+        Exec("BEGIN");
+        transactionStart_ = std::chrono::steady_clock::now();
+        pendingWrites_ = 0;
+    }
+    Exec("SAVEPOINT jet_transaction_" + std::to_string(transactionDepth_));
+    ++transactionDepth_;
+}
+
+void EngineConnection::CommitTransaction() {
+    if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    Exec("RELEASE jet_transaction_" + std::to_string(transactionDepth_ - 1));
+    --transactionDepth_;
+    if (transactionDepth_ == 0) {
+        Commit();
+        pinned_.clear();
+        DetachReleased();
+    }
+}
+
+void EngineConnection::RollbackTransaction() {
+    if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    const std::string name = "jet_transaction_" + std::to_string(transactionDepth_ - 1);
+    Exec("ROLLBACK TO " + name);
+    Exec("RELEASE " + name);
+    --transactionDepth_;
+    // Structure changes were undone with the rows: forget what the catalogs remembered.
+    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
+    ClearStatementCache();
+    if (transactionDepth_ == 0) {
+        Commit();
+        pinned_.clear();
+        DetachReleased();
+    }
 }
 
 EngineConnection::~EngineConnection() {
@@ -151,6 +249,7 @@ Attachment* EngineConnection::FindBySchema(const std::string& schema) const {
 }
 
 void EngineConnection::Exec(const std::string& sql) {
+    RequireNotInProgressCallback();
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
     sqlite3_free(message);
@@ -185,7 +284,7 @@ void EngineConnection::EndWrite() noexcept {
 }
 
 void EngineConnection::CommitIfDue() {
-    if (writeDepth_ > 0 || sqlite3_get_autocommit(db_)) return;
+    if (writeDepth_ > 0 || transactionDepth_ > 0 || sqlite3_get_autocommit(db_)) return;
     if (pendingWrites_ >= kCommitEveryWrites ||
         std::chrono::steady_clock::now() - transactionStart_ >= kCommitInterval) {
         Commit();
@@ -193,15 +292,21 @@ void EngineConnection::CommitIfDue() {
 }
 
 void EngineConnection::Commit() {
-    if (!db_ || sqlite3_get_autocommit(db_)) return;
+    if (!db_ || sqlite3_get_autocommit(db_) || transactionDepth_ > 0) return;
     Exec("COMMIT");
     pendingWrites_ = 0;
 }
 
-std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
+std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool readOnly) {
+    RequireNotInProgressCallback();
     const std::string canonical = CanonicalPath(path);
     if (auto it = byPath_.find(canonical); it != byPath_.end()) {
-        if (auto existing = it->second.lock()) return existing;
+        if (auto existing = it->second.lock()) {
+            // A file another handle opened read-only on request stays so while that handle
+            // lives; a writer cannot share it.
+            if (!readOnly && existing->ReadOnlyByRequest()) ThrowJetError(jet::kFileInUse, path);
+            return existing;
+        }
     }
     const FileKind kind = KindOfFile(path);
     if (kind == FileKind::Missing) ThrowJetError(jet::kFileNotFound, path);
@@ -209,6 +314,8 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
     if (bySchema_.size() >= static_cast<size_t>(sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1))) {
         ThrowJetError(jet::kTooManyDatabases);
     }
+    if (transactionDepth_ > 0)
+        ThrowJetError(jet::kEngineFailure, "a file cannot be opened inside a transaction: " + path);
 
     Commit();
     DetachReleased();
@@ -216,7 +323,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
     if (kind == FileKind::Engine) {
         std::error_code ec;
         const auto perms = fs::status(path, ec).permissions();
-        const bool writable = (perms & fs::perms::owner_write) != fs::perms::none &&
+        const bool writable = !readOnly && (perms & fs::perms::owner_write) != fs::perms::none &&
                               ::access(path.c_str(), W_OK) == 0;
         Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, writable ? "rw" : "ro")) + " AS " +
              QuoteIdentifier(schema));
@@ -226,7 +333,8 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
             Exec("DETACH DATABASE " + QuoteIdentifier(schema));
             ThrowJetError(jet::kUnrecognizedFormat, path);
         }
-        auto attachment = std::make_shared<Attachment>(*this, schema, canonical, !writable, false);
+        auto attachment =
+            std::make_shared<Attachment>(*this, schema, canonical, !writable, false, readOnly);
         bySchema_[schema] = attachment.get();
         byPath_[canonical] = attachment;
         if (!writable) SetSchemaReadOnly(schema, true);
@@ -237,7 +345,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
     // handle on the file. The file itself is only read.
     JetFileReader reader(path);
     Exec("ATTACH DATABASE '' AS " + QuoteIdentifier(schema));
-    auto attachment = std::make_shared<Attachment>(*this, schema, canonical, true, true);
+    auto attachment = std::make_shared<Attachment>(*this, schema, canonical, true, true, readOnly);
     bySchema_[schema] = attachment.get();
     try {
         Catalog& catalog = attachment->GetCatalog();
@@ -256,6 +364,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
                 for (size_t i = 0; i < row.size(); ++i) BindValue(insert, static_cast<int>(i + 1), row[i]);
                 insert.Step();
                 insert.Reset();
+                ReportProgress();
             });
         }
         EndWrite();
@@ -276,6 +385,9 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path) {
 }
 
 std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, const std::string& locale) {
+    RequireNotInProgressCallback();
+    if (transactionDepth_ > 0)
+        ThrowJetError(jet::kEngineFailure, "a file cannot be created inside a transaction: " + path);
     std::error_code ec;
     if (fs::exists(path, ec)) ThrowJetError(jet::kDatabaseExists);
     const fs::path parent = fs::absolute(path, ec).parent_path();

@@ -11,11 +11,13 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "Catalog.h"
 #include "Statement.h"
@@ -31,7 +33,7 @@ class EngineConnection;
 class Attachment {
 public:
     Attachment(EngineConnection& connection, std::string schema, std::string path, bool readOnly,
-               bool jetFile);
+               bool jetFile, bool readOnlyByRequest = false);
     ~Attachment();
     Attachment(const Attachment&) = delete;
     Attachment& operator=(const Attachment&) = delete;
@@ -40,6 +42,8 @@ public:
     const std::string& Path() const { return path_; }
     bool ReadOnly() const { return readOnly_; }
     bool IsJetFile() const { return jetFile_; }
+    // Opened read-only because a handle asked for it, not because the file is.
+    bool ReadOnlyByRequest() const { return readOnlyByRequest_; }
     Catalog& GetCatalog() { return catalog_; }
     EngineConnection& Connection() { return connection_; }
 
@@ -54,6 +58,7 @@ private:
     std::string path_;
     bool readOnly_;
     bool jetFile_;
+    bool readOnlyByRequest_;
     Catalog catalog_;
 };
 
@@ -66,7 +71,7 @@ public:
 
     // The attachment of the database file at `path`, attaching it when no handle holds it.
     // Throws 3024 (missing), 3343 (neither an engine nor a Jet file), 3048 (too many open).
-    std::shared_ptr<Attachment> Open(const std::string& path);
+    std::shared_ptr<Attachment> Open(const std::string& path, bool readOnly = false);
     // Creates a new engine file at `path` (which must not exist: 3204) and attaches it.
     std::shared_ptr<Attachment> Create(const std::string& path, const std::string& locale);
     // The live attachment whose schema is `schema`, or null.
@@ -84,8 +89,32 @@ public:
     void BeginWrite();
     void EndWrite() noexcept;
     void CommitIfDue();
-    // Commits what is pending now.
+    // Commits what is pending now; inside a transaction of the caller's, nothing.
     void Commit();
+
+    // The workspace's transactions (BeginTrans, CommitTrans, Rollback), nested as savepoints
+    // inside the batch. While one is open no batch commit happens; committing the outermost
+    // one commits everything at once. Files must be attached before a transaction begins
+    // (SQLite cannot attach inside one): `Pin` keeps an attachment until the outermost ends.
+    void BeginTransaction();
+    void CommitTransaction();
+    void RollbackTransaction();
+    int TransactionDepth() const { return transactionDepth_; }
+    void Pin(std::shared_ptr<Attachment> attachment);
+
+    // Long work reports here; the callback runs at most every 50 ms. Throws 3059 when the
+    // callback asks to cancel. `SetProgressCallback({})` removes it.
+    void SetProgressCallback(std::function<bool()> callback);
+    void ReportProgress();
+    // SQLite undoes the whole open transaction when it stops a write, so a cancel is only
+    // obeyed while reading, or in a write bracketed by these two: outside the caller's
+    // transactions, the batch is committed first so the cancel undoes this statement alone.
+    // Elsewhere a cancel waits for the callback's next call.
+    void BeginCancellableWrite();
+    void EndCancellableWrite() noexcept { cancellableWrite_ = false; }
+    // True while the caller's progress callback runs: the engine then refuses every call.
+    static bool InProgressCallback();
+    static void RequireNotInProgressCallback();
 
     // Marks the schema read-only for the authorizer (or writable again while loading).
     void SetSchemaReadOnly(const std::string& schema, bool readOnly);
@@ -105,6 +134,9 @@ private:
     void ClearStatementCache();
     static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
                          const char* trigger);
+    static int OnSqliteProgress(void* self);
+    // Runs the caller's callback; false when it asks to cancel (or fails).
+    bool CallProgressCallback();
 
     sqlite3* db_ = nullptr;
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
@@ -116,6 +148,11 @@ private:
     std::chrono::steady_clock::time_point transactionStart_;
     int pendingWrites_ = 0;
     int writeDepth_ = 0;
+    int transactionDepth_ = 0;
+    std::vector<std::shared_ptr<Attachment>> pinned_;
+    std::function<bool()> progress_;
+    std::chrono::steady_clock::time_point lastProgress_;
+    bool cancellableWrite_ = false;
 };
 
 }  // namespace platform

@@ -21,6 +21,10 @@ std::string_view TextFor(int number) {
                    "redefine the index to permit duplicate entries and try again.";
         case 3024: return "Could not find file '|'.";
         case 3027: return "Cannot update. Database or object is read-only.";
+        case 3034: return "You tried to commit or rollback a transaction without first beginning a "
+                          "transaction.";
+        case 3045: return "Could not use '|'; file already in use.";
+        case 3059: return "Operation canceled by user.";
         case 3035: return "System resource exceeded. |";
         case 3044: return "'|' isn't a valid path. Make sure that the path name is spelled correctly "
                           "and that you are connected to the server on which the file resides.";

@@ -148,7 +148,7 @@ void RecordsetState::SetFieldValue(int column, const Value& v) {
 void RecordsetState::AddNew() {
     RequireOpen();
     if (!target || snapshot) ThrowJetError(jet::kReadOnly);
-    target->attachment->RequireWritable();
+    db->RequireWritable(*target->attachment);
     buffer.assign(fields.size(), Value());
     dirty.assign(fields.size(), 0);
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -162,7 +162,7 @@ void RecordsetState::AddNew() {
 void RecordsetState::Edit() {
     RequireOpen();
     if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
-    target->attachment->RequireWritable();
+    db->RequireWritable(*target->attachment);
     if (eof) ThrowJetError(jet::kNoCurrentRecord);
     buffer = current;
     dirty.assign(fields.size(), 0);
@@ -296,7 +296,7 @@ Field& Recordset::operator[](std::string_view name) {
 }
 bool Recordset::Updatable() const {
     const RecordsetState& s = State();
-    return s.target && !s.snapshot && !s.target->attachment->ReadOnly();
+    return s.target && !s.snapshot && !s.db->readOnly && !s.target->attachment->ReadOnly();
 }
 void Recordset::AddNew() { State().AddNew(); }
 void Recordset::Edit() { State().Edit(); }

@@ -45,6 +45,8 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             }
             return MakeJetError(jet::kDuplicateKey);
         }
+        case SQLITE_INTERRUPT:
+            return MakeJetError(jet::kCancelled);
         case SQLITE_MISMATCH:
             return MakeJetError(jet::kTypeConversion);
         case SQLITE_READONLY:

@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include "EngineConnection.h"
 #include "SqliteErrors.h"
 
 namespace platform {
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+    EngineConnection::RequireNotInProgressCallback();
     const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt_);
@@ -32,6 +34,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 }
 
 bool Statement::Step() {
+    EngineConnection::RequireNotInProgressCallback();
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;

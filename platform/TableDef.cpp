@@ -47,7 +47,7 @@ void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
         auto state = weak.lock();
         if (!state) ThrowJetError(jet::kObjectInvalid);
         state->RequireOpen();
-        state->attachment->RequireWritable();
+        state->RequireWritable(*state->attachment);
         state->OwnCatalog().AddColumn(table, field.Description());
         state->Connection().CommitIfDue();
     });
@@ -55,7 +55,7 @@ void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
         auto state = weak.lock();
         if (!state) ThrowJetError(jet::kObjectInvalid);
         state->RequireOpen();
-        state->attachment->RequireWritable();
+        state->RequireWritable(*state->attachment);
         state->OwnCatalog().CreateIndex(table, index.Description());
         state->Connection().CommitIfDue();
     });
