@@ -11,6 +11,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/Database.h"
 
 namespace settings {
 class Mod_API;
@@ -33,7 +36,7 @@ struct MaintenanceOutcome {
 };
 
 class UpdateDB {
-public:
+  public:
     explicit UpdateDB(settings::Mod_API& api);
 
     // Called once by every tree rebuild right after it opened its database, so that a window
@@ -57,6 +60,32 @@ public:
     // The four-character sound code of `strIn`; throws platform::JetError 6 (overflow) for a
     // text longer than 32767 characters.
     std::string Soundex(const std::string& strIn) const;
+
+  private:
+    friend class UpdateDBInternals;  // the tests' access to MaskQuote
+
+    struct TreeCycle;
+
+    void OpenDb();
+    void CloseDb() noexcept;
+    // The text with every apostrophe replaced by an asterisk.
+    static std::string MaskQuote(const std::string& text);
+    // Marks every tree_dir row of `path` as a favourite with the saved time stamp.
+    void RestoreDirFavorit(const std::string& path, const std::string& tstamp);
+
+    std::string FavouritesPath() const;
+    // Runs `body` between OpenDb and the closing steps; failures end up in the outcome, or
+    // also reach the caller when `rethrow` is set.
+    MaintenanceOutcome Run(bool rethrow, const std::function<void(MaintenanceOutcome&)>& body);
+    void RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
+    void RestoreFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
+    void RebuildDirectoryTree(MaintenanceOutcome& outcome);
+
+    settings::Mod_API& api_;
+    std::function<void()> yield_;
+    std::string DbName;
+    platform::Database Db;
+    std::string favouritesPath_;  // the data folder's "~tree.tmp", fixed when an operation starts
 };
 
 }  // namespace maintenance
