@@ -141,7 +141,7 @@ void RivivuviRUWindow::Repaint() {
 
 void RivivuviRUWindow::ShowMessage(migration::MessageIcon icon, const std::string& text) {
     QMessageBox box(icon == migration::MessageIcon::Information ? QMessageBox::Information
-                                                                 : QMessageBox::Critical,
+                                                                : QMessageBox::Critical,
                     QStringLiteral("Sonavoxa"), ToQt(text), QMessageBox::Ok, this);
     box.exec();
 }

@@ -31,7 +31,7 @@ class Mod_API;
 namespace app {
 
 class RivivuviRUWindow : public QWidget, public migration::WindowPort {
-public:
+  public:
     RivivuviRUWindow(settings::Mod_API& api, platform::FileSystem& fileSystem);
     ~RivivuviRUWindow() override;
 
@@ -56,11 +56,11 @@ public:
     void ShowMessage(migration::MessageIcon icon, const std::string& text) override;
     std::optional<std::string> ChooseFile(const migration::FileDialogRequest& request) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Place(QWidget* widget, int left, int top, int width, int height);
 
     QGroupBox* frame1_;

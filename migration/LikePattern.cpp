@@ -13,7 +13,11 @@ std::u32string Decode(std::string_view text) {
     std::u32string out;
     for (size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
-        size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        size_t length = b < 0x80         ? 1
+                        : (b >> 5) == 6  ? 2
+                        : (b >> 4) == 14 ? 3
+                        : (b >> 3) == 30 ? 4
+                                         : 0;
         if (length == 0 || i + length > text.size()) {
             out.push_back(b);
             ++i;
@@ -38,15 +42,19 @@ struct Token {
 
     bool Matches(char32_t c) const {
         switch (kind) {
-            case Literal: return c == ch;
-            case AnyOne: return true;
-            case Digit: return c >= U'0' && c <= U'9';
+            case Literal:
+                return c == ch;
+            case AnyOne:
+                return true;
+            case Digit:
+                return c >= U'0' && c <= U'9';
             case List: {
                 bool in = false;
                 for (const auto& [lo, hi] : ranges) in = in || (c >= lo && c <= hi);
                 return in != negated;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
 };
@@ -56,9 +64,15 @@ std::vector<Token> Compile(const std::u32string& p) {
     for (size_t i = 0; i < p.size(); ++i) {
         Token t;
         switch (p[i]) {
-            case U'*': t.kind = Token::AnyRun; break;
-            case U'?': t.kind = Token::AnyOne; break;
-            case U'#': t.kind = Token::Digit; break;
+            case U'*':
+                t.kind = Token::AnyRun;
+                break;
+            case U'?':
+                t.kind = Token::AnyOne;
+                break;
+            case U'#':
+                t.kind = Token::Digit;
+                break;
             case U'[': {
                 const size_t close = p.find(U']', i + 1);
                 if (close == std::u32string::npos) {
@@ -86,7 +100,8 @@ std::vector<Token> Compile(const std::u32string& p) {
                 }
                 break;
             }
-            default: t.ch = p[i];
+            default:
+                t.ch = p[i];
         }
         if (t.kind != Token::Empty) tokens.push_back(std::move(t));
     }

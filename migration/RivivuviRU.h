@@ -20,7 +20,7 @@ namespace migration {
 inline constexpr int kDuplicateCollectionKey = 457;
 
 class RivivuviRU {
-public:
+  public:
     using EntryList = std::vector<std::shared_ptr<MigriereTable>>;
 
     // The entry whose key equals `tname`, letter case ignored; JetError 3001 (invalid
@@ -39,7 +39,7 @@ public:
     const std::string& OldVersion() const { return oldVersion_; }
     void OldVersion(const std::string& vNewValue) { oldVersion_ = vNewValue; }
 
-private:
+  private:
     std::string oldDBName_;
     std::string currVersion_;
     std::string oldVersion_;

@@ -39,8 +39,8 @@ std::string TableReport::FailureLine() const {
     if (!Failed()) return {};
     std::vector<std::string> parts;
     if (rowsStored != rowsRead) {
-        parts.push_back(std::to_string(rowsRead - rowsStored) + " von " +
-                        std::to_string(rowsRead) + " Datensätzen nicht übernommen");
+        parts.push_back(std::to_string(rowsRead - rowsStored) + " von " + std::to_string(rowsRead) +
+                        " Datensätzen nicht übernommen");
     }
     if (valuesRefused != 0) {
         parts.push_back(std::to_string(valuesRefused) + " Werte nicht übernommen");

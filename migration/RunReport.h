@@ -39,7 +39,7 @@ struct StepReport {
     std::string step;
     bool completed = true;
     long skipped = 0;
-    int errorNumber = 0;    // 0 for a failure outside the engine, which errorText describes
+    int errorNumber = 0;  // 0 for a failure outside the engine, which errorText describes
     std::string errorText;
 
     bool Failed() const { return !completed || skipped != 0 || errorNumber != 0; }

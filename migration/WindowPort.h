@@ -25,11 +25,11 @@ struct FileDialogRequest {
 };
 
 class WindowPort {
-public:
+  public:
     virtual ~WindowPort() = default;
 
-    virtual void SetCaption(const std::string& text) = 0;       // the window's title
-    virtual void SetFrameCaption(const std::string& text) = 0;  // Frame1
+    virtual void SetCaption(const std::string& text) = 0;          // the window's title
+    virtual void SetFrameCaption(const std::string& text) = 0;     // Frame1
     virtual void SetOldDatabaseText(const std::string& text) = 0;  // Text2
 
     // Text1: replace the whole text, or insert at its end with the caret moved there.

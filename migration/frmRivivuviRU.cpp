@@ -157,10 +157,9 @@ void frmRivivuviRU::Form_Activate() {
 }
 
 void frmRivivuviRU::cmdGetOldDB_Click() {
-    const FileDialogRequest request{"Sonavoxa.mdb",
-                                    "Sonavoxa Datenbank Version " + plan_.OldVersion() +
-                                        " auswählen.",
-                                    "Sonavoxa-Datenbank *.mdb ", " *.mdb"};
+    const FileDialogRequest request{
+        "Sonavoxa.mdb", "Sonavoxa Datenbank Version " + plan_.OldVersion() + " auswählen.",
+        "Sonavoxa-Datenbank *.mdb ", " *.mdb"};
     const std::optional<std::string> chosen = port_.ChooseFile(request);
     if (!chosen) return;  // cancelled: the earlier choice stands
     plan_.OldDBName(*chosen);
@@ -186,12 +185,13 @@ void frmRivivuviRU::cmdGetOldDB_Click() {
         } else {
             port_.ShowMessage(MessageIcon::Critical,
                               plan_.OldDBName() + " ist keine Sonavoxa " + plan_.OldVersion() +
-                                  " Datenbank. Die gewählte Datenbank hat die Version ( " +
-                                  stored + " ) und kann daher nicht übernommen werden.");
+                                  " Datenbank. Die gewählte Datenbank hat die Version ( " + stored +
+                                  " ) und kann daher nicht übernommen werden.");
         }
         plan_.OldDBName("");
     } catch (const JetError&) {
-        port_.ShowMessage(MessageIcon::Critical, plan_.OldDBName() + " ist keine Sonavoxa Datenbank");
+        port_.ShowMessage(MessageIcon::Critical,
+                          plan_.OldDBName() + " ist keine Sonavoxa Datenbank");
         plan_.OldDBName("");
     }
 }
@@ -390,7 +390,8 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     if (!entry.InsertSql.empty()) {
         try {
             // Execute leaves refused rows out silently; a statement that added nothing failed.
-            if (target.Execute(entry.InsertSql) == 0) report.failedSteps.push_back("Nachbearbeitung");
+            if (target.Execute(entry.InsertSql) == 0)
+                report.failedSteps.push_back("Nachbearbeitung");
         } catch (const JetError& e) {
             report.FailStep("Nachbearbeitung", e);
         }
@@ -462,8 +463,9 @@ void frmRivivuviRU::CompactTarget() {
                 copied = CountRows(db, "db_all");
             }
             if (copied != titles) {
-                fail(0, "die komprimierte Kopie ist unvollständig; die Datenbank bleibt "
-                        "unkomprimiert");
+                fail(0,
+                     "die komprimierte Kopie ist unvollständig; die Datenbank bleibt "
+                     "unkomprimiert");
             } else if (!fileSystem_.ReplaceFile(compacted, target)) {
                 fail(0, "die komprimierte Kopie kann nicht an die Stelle von " + target +
                             " treten; die Datenbank bleibt unkomprimiert");

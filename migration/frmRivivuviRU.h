@@ -36,7 +36,7 @@ namespace migration {
 inline constexpr char kRunMarkerName[] = "~migration.run";
 
 class frmRivivuviRU {
-public:
+  public:
     frmRivivuviRU(WindowPort& port, settings::Mod_API& api, platform::FileSystem& fileSystem);
     ~frmRivivuviRU();
     frmRivivuviRU(const frmRivivuviRU&) = delete;
@@ -62,7 +62,7 @@ public:
     const dbadmin::SideDatabaseCheckOutcome& TempCheck() const { return tempCheck_; }
     const dbadmin::SideDatabaseCheckOutcome& TreeCheck() const { return treeCheck_; }
 
-private:
+  private:
     void ReplaceLog(const std::string& text);
     void AppendLog(const std::string& text);
     void SetProgressMaximum(double maximum);

@@ -34,7 +34,7 @@ struct Json {
 };
 
 class JsonParser {
-public:
+  public:
     explicit JsonParser(std::string text) : s_(std::move(text)) {}
 
     Json Parse() {
@@ -70,8 +70,8 @@ public:
         } else {
             v.kind = Json::Number;
             const size_t start = i_;
-            while (i_ < s_.size() && std::string_view("+-.eE0123456789").find(s_[i_]) !=
-                                         std::string_view::npos) {
+            while (i_ < s_.size() &&
+                   std::string_view("+-.eE0123456789").find(s_[i_]) != std::string_view::npos) {
                 ++i_;
             }
             v.text = s_.substr(start, i_ - start);
@@ -86,7 +86,7 @@ public:
             .Parse();
     }
 
-private:
+  private:
     void Skip() {
         while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
     }
@@ -110,7 +110,8 @@ private:
                 uint32_t cp = static_cast<uint32_t>(std::stoul(s_.substr(i_, 4), nullptr, 16));
                 i_ += 4;
                 if (cp >= 0xd800 && cp < 0xdc00 && s_.compare(i_, 2, "\\u") == 0) {
-                    const auto low = static_cast<uint32_t>(std::stoul(s_.substr(i_ + 2, 4), nullptr, 16));
+                    const auto low =
+                        static_cast<uint32_t>(std::stoul(s_.substr(i_ + 2, 4), nullptr, 16));
                     cp = 0x10000 + ((cp - 0xd800) << 10) + (low - 0xdc00);
                     i_ += 6;
                 }
@@ -161,7 +162,8 @@ inline std::string Mismatch(const platform::Value& v, const Json& expected) {
                 static_cast<float>(v.AsDouble()) == static_cast<float>(expected.number)) {
                 return {};
             }
-            if (v.Kind() == ValueKind::Integer && static_cast<double>(v.AsInteger()) == expected.number) {
+            if (v.Kind() == ValueKind::Integer &&
+                static_cast<double>(v.AsInteger()) == expected.number) {
                 return {};
             }
             if (v.Kind() == ValueKind::Double && v.AsDouble() == expected.number) return {};

@@ -26,14 +26,19 @@ MigrationTest::MigrationTest() {
 
 MigrationTest::~MigrationTest() = default;
 
-frmRivivuviRU& MigrationTest::NewForm(platform::FileSystem* fileSystem) {
+settings::Mod_API& MigrationTest::NewApi() {
     form.reset();
     folders_ = std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env_));
     program_ = std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env_));
     registry_ = std::make_unique<settings::RegistryStore>(
         settings::RegistryStore::AtStandardPlaces(local, *folders_));
     api_ = std::make_unique<settings::Mod_API>(local, *folders_, *program_, *registry_);
-    form = std::make_unique<frmRivivuviRU>(port, *api_, fileSystem ? *fileSystem : local);
+    return *api_;
+}
+
+frmRivivuviRU& MigrationTest::NewForm(platform::FileSystem* fileSystem) {
+    settings::Mod_API& api = NewApi();
+    form = std::make_unique<frmRivivuviRU>(port, api, fileSystem ? *fileSystem : local);
     return *form;
 }
 

@@ -30,7 +30,7 @@ namespace migration::testing_support {
 // Remembers everything the logic shows; answers file dialogs from a queue (an empty queue
 // cancels). `onYield` runs inside every Yield, as user input would.
 class RecordingPort : public WindowPort {
-public:
+  public:
     void SetCaption(const std::string& text) override { caption = text; }
     void SetFrameCaption(const std::string& text) override { frameCaption = text; }
     void SetOldDatabaseText(const std::string& text) override { oldDatabaseText = text; }
@@ -108,11 +108,13 @@ public:
 // A machine in a temporary folder: the built program folder copied to "Program", the path
 // mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
 class MigrationTest : public ::testing::Test {
-protected:
+  protected:
     MigrationTest();
     ~MigrationTest() override;
 
-    // A fresh Mod_API and window over this machine (as at a start of the tool).
+    // A fresh Mod_API over this machine (as at a start of the tool); the window logic is gone.
+    settings::Mod_API& NewApi();
+    // A fresh Mod_API and window logic over this machine.
     frmRivivuviRU& NewForm(platform::FileSystem* fileSystem = nullptr);
     // NewForm, Form_Load and Form_Activate.
     frmRivivuviRU& Start(platform::FileSystem* fileSystem = nullptr);
@@ -131,7 +133,7 @@ protected:
     RecordingPort port;
     std::unique_ptr<frmRivivuviRU> form;
 
-private:
+  private:
     std::map<std::string, std::string> env_;
     std::unique_ptr<platform::StandardFolders> folders_;
     std::unique_ptr<platform::ProgramLocation> program_;

@@ -152,13 +152,13 @@ TEST(Like, MatchesVisualBasicPatterns) {
         bool match;
     };
     const Case cases[] = {
-        {"2.5", "*2.5*", true},   {"2.5", "*2*", true},     {"2.5", "*5*", true},
-        {"2.5", "**", true},      {"2.5", "*3.4*", false},  {"2.5", "*2.0*", false},
+        {"2.5", "*2.5*", true},    {"2.5", "*2*", true},    {"2.5", "*5*", true},
+        {"2.5", "**", true},       {"2.5", "*3.4*", false}, {"2.5", "*2.0*", false},
         {"2.5", "*2.5.1*", false}, {"2.5", "*.*", true},    {"2.5", "*?.?*", true},
-        {"2.5", "#.#", true},     {"2.5", "#.##", false},   {"2.5", "[0-3].[!0-4]", true},
-        {"2.5", "[!2]*", false},  {"2.5", "*[]2.5", true},  {"abc", "ABC", false},
-        {"a-b", "a[-]b", true},   {"äöü", "?ö?", true},     {"", "*", true},
-        {"", "?", false},         {"x*y", "x[*]y", true},   {"xzy", "x[*]y", false},
+        {"2.5", "#.#", true},      {"2.5", "#.##", false},  {"2.5", "[0-3].[!0-4]", true},
+        {"2.5", "[!2]*", false},   {"2.5", "*[]2.5", true}, {"abc", "ABC", false},
+        {"a-b", "a[-]b", true},    {"äöü", "?ö?", true},    {"", "*", true},
+        {"", "?", false},          {"x*y", "x[*]y", true},  {"xzy", "x[*]y", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Like(c.text, c.pattern), c.match) << c.text << " like " << c.pattern;
@@ -168,9 +168,10 @@ TEST(Like, MatchesVisualBasicPatterns) {
 
 TEST(RewriteMixText, TurnsMinusOneIntoZeroThenDropsFourCommaRuns) {
     const std::pair<const char*, const char*> cases[] = {
-        {"-1,5,,,,", "0,5"}, {"-12", "02"},    {",,,,,,", ",,"},  {"3,4", "3,4"},
-        {"", ""},            {"-1-1", "00"},   {"--11", "-01"},   {",,,,,,,,", ""},
-        {"-1,,,,-1", "00"},  {"1,-1,,,,,", "1,0,"},
+        {"-1,5,,,,", "0,5"},   {"-12", "02"},    {",,,,,,", ",,"},
+        {"3,4", "3,4"},        {"", ""},         {"-1-1", "00"},
+        {"--11", "-01"},       {",,,,,,,,", ""}, {"-1,,,,-1", "00"},
+        {"1,-1,,,,,", "1,0,"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(RewriteMixText(in), out) << in;
 }

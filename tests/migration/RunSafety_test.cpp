@@ -105,8 +105,8 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
     Execute(TargetPath(), "create unique index UniqueName on pl_group (name)");
     Migrate(old);
     const auto lines = Lines(port.log);
-    const auto at = std::find(lines.begin(), lines.end(),
-                              "Übernehme Gruppennamen " + std::to_string(groups));
+    const auto at =
+        std::find(lines.begin(), lines.end(), "Übernehme Gruppennamen " + std::to_string(groups));
     ASSERT_NE(at, lines.end()) << port.log;
     ASSERT_NE(at + 1, lines.end());
     EXPECT_EQ((at + 1)->rfind("Fehler in pl_group: " + std::to_string(groups - 1) + " von " +
@@ -214,7 +214,7 @@ TEST_F(RunSafety, ReadOnlyLeftoverKeepsTheUncompactedTargetAndSaysSo) {
 
 // Fails every atomic replacement, as a full disk or a foreign lock would.
 class NoReplaceFileSystem : public platform::ForwardingFileSystem {
-public:
+  public:
     using ForwardingFileSystem::ForwardingFileSystem;
     bool ReplaceFile(const std::string&, const std::string&) override { return false; }
 };
@@ -225,7 +225,8 @@ TEST_F(RunSafety, FailedReplacementLeavesTheCompleteUncompactedTarget) {
     Migrate(OldFixture("library-2.5-nosid.mdb"));
     EXPECT_FALSE(form->LastRun().compacted);
     EXPECT_FALSE(fs::exists(DataFolder() + "/temp.mdb"));
-    EXPECT_NE(Lines(port.log).back().find("Fehler in Komprimieren: abgebrochen"), std::string::npos);
+    EXPECT_NE(Lines(port.log).back().find("Fehler in Komprimieren: abgebrochen"),
+              std::string::npos);
     EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_name"), 4);
 }
@@ -264,11 +265,13 @@ TEST_F(RunSafety, GeneratedLibraryArrivesWhole) {
         EXPECT_EQ(Number(target, "select count(*) from pl_name"), summary.playlists + 1);
         EXPECT_EQ(Number(target, "select count(*) from pl_name where sicherung"),
                   withSid ? summary.playlists : 0);
-        EXPECT_EQ(Number(target, "select count(*) from pl_all where mixin like '*-1*' or mixout "
-                                 "like '*-1*' or mixin like '*,,,,*' or mixout like '*,,,,*'"),
+        EXPECT_EQ(Number(target,
+                         "select count(*) from pl_all where mixin like '*-1*' or mixout "
+                         "like '*-1*' or mixin like '*,,,,*' or mixout like '*,,,,*'"),
                   0);
-        EXPECT_EQ(Rows(target, "select count(*) from pl_name p where anzahl <> (select count(*) "
-                               "from pl_all a where a.pnid = p.NID)"),
+        EXPECT_EQ(Rows(target,
+                       "select count(*) from pl_name p where anzahl <> (select count(*) "
+                       "from pl_all a where a.pnid = p.NID)"),
                   "0\n");
         EXPECT_EQ(FileBytes(old), oldBytes);
     }

@@ -1,7 +1,6 @@
 // Whole runs from the real Jet fixtures: every table's rows and values in the target, the log,
 // the progress bar, the rebuilt trees and counts, the compaction.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -15,6 +14,7 @@ namespace migration {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::Value;
 using testing_support::FileBytes;
 using testing_support::Json;
 using testing_support::JsonParser;
@@ -22,7 +22,6 @@ using testing_support::MigrationTest;
 using testing_support::Mismatch;
 using testing_support::Number;
 using testing_support::Rows;
-using platform::Value;
 
 // Every row of a target table in key order, each as column name → value.
 std::vector<std::map<std::string, Value>> TargetRows(const std::string& path,
@@ -45,7 +44,7 @@ struct LibraryCase {
 };
 
 class FixtureRun : public MigrationTest, public ::testing::WithParamInterface<LibraryCase> {
-protected:
+  protected:
     void SetUp() override {
         json = JsonParser::Load(std::string(SONAVOXA_FIXTURES) + "/jet/" + GetParam().name +
                                 ".json")["tables"];
@@ -152,7 +151,8 @@ TEST_P(FixtureRun, PlaylistEntriesGetTheirMixTextsRewritten) {
 TEST_P(FixtureRun, PlaylistsGetSicherungJinglelisteAndRecountedEntries) {
     ExpectRowsAsInTheOldFile("pl_name", "NID", {"anzahl", "UpdateTime"});
     std::map<int64_t, long> entries;
-    for (const Json& e : json["pl_all"]["rows"].items) ++entries[static_cast<int64_t>(e["pnid"].number)];
+    for (const Json& e : json["pl_all"]["rows"].items)
+        ++entries[static_cast<int64_t>(e["pnid"].number)];
     const auto got = TargetRows(TargetPath(), "select * from pl_name order by NID");
     const Json& want = json["pl_name"]["rows"];
     ASSERT_EQ(got.size(), want.items.size() + 1);
@@ -189,13 +189,14 @@ TEST_P(FixtureRun, TreesAreRebuiltFromTheMigratedTitles) {
                           Tree{"TREE_INTERPRET", "Interpret"}}) {
         SCOPED_TRACE(t.table);
         const std::string expected =
-            Rows(target, std::string("select ") + t.column + ", count(*) from db_all where DEL = "
-                         "false and " + t.column + " <> '' group by " + t.column + " order by " +
-                         t.column);
+            Rows(target, std::string("select ") + t.column +
+                             ", count(*) from db_all where DEL = "
+                             "false and " +
+                             t.column + " <> '' group by " + t.column + " order by " + t.column);
         EXPECT_FALSE(expected.empty());
-        EXPECT_EQ(Rows(target, std::string("select Name, anzahl from ") + t.table +
-                                   " order by Name"),
-                  expected);
+        EXPECT_EQ(
+            Rows(target, std::string("select Name, anzahl from ") + t.table + " order by Name"),
+            expected);
     }
     EXPECT_GT(Number(target, "select count(*) from TREE_DIR"), 0);
     EXPECT_GT(Number(target, "select count(*) from TREE_GENRE_INTERPRET"), 0);
@@ -223,10 +224,11 @@ TEST_P(FixtureRun, ProgressCountsRowsThenTheFiveMaintenanceSteps) {
     for (long n : {c.titles, c.playlists, c.groups, c.edits, c.stats, c.mixsets, c.entries}) {
         expected.push_back("max " + std::to_string(n));
         if (value > n) expected.push_back("value " + std::to_string(value = static_cast<int>(n)));
-        for (long i = 0; i < n; ++i) expected.push_back("value " + std::to_string(value = static_cast<int>(i)));
+        for (long i = 0; i < n; ++i)
+            expected.push_back("value " + std::to_string(value = static_cast<int>(i)));
     }
-    for (const char* e : {"value 0", "value 0", "max 5", "value 1", "value 2", "value 3",
-                          "value 4", "value 5", "value 0"}) {
+    for (const char* e : {"value 0", "value 0", "max 5", "value 1", "value 2", "value 3", "value 4",
+                          "value 5", "value 0"}) {
         expected.push_back(e);
     }
     EXPECT_EQ(port.ProgressEvents(), expected);
@@ -244,13 +246,13 @@ TEST_P(FixtureRun, YieldsOnceAtTheStartPerTablePerRowAndPerTreeRebuild) {
     EXPECT_LT(first("busy"), first("yield"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Migration, FixtureRun,
-    ::testing::Values(LibraryCase{"library-2.5", true, 44, 4, 3, 5, 6, 3, 30},
-                      LibraryCase{"library-2.5-nosid", false, 10, 3, 2, 3, 4, 2, 12}),
-    [](const ::testing::TestParamInfo<LibraryCase>& param) {
-        return std::string(param.param.hasSid ? "WithSid" : "WithoutSid");
-    });
+INSTANTIATE_TEST_SUITE_P(Migration, FixtureRun,
+                         ::testing::Values(LibraryCase{"library-2.5", true, 44, 4, 3, 5, 6, 3, 30},
+                                           LibraryCase{"library-2.5-nosid", false, 10, 3, 2, 3, 4,
+                                                       2, 12}),
+                         [](const ::testing::TestParamInfo<LibraryCase>& param) {
+                             return std::string(param.param.hasSid ? "WithSid" : "WithoutSid");
+                         });
 
 }  // namespace
 }  // namespace migration

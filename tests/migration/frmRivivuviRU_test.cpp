@@ -20,7 +20,7 @@ const char kWarning[] =
     "Wenn Sie die Datenübernahme starten, werden diese Datensätze\r\nunwiederruflich gelöscht.";
 
 class Window : public MigrationTest {
-protected:
+  protected:
     std::string NotFound() const {
         return "Keine Sonavoxa Datenbank in " + DataFolder() +
                " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
@@ -120,16 +120,11 @@ TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
         const char* stored;
     };
     const Case cases[] = {
-        {"library-2.5.mdb", Accepted, ""},
-        {"library-2.5-nosid.mdb", Accepted, ""},
-        {"version-3.4.mdb", M1, ""},
-        {"version-2.0.mdb", M2, "2.0"},
-        {"version-2.mdb", Accepted, ""},
-        {"version-5.mdb", Accepted, ""},
-        {"version-2.5.1.mdb", M2, "2.5.1"},
-        {"version-null.mdb", Accepted, ""},
-        {"version-empty-table.mdb", M3, ""},
-        {"no-version-table.mdb", M3, ""},
+        {"library-2.5.mdb", Accepted, ""},   {"library-2.5-nosid.mdb", Accepted, ""},
+        {"version-3.4.mdb", M1, ""},         {"version-2.0.mdb", M2, "2.0"},
+        {"version-2.mdb", Accepted, ""},     {"version-5.mdb", Accepted, ""},
+        {"version-2.5.1.mdb", M2, "2.5.1"},  {"version-null.mdb", Accepted, ""},
+        {"version-empty-table.mdb", M3, ""}, {"no-version-table.mdb", M3, ""},
         {"not-a-database.mdb", M3, ""},
     };
     Start();
@@ -152,13 +147,15 @@ TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
         switch (c.outcome) {
             case M1:
                 EXPECT_EQ(m.icon, MessageIcon::Information);
-                EXPECT_EQ(m.text, path + " ist eine aktuelle Sonavoxa 3.4 Datenbank, die Daten "
-                                         "müssen nicht konvertiert werden.");
+                EXPECT_EQ(m.text, path +
+                                      " ist eine aktuelle Sonavoxa 3.4 Datenbank, die Daten "
+                                      "müssen nicht konvertiert werden.");
                 break;
             case M2:
                 EXPECT_EQ(m.icon, MessageIcon::Critical);
-                EXPECT_EQ(m.text, path + " ist keine Sonavoxa 2.5 Datenbank. Die gewählte "
-                                         "Datenbank hat die Version ( " +
+                EXPECT_EQ(m.text, path +
+                                      " ist keine Sonavoxa 2.5 Datenbank. Die gewählte "
+                                      "Datenbank hat die Version ( " +
                                       c.stored + " ) und kann daher nicht übernommen werden.");
                 break;
             default:
