@@ -237,9 +237,9 @@ TEST_F(RunSafety, FailedTreeRebuildIsNamedAndTheRunStillCompletes) {
     Migrate(OldFixture("library-2.5-nosid.mdb"));
     const auto lines = Lines(port.log);
     ASSERT_EQ(lines.size(), 10u) << port.log;
-    EXPECT_EQ(lines[5], "Aktualisiere Datenbank");
-    EXPECT_EQ(lines[6].rfind("Fehler in UpdateTreeAlbum: ", 0), 0u) << lines[6];
-    EXPECT_EQ(lines[7], "Datenübername komplett.");
+    EXPECT_EQ(lines[7], "Aktualisiere Datenbank");
+    EXPECT_EQ(lines[8].rfind("Fehler in UpdateTreeAlbum: ", 0), 0u) << lines[8];
+    EXPECT_EQ(lines[9], "Datenübername komplett.");
     EXPECT_TRUE(form->LastRun().compacted);
 }
 

@@ -19,15 +19,6 @@ namespace {
 using migration::testing_support::MigrationTest;
 using migration::testing_support::Number;
 
-QApplication& Application() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "window_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
-
 // Answers the file dialog with a path and tries to close the window during the run.
 class ScriptedWindow : public RivivuviRUWindow {
   public:
@@ -51,8 +42,6 @@ class ScriptedWindow : public RivivuviRUWindow {
 
 class Window : public MigrationTest {
   protected:
-    Window() { Application(); }
-
     template <typename T>
     T* Child(QWidget& window, const char* name) {
         T* child = window.findChild<T*>(name);
@@ -139,3 +128,11 @@ TEST_F(Window, RunsTheMigrationFromItsButtonsAndRefusesToCloseMeanwhile) {
 
 }  // namespace
 }  // namespace app
+
+// Qt's application object must go before the process's static objects do, so it lives in main.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
