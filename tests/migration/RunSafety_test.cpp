@@ -119,6 +119,42 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 1);
 }
 
+TEST_F(RunSafety, RefusedValuesAreCountedWhileTheirRowsAreKept) {
+    const std::string old = GeneratedLibrary(30);
+    const long mixsets = Number(old, "select count(*) from PL_MIXSETS");
+    Start();
+    Execute(TargetPath(), "drop table PL_MIXSETS");
+    Execute(TargetPath(),
+            "create table PL_MIXSETS (MSID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name "
+            "TEXT(2), mixin TEXT(255), mixout TEXT(255), fadetime LONG)");
+    {
+        platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
+        db.SetAllowZeroLength("PL_MIXSETS", "mixin", true);
+        db.SetAllowZeroLength("PL_MIXSETS", "mixout", true);
+    }
+    Migrate(old);
+    const auto lines = Lines(port.log);
+    const auto at =
+        std::find(lines.begin(), lines.end(), "Übernehme Mixstyles " + std::to_string(mixsets));
+    ASSERT_NE(at, lines.end()) << port.log;
+    ASSERT_NE(at + 1, lines.end());
+    EXPECT_EQ((at + 1)->rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) +
+                                  " Werte nicht übernommen; erster Fehler 3163: ",
+                              0),
+              0u)
+        << *(at + 1);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from PL_MIXSETS where name is null"), mixsets);
+}
+
+TEST_F(RunSafety, OldLibraryOnReadOnlyMediaMigrates) {
+    const std::string old = GeneratedLibrary(30);
+    fs::permissions(old, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    Start();
+    Migrate(old);
+    EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 30);
+}
+
 TEST_F(RunSafety, MissingTablesOnEitherSideAreReportedAndTheRunGoesOn) {
     const std::string old = GeneratedLibrary(30);
     Execute(old, "drop table pl_stat");
