@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "app/RivivuviRUWindow.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 #include "settings/Mod_API.h"
 
 int main(int argc, char* argv[]) {

@@ -14,7 +14,7 @@
 #include "migration/LikePattern.h"
 #include "migration/PlanEntries.h"
 #include "platform/DBEngine.h"
-#include "platform/FileSystem.h"
+#include "platform/os/FileSystem.h"
 #include "platform/JetError.h"
 #include "settings/Mod_API.h"
 

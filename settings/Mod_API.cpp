@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/Environment.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/Environment.h"
+#include "platform/os/LocalFileSystem.h"
 
 namespace settings {
 namespace {

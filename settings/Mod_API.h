@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/FileSystem.h"
-#include "platform/ProgramLocation.h"
-#include "platform/StandardFolders.h"
+#include "platform/os/FileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
 #include "settings/RegistryStore.h"
 
 namespace settings {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/StandardFolders.h"
+#include "platform/os/FileSystem.h"
+#include "platform/os/StandardFolders.h"
 #include "settings/RegistryFile.h"
 
 namespace settings {

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;

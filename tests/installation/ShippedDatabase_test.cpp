@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "installation/Formats.h"
+#include "support/Formats.h"
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace platform;
 using namespace testing_support;

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace platform;
 using namespace testing_support;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "MigrationFixture.h"
-#include "platform/ForwardingFileSystem.h"
+#include "platform/os/ForwardingFileSystem.h"
 #include "tools/LibraryGenerator.h"
 
 namespace migration {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace platform;
 using namespace testing_support;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace platform;
 using namespace testing_support;

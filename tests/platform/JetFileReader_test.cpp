@@ -1,4 +1,4 @@
-#include "platform/JetFileReader.h"
+#include "platform/jetfile/JetFileReader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
-#include "platform/Utf8.h"
+#include "platform/engine/Utf8.h"
 
 namespace platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 using namespace platform;
 using namespace testing_support;

@@ -1,4 +1,4 @@
-#include "platform/JetFunctions.h"
+#include "platform/jetsql/JetFunctions.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "platform/JetSqlTranslator.h"
+#include "platform/jetsql/JetSqlTranslator.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/JetError.h"
-#include "platform/JetFunctions.h"
+#include "platform/jetsql/JetFunctions.h"
 
 namespace platform {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace platform {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/StandardFolders.h"
+#include "platform/os/StandardFolders.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "platform/ProgramLocation.h"
-#include "platform/TempFolder.h"
+#include "platform/os/ProgramLocation.h"
+#include "support/TempFolder.h"
 
 namespace platform {
 namespace {

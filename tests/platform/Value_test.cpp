@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "platform/DateConversion.h"
-#include "platform/FieldRules.h"
+#include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
 
 using namespace platform;

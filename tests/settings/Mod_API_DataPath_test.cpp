@@ -5,7 +5,7 @@
 #include <optional>
 #include <set>
 
-#include "settings/SettingsFixture.h"
+#include "support/SettingsFixture.h"
 
 namespace settings {
 namespace {

@@ -1,0 +1,193 @@
+#include "platform/DBEngine.h"
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "platform/engine/DatabaseState.h"
+#include "platform/JetError.h"
+#include "platform/engine/SqliteErrors.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+// Flushes a file or folder to disk.
+void SyncPath(const std::string& path, bool directory) {
+    const int fd = ::open(path.c_str(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0) ThrowJetError(3035, path);
+    const int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0) ThrowJetError(3035, path);
+}
+
+// One private connection on a finished copy: checks it and fixes its counters.
+class CopyChecker {
+public:
+    explicit CopyChecker(const std::string& path) {
+        const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, path);
+    }
+    ~CopyChecker() { sqlite3_close_v2(db_); }
+    CopyChecker(const CopyChecker&) = delete;
+    CopyChecker& operator=(const CopyChecker&) = delete;
+
+    bool IntegrityOk() {
+        Statement s(db_, "PRAGMA integrity_check");
+        return s.Step() && s.ColumnText(0) == "ok";
+    }
+    int64_t RowCount(const std::string& table) {
+        Statement s(db_, "SELECT count(*) FROM " + QuoteIdentifier(table));
+        s.Step();
+        return s.ColumnInteger(0);
+    }
+    // As in Jet, a compacted table's counter restarts after its highest value.
+    void ResetCounters() {
+        Statement exists(db_, "SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_sequence'");
+        exists.Step();
+        if (exists.ColumnInteger(0) == 0) return;
+        std::vector<std::string> tables;
+        Statement names(db_, "SELECT name FROM sqlite_sequence");
+        while (names.Step()) tables.push_back(names.ColumnText(0));
+        for (const auto& table : tables) {
+            Statement update(db_, "UPDATE sqlite_sequence SET seq = (SELECT ifnull(max(rowid), 0) FROM " +
+                                      QuoteIdentifier(table) + ") WHERE name = ?1");
+            update.BindText(1, table);
+            update.Step();
+        }
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+DBEngine& DBEngine::Instance() {
+    static DBEngine engine;
+    return engine;
+}
+
+Workspace& DBEngine::Workspaces(int index) {
+    if (index != 0) ThrowJetError(jet::kItemNotFound);
+    return workspace_;
+}
+
+Database Workspace::OpenDatabase(const std::string& path, bool exclusive, bool readOnly) {
+    return DBEngine::Instance().OpenDatabase(path, exclusive, readOnly);
+}
+
+void Workspace::BeginTrans() {
+    EngineConnection& connection = EngineConnection::Instance();
+    connection.RequireNotInProgressCallback();
+    DBEngine::Instance().AttachLinkedFiles();
+    connection.BeginTransaction();
+}
+
+void Workspace::CommitTrans() { EngineConnection::Instance().CommitTransaction(); }
+
+void Workspace::Rollback() { EngineConnection::Instance().RollbackTransaction(); }
+
+void DBEngine::AttachLinkedFiles() {
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    for (const auto& weak : open_) {
+        auto state = weak.lock();
+        if (!state || !state->attachment) continue;
+        for (const std::string& name : state->OwnCatalog().TableNames()) {
+            try {
+                auto info = state->OwnCatalog().FindTable(name);
+                if (info && info->kind == ObjectKind::Link) state->FindBaseTable(name);
+            } catch (const JetError&) {
+                // A link that cannot be followed fails later, where it is used.
+            }
+        }
+    }
+}
+
+void DBEngine::SetProgressCallback(std::function<bool()> callback) {
+    EngineConnection::Instance().SetProgressCallback(std::move(callback));
+}
+
+Database Workspace::CreateDatabase(const std::string& path, const std::string& locale) {
+    return DBEngine::Instance().CreateDatabase(path, locale);
+}
+
+Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
+    auto state = std::make_shared<DatabaseState>();
+    state->name = path;
+    state->readOnly = readOnly;
+    state->attachment = EngineConnection::Instance().Open(path, readOnly);
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    open_.push_back(state);
+    return Database(std::move(state));
+}
+
+Database DBEngine::CreateDatabase(const std::string& path, const std::string& locale) {
+    auto state = std::make_shared<DatabaseState>();
+    state->name = path;
+    state->attachment = EngineConnection::Instance().Create(path, locale);
+    std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
+    open_.push_back(state);
+    return Database(std::move(state));
+}
+
+void DBEngine::CompactDatabase(const std::string& source, const std::string& destination) {
+    std::error_code ec;
+    if (fs::exists(destination, ec)) ThrowJetError(jet::kDatabaseExists);
+    const fs::path destinationPath = fs::absolute(destination, ec);
+    if (!fs::is_directory(destinationPath.parent_path(), ec)) ThrowJetError(jet::kInvalidPath, destination);
+
+    EngineConnection& connection = EngineConnection::Instance();
+    std::shared_ptr<Attachment> attachment = connection.Open(source, true);
+    connection.Commit();
+
+    static std::atomic<int> counter{0};
+    const std::string temporary = destinationPath.string() + ".compacting-" +
+                                  std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    // The temporary copy goes in every case: it either failed or now has a second name.
+    struct RemoveTemporary {
+        std::string path;
+        ~RemoveTemporary() {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
+    } removeTemporary{temporary};
+
+    connection.Exec("VACUUM " + attachment->QuotedSchema() + " INTO " + QuoteLiteral(temporary));
+
+    // Compare the copy with its source before it may take the destination's name.
+    std::vector<std::pair<std::string, int64_t>> counts;
+    {
+        Statement tables(connection.Db(), "SELECT name FROM " + attachment->QuotedSchema() +
+                                              ".sqlite_master WHERE type = 'table'");
+        std::vector<std::string> names;
+        while (tables.Step()) names.push_back(tables.ColumnText(0));
+        for (const auto& name : names) {
+            Statement count(connection.Db(), "SELECT count(*) FROM " + attachment->QuotedSchema() + "." +
+                                                 QuoteIdentifier(name));
+            count.Step();
+            counts.emplace_back(name, count.ColumnInteger(0));
+        }
+    }
+    {
+        CopyChecker copy(temporary);
+        if (!copy.IntegrityOk()) ThrowJetError(jet::kCannotOpenDatabase, destination);
+        for (const auto& [name, rows] : counts)
+            if (copy.RowCount(name) != rows) ThrowJetError(jet::kCannotOpenDatabase, destination);
+        copy.ResetCounters();
+    }
+    SyncPath(temporary, false);
+    // link() never replaces: a destination that appeared meanwhile is not overwritten.
+    if (::link(temporary.c_str(), destinationPath.c_str()) != 0) {
+        if (errno == EEXIST) ThrowJetError(jet::kDatabaseExists);
+        ThrowJetError(3035, destination);
+    }
+    SyncPath(destinationPath.parent_path().string(), true);
+}
+
+}  // namespace platform

@@ -1,0 +1,444 @@
+#include "platform/engine/EngineConnection.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "platform/JetError.h"
+#include "platform/jetfile/JetFileReader.h"
+#include "platform/engine/FieldRules.h"
+#include "platform/jetsql/JetFunctions.h"
+#include "platform/engine/SqliteErrors.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+// A batch is committed after this long or this many changes, whichever comes first.
+constexpr auto kCommitInterval = std::chrono::milliseconds(250);
+constexpr int kCommitEveryWrites = 20000;
+// How often long work hands control to the caller's progress callback.
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+// SQLite virtual-machine steps between two looks at the clock.
+constexpr int kProgressSteps = 4000;
+
+bool inProgressCallback = false;
+
+enum class FileKind { Missing, Empty, Engine, Jet, Other };
+
+FileKind KindOfFile(const std::string& path) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return FileKind::Missing;
+    if (fs::is_directory(path, ec)) return FileKind::Other;
+    std::ifstream in(path, std::ios::binary);
+    char header[16] = {};
+    in.read(header, sizeof header);
+    if (in.gcount() == 0) return FileKind::Empty;
+    if (in.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0) return FileKind::Engine;
+    if (JetFileReader::HasJetHeader(path)) return FileKind::Jet;
+    return FileKind::Other;
+}
+
+// A file: URI for `path`, so that SQLite opens exactly that file with the given mode.
+std::string FileUri(const std::string& path, const char* mode) {
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x20) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            uri += buf;
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?mode=" + mode;
+}
+
+}  // namespace
+
+Attachment::Attachment(EngineConnection& connection, std::string schema, std::string path,
+                       bool readOnly, bool jetFile, bool readOnlyByRequest)
+    : connection_(connection),
+      schema_(std::move(schema)),
+      path_(std::move(path)),
+      readOnly_(readOnly),
+      jetFile_(jetFile),
+      readOnlyByRequest_(readOnlyByRequest),
+      catalog_(connection, schema_) {}
+
+Attachment::~Attachment() {
+    try {
+        connection_.Detach(schema_);
+    } catch (...) {
+        // The commit failed: the file stays attached and is let go by DetachReleased later.
+    }
+}
+
+std::string Attachment::QuotedSchema() const { return QuoteIdentifier(schema_); }
+
+void Attachment::RequireWritable() const {
+    if (readOnly_) ThrowJetError(jet::kReadOnly);
+}
+
+EngineConnection& EngineConnection::Instance() {
+    static EngineConnection connection;
+    return connection;
+}
+
+EngineConnection::EngineConnection() {
+    const int rc = sqlite3_open_v2(":memory:", &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        ThrowJetError(jet::kEngineFailure, "cannot start SQLite");
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+    RegisterJetFunctions(db_);
+    sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
+}
+
+bool EngineConnection::InProgressCallback() { return inProgressCallback; }
+
+void EngineConnection::RequireNotInProgressCallback() {
+    if (inProgressCallback)
+        ThrowJetError(jet::kEngineFailure,
+                      "the engine cannot be used from inside its own progress callback");
+}
+
+void EngineConnection::SetProgressCallback(std::function<bool()> callback) {
+    RequireNotInProgressCallback();
+    progress_ = std::move(callback);
+    lastProgress_ = std::chrono::steady_clock::now();
+    if (progress_) sqlite3_progress_handler(db_, kProgressSteps, &EngineConnection::OnSqliteProgress, this);
+    else sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+}
+
+bool EngineConnection::CallProgressCallback() {
+    lastProgress_ = std::chrono::steady_clock::now();
+    inProgressCallback = true;
+    bool goOn = false;
+    try {
+        goOn = progress_();
+    } catch (...) {
+        goOn = false;  // a callback that fails cannot let the work go on safely
+    }
+    inProgressCallback = false;
+    return goOn;
+}
+
+int EngineConnection::OnSqliteProgress(void* self) {
+    auto* connection = static_cast<EngineConnection*>(self);
+    if (!connection->progress_) return 0;
+    if (std::chrono::steady_clock::now() - connection->lastProgress_ < kProgressInterval) return 0;
+    if (connection->CallProgressCallback()) return 0;
+    if (connection->writeDepth_ > 0 && !connection->cancellableWrite_) return 0;
+    return 1;  // SQLite stops the statement with SQLITE_INTERRUPT
+}
+
+void EngineConnection::BeginCancellableWrite() {
+    if (!progress_ || transactionDepth_ > 0) return;
+    Commit();
+    cancellableWrite_ = true;
+}
+
+void EngineConnection::ReportProgress() {
+    if (!progress_) return;
+    if (std::chrono::steady_clock::now() - lastProgress_ < kProgressInterval) return;
+    if (!CallProgressCallback()) ThrowJetError(jet::kCancelled);
+}
+
+void EngineConnection::Pin(std::shared_ptr<Attachment> attachment) {
+    if (transactionDepth_ > 0) pinned_.push_back(std::move(attachment));
+}
+
+void EngineConnection::BeginTransaction() {
+    if (sqlite3_get_autocommit(db_)) {
+        Exec("BEGIN");
+        transactionStart_ = std::chrono::steady_clock::now();
+        pendingWrites_ = 0;
+    }
+    Exec("SAVEPOINT jet_transaction_" + std::to_string(transactionDepth_));
+    ++transactionDepth_;
+}
+
+void EngineConnection::CommitTransaction() {
+    if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    Exec("RELEASE jet_transaction_" + std::to_string(transactionDepth_ - 1));
+    --transactionDepth_;
+    if (transactionDepth_ == 0) {
+        Commit();
+        pinned_.clear();
+        DetachReleased();
+    }
+}
+
+void EngineConnection::RollbackTransaction() {
+    if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    const std::string name = "jet_transaction_" + std::to_string(transactionDepth_ - 1);
+    Exec("ROLLBACK TO " + name);
+    Exec("RELEASE " + name);
+    --transactionDepth_;
+    // Structure changes were undone with the rows: forget what the catalogs remembered.
+    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
+    ClearStatementCache();
+    if (transactionDepth_ == 0) {
+        Commit();
+        pinned_.clear();
+        DetachReleased();
+    }
+}
+
+EngineConnection::~EngineConnection() {
+    try {
+        Commit();
+    } catch (...) {
+    }
+    cache_.clear();
+    sqlite3_close_v2(db_);
+}
+
+int EngineConnection::Authorize(void* self, int action, const char*, const char*,
+                                const char* schema, const char*) {
+    auto* connection = static_cast<EngineConnection*>(self);
+    if (!schema || connection->readOnlySchemas_.empty()) return SQLITE_OK;
+    switch (action) {
+        case SQLITE_INSERT:
+        case SQLITE_UPDATE:
+        case SQLITE_DELETE:
+        case SQLITE_CREATE_TABLE:
+        case SQLITE_CREATE_INDEX:
+        case SQLITE_DROP_TABLE:
+        case SQLITE_DROP_INDEX:
+        case SQLITE_ALTER_TABLE:
+            return connection->readOnlySchemas_.count(schema) ? SQLITE_DENY : SQLITE_OK;
+        default:
+            return SQLITE_OK;
+    }
+}
+
+void EngineConnection::SetSchemaReadOnly(const std::string& schema, bool readOnly) {
+    if (readOnly) readOnlySchemas_.insert(schema);
+    else readOnlySchemas_.erase(schema);
+    ClearStatementCache();  // the authorizer's verdict is taken when a statement is prepared
+}
+
+std::string EngineConnection::CanonicalPath(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? path : p.string();
+}
+
+std::string EngineConnection::NextSchemaName() const {
+    for (int i = 1;; ++i) {
+        std::string name = "db" + std::to_string(i);
+        if (!bySchema_.count(name) && !released_.count(name)) return name;
+    }
+}
+
+Attachment* EngineConnection::FindBySchema(const std::string& schema) const {
+    auto it = bySchema_.find(schema);
+    return it == bySchema_.end() ? nullptr : it->second;
+}
+
+void EngineConnection::Exec(const std::string& sql) {
+    RequireNotInProgressCallback();
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, sql);
+}
+
+Statement& EngineConnection::Cached(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it == cache_.end()) {
+        if (cache_.size() > 200) cache_.clear();
+        it = cache_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+    } else {
+        it->second->Reset();
+    }
+    return *it->second;
+}
+
+void EngineConnection::ClearStatementCache() { cache_.clear(); }
+
+void EngineConnection::BeginWrite() {
+    if (sqlite3_get_autocommit(db_)) {
+        Exec("BEGIN");
+        transactionStart_ = std::chrono::steady_clock::now();
+        pendingWrites_ = 0;
+    }
+    ++writeDepth_;
+}
+
+void EngineConnection::EndWrite() noexcept {
+    if (writeDepth_ > 0) --writeDepth_;
+    ++pendingWrites_;
+}
+
+void EngineConnection::CommitIfDue() {
+    if (writeDepth_ > 0 || transactionDepth_ > 0 || sqlite3_get_autocommit(db_)) return;
+    if (pendingWrites_ >= kCommitEveryWrites ||
+        std::chrono::steady_clock::now() - transactionStart_ >= kCommitInterval) {
+        Commit();
+    }
+}
+
+void EngineConnection::Commit() {
+    if (!db_ || sqlite3_get_autocommit(db_) || transactionDepth_ > 0) return;
+    Exec("COMMIT");
+    pendingWrites_ = 0;
+}
+
+std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool readOnly) {
+    RequireNotInProgressCallback();
+    const std::string canonical = CanonicalPath(path);
+    if (auto it = byPath_.find(canonical); it != byPath_.end()) {
+        if (auto existing = it->second.lock()) {
+            // A file another handle opened read-only on request stays so while that handle
+            // lives; a writer cannot share it.
+            if (!readOnly && existing->ReadOnlyByRequest()) ThrowJetError(jet::kFileInUse, path);
+            return existing;
+        }
+    }
+    const FileKind kind = KindOfFile(path);
+    if (kind == FileKind::Missing) ThrowJetError(jet::kFileNotFound, path);
+    if (kind == FileKind::Empty || kind == FileKind::Other) ThrowJetError(jet::kUnrecognizedFormat, path);
+    if (bySchema_.size() >= static_cast<size_t>(sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1))) {
+        ThrowJetError(jet::kTooManyDatabases);
+    }
+    if (transactionDepth_ > 0)
+        ThrowJetError(jet::kEngineFailure, "a file cannot be opened inside a transaction: " + path);
+
+    Commit();
+    DetachReleased();
+    const std::string schema = NextSchemaName();
+    if (kind == FileKind::Engine) {
+        std::error_code ec;
+        const auto perms = fs::status(path, ec).permissions();
+        const bool writable = !readOnly && (perms & fs::perms::owner_write) != fs::perms::none &&
+                              ::access(path.c_str(), W_OK) == 0;
+        Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, writable ? "rw" : "ro")) + " AS " +
+             QuoteIdentifier(schema));
+        try {
+            Exec("SELECT count(*) FROM " + QuoteIdentifier(schema) + ".sqlite_master");
+        } catch (const JetError&) {
+            Exec("DETACH DATABASE " + QuoteIdentifier(schema));
+            ThrowJetError(jet::kUnrecognizedFormat, path);
+        }
+        auto attachment =
+            std::make_shared<Attachment>(*this, schema, canonical, !writable, false, readOnly);
+        bySchema_[schema] = attachment.get();
+        byPath_[canonical] = attachment;
+        if (!writable) SetSchemaReadOnly(schema, true);
+        return attachment;
+    }
+
+    // A Jet file: read it once into a private temporary schema, which then serves every
+    // handle on the file. The file itself is only read.
+    JetFileReader reader(path);
+    Exec("ATTACH DATABASE '' AS " + QuoteIdentifier(schema));
+    auto attachment = std::make_shared<Attachment>(*this, schema, canonical, true, true, readOnly);
+    bySchema_[schema] = attachment.get();
+    try {
+        Catalog& catalog = attachment->GetCatalog();
+        catalog.CreateCatalogTables(";LANGID=0x0409;CP=1252;COUNTRY=0");
+        // The copy takes the rows exactly as the file holds them, also where a rule was
+        // added to a Jet table after its rows: refusing them would hide part of a library.
+        Exec("PRAGMA ignore_check_constraints = ON");
+        BeginWrite();
+        for (const TableDescription& table : reader.Tables()) {
+            catalog.CreateTable(table);
+            std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table.Name) + " VALUES (";
+            for (size_t i = 0; i < table.Fields.size(); ++i) sql += (i ? ",?" : "?");
+            sql += ")";
+            Statement insert(db_, sql);
+            reader.ReadRows(table.Name, [&](const std::vector<Value>& row) {
+                for (size_t i = 0; i < row.size(); ++i) BindValue(insert, static_cast<int>(i + 1), row[i]);
+                insert.Step();
+                insert.Reset();
+                ReportProgress();
+            });
+        }
+        EndWrite();
+        Commit();
+        Exec("PRAGMA ignore_check_constraints = OFF");
+    } catch (...) {
+        EndWrite();
+        sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
+        try {
+            Exec("ROLLBACK");
+        } catch (...) {
+        }
+        throw;
+    }
+    SetSchemaReadOnly(schema, true);
+    byPath_[canonical] = attachment;
+    return attachment;
+}
+
+std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, const std::string& locale) {
+    RequireNotInProgressCallback();
+    if (transactionDepth_ > 0)
+        ThrowJetError(jet::kEngineFailure, "a file cannot be created inside a transaction: " + path);
+    std::error_code ec;
+    if (fs::exists(path, ec)) ThrowJetError(jet::kDatabaseExists);
+    const fs::path parent = fs::absolute(path, ec).parent_path();
+    if (path.empty() || !fs::is_directory(parent, ec)) ThrowJetError(jet::kInvalidPath, path);
+    if (bySchema_.size() >= static_cast<size_t>(sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1))) {
+        ThrowJetError(jet::kTooManyDatabases);
+    }
+    Commit();
+    DetachReleased();
+    const std::string canonical = CanonicalPath(path);
+    const std::string schema = NextSchemaName();
+    Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, "rwc")) + " AS " + QuoteIdentifier(schema));
+    auto attachment = std::make_shared<Attachment>(*this, schema, canonical, false, false);
+    bySchema_[schema] = attachment.get();
+    try {
+        attachment->GetCatalog().CreateCatalogTables(locale);
+        Commit();
+    } catch (...) {
+        attachment.reset();
+        fs::remove(canonical, ec);
+        throw;
+    }
+    byPath_[canonical] = attachment;
+    return attachment;
+}
+
+void EngineConnection::Detach(const std::string& schema) {
+    bySchema_.erase(schema);
+    readOnlySchemas_.erase(schema);
+    for (auto it = byPath_.begin(); it != byPath_.end();) {
+        if (it->second.expired()) it = byPath_.erase(it);
+        else ++it;
+    }
+    released_.insert(schema);
+    Commit();
+    DetachReleased();
+}
+
+void EngineConnection::DetachReleased() noexcept {
+    if (released_.empty() || !db_) return;
+    ClearStatementCache();
+    for (auto it = released_.begin(); it != released_.end();) {
+        // SQLite refuses while any statement of the connection still reads; the file is
+        // then detached when that statement ends.
+        const std::string sql = "DETACH DATABASE " + QuoteIdentifier(*it);
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+            it = released_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace platform

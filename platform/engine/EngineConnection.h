@@ -1,0 +1,158 @@
+// EngineConnection: the one SQLite connection behind every open database (internal).
+//
+// Every database file that the process opens is ATTACHed to this connection as a schema of
+// its own ("db1", "db2", ...); a Jet file is loaded into a private temporary schema. One
+// connection means every handle sees every change at once, links are plain references into
+// another schema, and one lazily committed transaction makes row-by-row writing fast: writes
+// are committed in batches (every few hundred milliseconds) and whenever a database handle is
+// closed, so a closed handle always leaves everything on disk.
+//
+// The connection lives as long as the process and is used from one thread only.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/engine/Catalog.h"
+#include "platform/engine/Statement.h"
+
+struct sqlite3;
+
+namespace platform {
+
+class EngineConnection;
+
+// One database file attached to the engine connection. Shared by every handle on the file;
+// detached when the last one lets go.
+class Attachment {
+public:
+    Attachment(EngineConnection& connection, std::string schema, std::string path, bool readOnly,
+               bool jetFile, bool readOnlyByRequest = false);
+    ~Attachment();
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+    const std::string& Schema() const { return schema_; }
+    const std::string& Path() const { return path_; }
+    bool ReadOnly() const { return readOnly_; }
+    bool IsJetFile() const { return jetFile_; }
+    // Opened read-only because a handle asked for it, not because the file is.
+    bool ReadOnlyByRequest() const { return readOnlyByRequest_; }
+    Catalog& GetCatalog() { return catalog_; }
+    EngineConnection& Connection() { return connection_; }
+
+    // "db1" quoted for SQL: "\"db1\"".
+    std::string QuotedSchema() const;
+    // Throws JetError 3027 when the file is read-only.
+    void RequireWritable() const;
+
+private:
+    EngineConnection& connection_;
+    std::string schema_;
+    std::string path_;
+    bool readOnly_;
+    bool jetFile_;
+    bool readOnlyByRequest_;
+    Catalog catalog_;
+};
+
+class EngineConnection {
+public:
+    static EngineConnection& Instance();
+    ~EngineConnection();
+
+    sqlite3* Db() const { return db_; }
+
+    // The attachment of the database file at `path`, attaching it when no handle holds it.
+    // Throws 3024 (missing), 3343 (neither an engine nor a Jet file), 3048 (too many open).
+    std::shared_ptr<Attachment> Open(const std::string& path, bool readOnly = false);
+    // Creates a new engine file at `path` (which must not exist: 3204) and attaches it.
+    std::shared_ptr<Attachment> Create(const std::string& path, const std::string& locale);
+    // The live attachment whose schema is `schema`, or null.
+    Attachment* FindBySchema(const std::string& schema) const;
+
+    // Runs SQL without results (DDL, catalog writes). Throws mapped JetErrors.
+    void Exec(const std::string& sql);
+    // A prepared statement kept for reuse; reset and unbound. Do not keep it across calls
+    // that may run the same text again.
+    Statement& Cached(const std::string& sql);
+
+    // Write bracketing: BeginWrite before a change (opens the batch transaction), EndWrite
+    // after it, also when the change failed (never throws). CommitIfDue, called when an
+    // operation has finished, commits the batch once it has run long enough.
+    void BeginWrite();
+    void EndWrite() noexcept;
+    void CommitIfDue();
+    // Commits what is pending now; inside a transaction of the caller's, nothing.
+    void Commit();
+
+    // The workspace's transactions (BeginTrans, CommitTrans, Rollback), nested as savepoints
+    // inside the batch. While one is open no batch commit happens; committing the outermost
+    // one commits everything at once. Files must be attached before a transaction begins
+    // (SQLite cannot attach inside one): `Pin` keeps an attachment until the outermost ends.
+    void BeginTransaction();
+    void CommitTransaction();
+    void RollbackTransaction();
+    int TransactionDepth() const { return transactionDepth_; }
+    void Pin(std::shared_ptr<Attachment> attachment);
+
+    // Long work reports here; the callback runs at most every 50 ms. Throws 3059 when the
+    // callback asks to cancel. `SetProgressCallback({})` removes it.
+    void SetProgressCallback(std::function<bool()> callback);
+    void ReportProgress();
+    // SQLite undoes the whole open transaction when it stops a write, so a cancel is only
+    // obeyed while reading, or in a write bracketed by these two: outside the caller's
+    // transactions, the batch is committed first so the cancel undoes this statement alone.
+    // Elsewhere a cancel waits for the callback's next call.
+    void BeginCancellableWrite();
+    void EndCancellableWrite() noexcept { cancellableWrite_ = false; }
+    // True while the caller's progress callback runs: the engine then refuses every call.
+    static bool InProgressCallback();
+    static void RequireNotInProgressCallback();
+
+    // Marks the schema read-only for the authorizer (or writable again while loading).
+    void SetSchemaReadOnly(const std::string& schema, bool readOnly);
+
+    // Detaches files whose last handle closed while a statement elsewhere kept SQLite from
+    // letting them go. Cheap when there are none; called whenever a statement ends.
+    void DetachReleased() noexcept;
+
+    // Canonical form of a path, the key under which files are attached.
+    static std::string CanonicalPath(const std::string& path);
+
+private:
+    friend class Attachment;
+    EngineConnection();
+    std::string NextSchemaName() const;
+    void Detach(const std::string& schema);
+    void ClearStatementCache();
+    static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
+                         const char* trigger);
+    static int OnSqliteProgress(void* self);
+    // Runs the caller's callback; false when it asks to cancel (or fails).
+    bool CallProgressCallback();
+
+    sqlite3* db_ = nullptr;
+    std::map<std::string, std::weak_ptr<Attachment>> byPath_;
+    std::map<std::string, Attachment*> bySchema_;
+    std::set<std::string> readOnlySchemas_;
+    // Schemas whose DETACH SQLite refused for the moment; their names stay taken.
+    std::set<std::string> released_;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+    std::chrono::steady_clock::time_point transactionStart_;
+    int pendingWrites_ = 0;
+    int writeDepth_ = 0;
+    int transactionDepth_ = 0;
+    std::vector<std::shared_ptr<Attachment>> pinned_;
+    std::function<bool()> progress_;
+    std::chrono::steady_clock::time_point lastProgress_;
+    bool cancellableWrite_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// Jet's rules for field values, and how values are kept in SQLite (internal).
+//
+// Storage: Boolean, Byte, Integer and Long as SQLite integers (true is -1); Single, Double
+// and Currency as reals; Date as text "YYYY-MM-DD HH:MM:SS"; Text, Memo and GUID as text
+// (COLLATE NOCASE, as Jet compares text without regard to case); Binary as blobs. Types,
+// ranges and text sizes are also written into each table as CHECK constraints, so that SQL
+// statements cannot store what an assignment would refuse.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/engine/Statement.h"
+#include "platform/TableDescription.h"
+#include "platform/Value.h"
+
+namespace platform {
+
+// The value that a field of this definition stores for `v`, converted as Jet converts on
+// assignment. Throws 3421 (no conversion, number out of range), 3163 (text longer than the
+// field), 3315 (empty text where zero length is not allowed). Null passes unchanged.
+Value ConvertForField(const FieldDescription& field, const Value& v);
+
+// The SQLite column definition of a field (without the table's key clauses).
+std::string SqlColumnDefinition(const FieldDescription& field, bool rowidAlias, bool notNull);
+
+// The field's DefaultValue as a SQLite expression and as a value; nothing for no default.
+std::optional<std::string> DefaultValueAsSql(const FieldDescription& field);
+Value DefaultValueAsValue(const FieldDescription& field);
+
+// Reads column `col` of the current row: by the field's type when the column is a field
+// of a table, by SQLite's storage class otherwise.
+Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field);
+
+// Binds `v` in its stored form.
+void BindValue(Statement& statement, int index, const Value& v);
+
+}  // namespace platform
