@@ -5,7 +5,7 @@
 #include "platform/DBEngine.h"
 #include "platform/Database.h"
 #include "platform/JetError.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 #include "platform/TableDef.h"
 
 namespace dbadmin {
@@ -18,7 +18,7 @@ using platform::TableDef;
 // A transaction of workspace 0 that is rolled back unless Commit ran. Begin it only after
 // every database it covers is open: the engine refuses to open files inside one.
 class ScopedTransaction {
-public:
+  public:
     ScopedTransaction() : workspace_(platform::DBEngine::Instance().Workspaces(0)) {
         workspace_.BeginTrans();
     }
@@ -39,7 +39,7 @@ public:
         open_ = false;
     }
 
-private:
+  private:
     platform::Workspace& workspace_;
     bool open_ = true;
 };

@@ -20,7 +20,7 @@ class FileSystem;
 namespace dbadmin {
 
 class ADMCreateDB {
-public:
+  public:
     // Uses the local file system.
     ADMCreateDB();
     explicit ADMCreateDB(platform::FileSystem& fileSystem);
@@ -52,7 +52,7 @@ public:
     int LastErrorNumber() const { return lastErrorNumber_; }
     const std::string& LastErrorText() const { return lastErrorText_; }
 
-private:
+  private:
     platform::FileSystem& Files();
     void ClearLastError();
     void NoteError(int number, const std::string& text);

@@ -6,7 +6,7 @@
 #include "platform/DBEngine.h"
 #include "platform/Database.h"
 #include "platform/JetError.h"
-#include "platform/LocalFileSystem.h"
+#include "platform/os/LocalFileSystem.h"
 #include "settings/Mod_API.h"
 
 namespace dbadmin {
@@ -60,6 +60,23 @@ bool HoldsEveryTable(const std::string& path, const std::vector<CheckDatabase::S
     return true;
 }
 
+// Removes a build that did not take its place, on every way out of the rebuild.
+class BuildFile {
+  public:
+    BuildFile(platform::FileSystem& files, std::string path)
+        : files_(files), path_(std::move(path)) {}
+    ~BuildFile() {
+        if (files_.FileExists(path_)) (void)files_.DeleteFile(path_);
+    }
+    BuildFile(const BuildFile&) = delete;
+    BuildFile& operator=(const BuildFile&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    platform::FileSystem& files_;
+    std::string path_;
+};
+
 }  // namespace
 
 CheckDatabase::CheckDatabase(settings::Mod_API& api)
@@ -79,10 +96,8 @@ const std::string& CheckDatabase::TargetDatabasePath() const { return targetPath
 
 const std::vector<CheckDatabase::SideTable>& CheckDatabase::TempTables() {
     static const std::vector<SideTable> tables = {
-        {"TEMP_MP3Edit", "X_TEMP_MP3Edit"},
-        {"TEMP_MP3Import", "X_TEMP_MP3Import"},
-        {"TEMP_PLImport", "X_TEMP_PLImport"},
-        {"TEMP_PLImportM3U", "X_TEMP_PLImportM3U"},
+        {"TEMP_MP3Edit", "X_TEMP_MP3Edit"},   {"TEMP_MP3Import", "X_TEMP_MP3Import"},
+        {"TEMP_PLImport", "X_TEMP_PLImport"}, {"TEMP_PLImportM3U", "X_TEMP_PLImportM3U"},
         {"TEMP_PL_UNDO", "X_TEMP_PL_UNDO"},
     };
     return tables;
@@ -173,10 +188,10 @@ SideDatabaseCheckOutcome CheckDatabase::Check(const std::string& fileName,
 bool CheckDatabase::Rebuild(const std::string& sidePath, const std::vector<SideTable>& tables,
                             SideDatabaseCheckOutcome& outcome) {
     platform::FileSystem& files = *fileSystem_;
-    const std::string building = sidePath + ".building";
+    const BuildFile building(files, sidePath + ".building");
     ADMCreateDB adm(files);
 
-    adm.DBName(building);
+    adm.DBName(building.Path());
     if (!adm.CreateDB()) {
         NoteFirst(outcome, adm);
         return false;
@@ -197,12 +212,8 @@ bool CheckDatabase::Rebuild(const std::string& sidePath, const std::vector<SideT
             break;
         }
     }
-    if (complete) complete = HoldsEveryTable(building, tables, outcome);
-    if (!complete) {
-        // The side database in place, and its rows, stay as they were.
-        (void)files.DeleteFile(building);
-        return false;
-    }
+    // Otherwise the side database in place, and its rows, stay as they were.
+    if (!complete || !HoldsEveryTable(building.Path(), tables, outcome)) return false;
 
     // Until every link stands, the probe must fail: its old link may already name the path
     // that the new file is about to take.
@@ -214,15 +225,12 @@ bool CheckDatabase::Rebuild(const std::string& sidePath, const std::vector<SideT
         } catch (const JetError& e) {
             if (e.Number() != platform::jet::kItemNotFound) {
                 NoteFirst(outcome, e);
-                target.Close();
-                (void)files.DeleteFile(building);
                 return false;
             }
         }
     }
-    if (!files.ReplaceFile(building, sidePath)) {
+    if (!files.ReplaceFile(building.Path(), sidePath)) {
         NoteFirst(outcome, platform::MakeJetError(platform::jet::kCannotOpenFile, sidePath));
-        (void)files.DeleteFile(building);
         return false;
     }
     outcome.rebuilt = true;

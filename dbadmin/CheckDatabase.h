@@ -34,7 +34,7 @@ struct SideDatabaseCheckOutcome {
 };
 
 class CheckDatabase {
-public:
+  public:
     // Uses the local file system.
     explicit CheckDatabase(settings::Mod_API& api);
     CheckDatabase(settings::Mod_API& api, platform::FileSystem& fileSystem);
@@ -58,13 +58,14 @@ public:
     static const std::vector<SideTable>& TempTables();
     static const std::vector<SideTable>& TreeTables();
 
-private:
-    SideDatabaseCheckOutcome Check(const std::string& fileName, const std::vector<SideTable>& tables);
+  private:
+    SideDatabaseCheckOutcome Check(const std::string& fileName,
+                                   const std::vector<SideTable>& tables);
     bool Rebuild(const std::string& sidePath, const std::vector<SideTable>& tables,
                  SideDatabaseCheckOutcome& outcome);
 
     settings::Mod_API& api_;
-    platform::FileSystem* fileSystem_;                     // borrowed, or ownFileSystem_
+    platform::FileSystem* fileSystem_;  // borrowed, or ownFileSystem_
     std::unique_ptr<platform::FileSystem> ownFileSystem_;
     std::string targetPath_;
 };

@@ -1,11 +1,9 @@
-// Test scaffolding for the structure administration: a machine in a temporary folder whose
-// installation carries the shipped target database, a prepared data folder, and small helpers
-// to look at database files from outside (their links, tables and rows, their bytes and
-// modification times).
+// Test scaffolding for the structure administration: a machine whose installation carries the
+// shipped target database, its prepared data folder, and helpers that look at database files
+// from outside (links, tables, rows, bytes and modification times).
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -17,14 +15,14 @@
 
 #include "dbadmin/CheckDatabase.h"
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
-#include "settings/SettingsFixture.h"
+#include "support/EngineTestSupport.h"
+#include "support/SettingsFixture.h"
 
 namespace dbadmin::testing_support {
 
 inline const std::string kShippedDatabase = std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb";
 
-// What a file looked like at one moment; equal snapshots mean the file was not touched.
+// Bytes and modification time: equal snapshots mean the file was not touched.
 struct FileSnapshot {
     bool exists = false;
     std::string contents;
@@ -35,16 +33,15 @@ struct FileSnapshot {
 inline FileSnapshot Snapshot(const std::string& path) {
     FileSnapshot s;
     std::error_code ec;
-    s.exists = std::filesystem::exists(path, ec);
-    if (!s.exists) return s;
+    if (!(s.exists = std::filesystem::exists(path, ec))) return s;
     s.modified = std::filesystem::last_write_time(path, ec);
     std::ifstream in(path, std::ios::binary);
     s.contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return s;
 }
 
-// Runs SQL on a database file with SQLite alone, behind the engine's back: the way a test
-// plants a fault the engine itself would never make.
+// SQL through SQLite alone, behind the engine's back: how a test plants a fault (a trigger
+// that refuses a catalog row) that the engine would never make itself.
 inline void RawSql(const std::string& path, const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -60,7 +57,7 @@ inline platform::Database OpenDb(const std::string& path) {
     return platform::DBEngine::Instance().OpenDatabase(path);
 }
 
-// The Connect text of `name` in the database at `path`; "<none>" when it has no such table.
+// The Connect text of `name`; "<none>" when the database has no table of that name.
 inline std::string ConnectOf(const std::string& path, const std::string& name) {
     platform::Database db = OpenDb(path);
     try {
@@ -70,15 +67,13 @@ inline std::string ConnectOf(const std::string& path, const std::string& name) {
     }
 }
 
-// The names of the plain and linked tables (system tables left out), in collection order.
+// Plain and linked tables, system tables left out, in collection order.
 inline std::vector<std::string> UserTables(const std::string& path) {
     platform::Database db = OpenDb(path);
     std::vector<std::string> names;
     auto defs = db.TableDefs();
-    for (size_t i = 0; i < defs.Count(); ++i) {
-        const platform::TableDef def = defs[i];
-        if (def.Attributes() != platform::dbSystemObject) names.push_back(def.Name());
-    }
+    for (size_t i = 0; i < defs.Count(); ++i)
+        if (defs[i].Attributes() != platform::dbSystemObject) names.push_back(defs.Names()[i]);
     return names;
 }
 
@@ -87,8 +82,8 @@ inline std::string RowsOf(const std::string& path, const std::string& select) {
     return ::testing_support::Rows(db, select);
 }
 
-// A machine whose installation holds the shipped target database; the data folder (the
-// user's, "user.normal") is prepared as at the tool's first start.
+// The installation holds the shipped target database; the user's data folder is prepared as
+// at the tool's first start.
 class DataFolderTest : public settings::testing_support::SettingsTest {
   protected:
     void SetUp() override {
@@ -106,18 +101,7 @@ class DataFolderTest : public settings::testing_support::SettingsTest {
     std::string TempDb() const { return DataFile("sonavoxa.temp.mdb"); }
     std::string TreeDb() const { return DataFile("sonavoxa.tree.mdb"); }
 
-    // A start of the tool: a fresh Mod_API, the target path set, then both checks in order.
-    struct StartOutcome {
-        SideDatabaseCheckOutcome temp;
-        SideDatabaseCheckOutcome tree;
-    };
-    StartOutcome Start() {
-        CheckDatabase& checker = NewChecker();
-        StartOutcome outcome;
-        outcome.temp = checker.CheckTempDatabase();
-        outcome.tree = checker.CheckTreeDatabase();
-        return outcome;
-    }
+    // A checker as the window makes one at a start: a fresh Mod_API, the target path set.
     CheckDatabase& NewChecker() {
         checker_.reset();
         settings::Mod_API& api = Api();
@@ -125,16 +109,24 @@ class DataFolderTest : public settings::testing_support::SettingsTest {
         checker_->SetTargetDatabasePath(api.DataPath() + "/sonavoxa.mdb");
         return *checker_;
     }
+    struct StartOutcome {
+        SideDatabaseCheckOutcome temp, tree;
+    };
+    // Both checks in the window's order.
+    StartOutcome Start() {
+        CheckDatabase& checker = NewChecker();
+        StartOutcome outcome;
+        outcome.temp = checker.CheckTempDatabase();
+        outcome.tree = checker.CheckTreeDatabase();
+        return outcome;
+    }
 
-    // Files of the data folder whose name ends with `suffix` (left-overs of a build).
-    std::vector<std::string> FilesEndingWith(const std::string& suffix) const {
+    // Names in the data folder that a build left behind.
+    std::vector<std::string> LeftOvers() const {
         std::vector<std::string> found;
         for (const auto& entry : std::filesystem::directory_iterator(dataFolder_)) {
-            const std::string name = entry.path().filename().string();
-            if (name.size() >= suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                found.push_back(name);
-            }
+            const std::string ext = entry.path().extension().string();
+            if (ext == ".building" || ext == ".creating") found.push_back(entry.path());
         }
         return found;
     }
