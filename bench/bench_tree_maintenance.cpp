@@ -8,9 +8,11 @@
 // 100,000 titles, and none growing faster than linearly (100k over 25k at most 4.4).
 //
 //   bench_tree_maintenance [SMALL LARGE]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -20,9 +22,9 @@
 #include "maintenance/UpdateDB.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
-#include "platform/LocalFileSystem.h"
-#include "platform/ProgramLocation.h"
-#include "platform/StandardFolders.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
 #include "tools/LibraryGenerator.h"
@@ -97,14 +99,20 @@ void MigrateLibrary(Database& db, const std::string& old) {
         db.TableDefs().Delete(link);
 }
 
+// Processor time of the process: on a machine shared with other work it shows what wall-clock
+// time the operation would take alone.
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
 struct Timing {
     std::string operation;
     double seconds = 0;
+    double cpu = 0;
     long rows = 0;
     int error = 0;
 };
 
 std::vector<Timing> Measure(long titles, const std::string& folder) {
+    fs::create_directories(folder);
     const std::string old = folder + "/old.mdb";
     tools::LibraryGenerator({titles, 1, true}).Write(old);
 
@@ -139,8 +147,10 @@ std::vector<Timing> Measure(long titles, const std::string& folder) {
     const auto time = [&](const char* name,
                           const std::function<maintenance::MaintenanceOutcome()>& op) {
         const auto start = std::chrono::steady_clock::now();
+        const double cpu = CpuSeconds();
         const maintenance::MaintenanceOutcome outcome = op();
-        timings.push_back({name, Seconds(start), outcome.rowsWritten, outcome.errorNumber});
+        timings.push_back(
+            {name, Seconds(start), CpuSeconds() - cpu, outcome.rowsWritten, outcome.errorNumber});
     };
     // A first pass fills the trees, so that the timed pass saves and restores favourites.
     update.UpdataTreeDir();
@@ -174,22 +184,32 @@ int main(int argc, char** argv) {
     try {
         const std::vector<Timing> a = Measure(small, root + "/small");
         const std::vector<Timing> b = Measure(large, root + "/large");
-        std::printf("%-28s %10s %10s %7s %9s\n", "operation (seconds)",
-                    std::to_string(small).c_str(), std::to_string(large).c_str(), "ratio", "rows");
-        double totalA = 0, totalB = 0, worst = 0;
+        std::printf("%-28s %10s %10s %7s %9s %9s %7s\n", "seconds per operation",
+                    std::to_string(small).c_str(), std::to_string(large).c_str(), "ratio",
+                    "cpu small", "cpu large", "ratio");
+        double totalA = 0, totalB = 0, cpuA = 0, cpuB = 0, worst = 0, worstCpu = 0;
         for (size_t i = 0; i < a.size(); ++i) {
             const double ratio = b[i].seconds / std::max(a[i].seconds, 1e-6);
             totalA += a[i].seconds;
             totalB += b[i].seconds;
+            cpuA += a[i].cpu;
+            cpuB += b[i].cpu;
             worst = std::max(worst, ratio);
-            std::printf("%-28s %10.3f %10.3f %7.2f %9ld%s\n", a[i].operation.c_str(), a[i].seconds,
-                        b[i].seconds, ratio, b[i].rows, a[i].error || b[i].error ? "  FAILED" : "");
+            worstCpu = std::max(worstCpu, b[i].cpu / std::max(a[i].cpu, 1e-6));
+            std::printf("%-28s %10.3f %10.3f %7.2f %9.3f %9.3f %7.2f%s\n", a[i].operation.c_str(),
+                        a[i].seconds, b[i].seconds, ratio, a[i].cpu, b[i].cpu,
+                        b[i].cpu / std::max(a[i].cpu, 1e-6),
+                        a[i].error || b[i].error ? "  FAILED" : "");
             if (a[i].error || b[i].error) status = 1;
         }
-        std::printf("%-28s %10.3f %10.3f %7.2f\n", "all together", totalA, totalB, totalB / totalA);
+        std::printf("%-28s %10.3f %10.3f %7.2f %9.3f %9.3f %7.2f\n", "all together", totalA, totalB,
+                    totalB / totalA, cpuA, cpuB, cpuB / cpuA);
         const bool met = totalB < 2.0 && worst <= 4.4;
-        std::printf("goal: under 2 s together for %ld titles, ratio at most 4.4: %s\n", large,
-                    met ? "met" : "MISSED");
+        const bool metCpu = cpuB < 2.0 && worstCpu <= 4.4;
+        std::printf(
+            "goal: under 2 s together for %ld titles, ratio at most 4.4: wall-clock %s,"
+            " processor time %s\n",
+            large, met ? "met" : "MISSED", metCpu ? "met" : "MISSED");
     } catch (const JetError& e) {
         std::fprintf(stderr, "Error %d: %s\n", e.Number(), e.what());
         status = 1;

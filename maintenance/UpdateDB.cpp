@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <ctime>
-#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
+#include "maintenance/DirectoryTree.h"
 #include "maintenance/FavouritesFile.h"
+#include "maintenance/SqlText.h"
 #include "maintenance/TreeTransaction.h"
 #include "platform/DBEngine.h"
+#include "platform/DateConversion.h"
 #include "platform/JetError.h"
 #include "platform/QueryDef.h"
 #include "platform/Recordset.h"
@@ -21,7 +21,6 @@
 
 namespace maintenance {
 
-using platform::Database;
 using platform::JetError;
 using platform::Recordset;
 using platform::Value;
@@ -38,32 +37,6 @@ namespace {
 
 constexpr int kOverflow = 6;  // VB's "Overflow"
 
-// A Jet text literal: between apostrophes, each apostrophe doubled.
-std::string Quoted(std::string_view text) {
-    std::string out = "'";
-    for (const char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
-
-// `text` as a Like pattern that matches only itself: Jet matches a wildcard character
-// literally when it stands in brackets.
-std::string LikeLiteral(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '*' || c == '?' || c == '#' || c == '[') {
-            out += '[';
-            out += c;
-            out += ']';
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // The saved time stamp as it goes into a statement: the number it holds in its shortest exact
 // form, or Null when it holds none (empty, damaged, or not saved at all).
 std::string TstampLiteral(std::string_view saved) {
@@ -73,8 +46,10 @@ std::string TstampLiteral(std::string_view saved) {
     const char* end = saved.data() + saved.size();
     const auto [ptr, ec] = std::from_chars(saved.data(), end, number);
     if (saved.empty() || ec != std::errc() || ptr != end || !std::isfinite(number)) return "Null";
-    char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, number);
+    // Plain decimals: the statement's text is Jet SQL, which has no use for exponents.
+    char buffer[512];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed);
     return std::string(buffer, written.ptr);
 }
 
@@ -89,245 +64,6 @@ bool IsPlainColumnName(std::string_view name) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                c == '_';
     });
-}
-
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Jet's Like folds the letters A to Z on both sides; no other character matches an ASCII one.
-std::string FoldAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
-
-// Now, local time, as a Jet date: days since 1899-12-30 and the time of day as fraction.
-Value LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    using namespace std::chrono;
-    const sys_days today = year{local.tm_year + 1900} / month{unsigned(local.tm_mon + 1)} /
-                           day{unsigned(local.tm_mday)};
-    const sys_days epoch = year{1899} / December / 30;
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
-    return Value::FromDate(static_cast<double>((today - epoch).count()) + seconds / 86400.0);
-}
-
-void NoteSkipped(MaintenanceOutcome& outcome, const JetError& e) {
-    ++outcome.skippedSteps;
-    if (outcome.errorNumber == 0) {
-        outcome.errorNumber = e.Number();
-        outcome.errorText = e.Description();
-    }
-}
-
-void NoteEnded(MaintenanceOutcome& outcome, int number, std::string text) {
-    outcome.completed = false;
-    outcome.errorNumber = number;
-    outcome.errorText = std::move(text);
-}
-
-// One folder of the library as v_tree_dir gives it.
-struct SourceFolder {
-    std::string path;
-    Value driveName;
-    Value driveTyp;
-    Value anzahl;
-};
-
-// The elements of a folder path: the closing character dropped, split at each single
-// backslash; a pair of backslashes (the start of a network path) stays within its element.
-// Pairs are recognised from the left, as a text replacement would find them.
-std::vector<std::string> FolderElements(std::string_view path) {
-    struct Token {
-        size_t at, size;
-        bool separator;
-    };
-    std::vector<Token> tokens;
-    for (size_t i = 0; i < path.size();) {
-        if (path[i] == '\\') {
-            const bool pair = i + 1 < path.size() && path[i + 1] == '\\';
-            tokens.push_back({i, pair ? 2u : 1u, !pair});
-            i += pair ? 2 : 1;
-        } else {
-            size_t n = 1;  // one whole UTF-8 character
-            while (i + n < path.size() && (static_cast<unsigned char>(path[i + n]) & 0xC0) == 0x80)
-                ++n;
-            tokens.push_back({i, n, false});
-            i += n;
-        }
-    }
-    std::vector<std::string> elements;
-    if (tokens.size() <= 1) return elements;  // nothing left once the last character is gone
-    tokens.pop_back();
-    elements.emplace_back();
-    for (const Token& t : tokens) {
-        if (t.separator)
-            elements.emplace_back();
-        else
-            elements.back().append(path.substr(t.at, t.size));
-    }
-    return elements;
-}
-
-// Titles not marked deleted below a folder, from one grouped pass over db_all instead of one
-// count per folder. Answers what "Path Like '<folder>*'" counts for a folder of ASCII
-// characters; other folders are left to the stored count query.
-class TitlesBelow {
-  public:
-    explicit TitlesBelow(Database& db) {
-        std::vector<std::pair<std::string, int64_t>> rows;
-        Recordset rs = db.OpenRecordset(
-            "SELECT Path, Count(*) AS anz FROM db_all WHERE DEL = False GROUP BY Path");
-        for (; !rs.Eof(); rs.MoveNext()) {
-            const Value path = rs["Path"].Value();
-            if (!path.IsNull())
-                rows.emplace_back(FoldAscii(path.ToText()), rs["anz"].Value().ToInteger());
-        }
-        std::sort(rows.begin(), rows.end());
-        paths_.reserve(rows.size());
-        running_.assign(1, 0);
-        for (auto& [path, count] : rows) {
-            paths_.push_back(std::move(path));
-            running_.push_back(running_.back() + count);
-        }
-    }
-
-    std::optional<int64_t> Below(std::string_view folder) const {
-        if (!IsAscii(folder)) return std::nullopt;
-        const std::string prefix = FoldAscii(folder);
-        const auto from = std::lower_bound(paths_.begin(), paths_.end(), prefix);
-        const auto to = std::upper_bound(from, paths_.end(), prefix,
-                                         [](const std::string& p, const std::string& path) {
-                                             return path.compare(0, p.size(), p) > 0;
-                                         });
-        return running_[static_cast<size_t>(to - paths_.begin())] -
-               running_[static_cast<size_t>(from - paths_.begin())];
-    }
-
-  private:
-    std::vector<std::string> paths_;  // folded, sorted
-    std::vector<int64_t> running_;    // titles of the paths before each index
-};
-
-// The stored count query for the folders that TitlesBelow leaves open; fetched on first use.
-class StoredFolderCount {
-  public:
-    explicit StoredFolderCount(Database& db) : db_(db) {}
-
-    Value Below(const std::string& folder) {
-        if (!query_) query_ = db_.QueryDefs().Item("QU_UpadateTreeDirAnzahl");
-        query_->Parameters().Item("sPath").SetValue(Value::FromText(LikeLiteral(folder) + "*"));
-        Recordset result = query_->OpenRecordset(platform::dbOpenSnapshot);
-        return result["anz"].Value();
-    }
-
-  private:
-    Database& db_;
-    std::optional<platform::QueryDef> query_;
-};
-
-std::vector<SourceFolder> ReadSourceFolders(Database& db) {
-    std::vector<SourceFolder> folders;
-    Recordset rs = db.OpenRecordset("v_tree_dir");
-    for (; !rs.Eof(); rs.MoveNext()) {
-        const Value path = rs["Path"].Value();
-        if (path.IsNull()) continue;  // such a row names no folder
-        folders.push_back(
-            {path.ToText(), rs["DriveName"].Value(), rs["DriveTyp"].Value(), rs["anzahl"].Value()});
-    }
-    return folders;
-}
-
-std::string TextOrEmpty(const Value& v) { return v.IsNull() ? std::string() : v.ToText(); }
-
-bool IsDriveFour(const Value& driveTyp) {
-    return !driveTyp.IsNull() && driveTyp == Value::FromInteger(4);
-}
-
-// Adds the level rows of every source folder. Rows the table refuses are dropped; a refused
-// repeat of a level (its key already stored) is the normal case and no failure.
-void AddLevelRows(Database& db, const std::vector<SourceFolder>& sources,
-                  MaintenanceOutcome& outcome) {
-    const TitlesBelow titles(db);
-    StoredFolderCount storedCount(db);
-    Recordset target = db.OpenRecordset("TREE_DIR");
-    platform::Field& rlevel = target["rlevel"];
-    platform::Field& bname = target["bname"];
-    platform::Field& name = target["Name"];
-    platform::Field& path = target["Path"];
-    platform::Field& vName = target["vName"];
-    platform::Field& drive = target["Drive"];
-    platform::Field& anzahl = target["anzahl"];
-    platform::Field& imgkey = target["imgkey"];
-    platform::Field& bAnzahl = target["BAnzahl"];
-
-    for (const SourceFolder& source : sources) {
-        const std::vector<std::string> elements = FolderElements(source.path);
-        const bool driveFour = IsDriveFour(source.driveTyp);
-        const bool counted = !source.driveTyp.IsNull() && !driveFour;
-        std::string running;
-        for (size_t i = 0; i < elements.size(); ++i) {
-            const bool last = i + 1 == elements.size();
-            running += elements[i] + "\\";
-            const std::string& rowPath = last ? source.path : running;
-            try {
-                const Value count = last ? source.anzahl : Value::FromInteger(0);
-                target.AddNew();
-                rlevel.SetValue(Value::FromInteger(static_cast<int64_t>(i)));
-                bname.SetValue(Value::FromText(elements[i]));
-                vName.SetValue(source.driveName);
-                anzahl.SetValue(count);
-                path.SetValue(Value::FromText(rowPath));
-                name.SetValue(Value::FromText(
-                    driveFour ? elements[i] + " " + TextOrEmpty(source.driveName) : elements[i]));
-                drive.SetValue(source.driveTyp);
-                if (i == 0)
-                    imgkey.SetValue(Value::FromText("DRIVE_" + TextOrEmpty(source.driveTyp)));
-                else
-                    imgkey.SetValue(Value::FromText(
-                        !count.IsNull() && count == Value::FromInteger(0) ? "DIR" : "Audio"));
-                if (counted) {
-                    const std::optional<int64_t> below = titles.Below(rowPath);
-                    bAnzahl.SetValue(below ? Value::FromInteger(*below)
-                                           : storedCount.Below(rowPath));
-                }
-                target.Update();
-                ++outcome.rowsWritten;
-            } catch (const JetError& e) {
-                target.CancelUpdate();
-                if (e.Number() != platform::jet::kDuplicateKey) NoteSkipped(outcome, e);
-            }
-        }
-    }
-}
-
-// Network folders without titles of their own count the titles of the rows below them on
-// the same volume.
-void CountNetworkFolders(Database& db, MaintenanceOutcome& outcome) {
-    Recordset rows = db.OpenRecordset("select * from tree_dir where anzahl = 0 and drive=4");
-    for (; !rows.Eof(); rows.MoveNext()) {
-        try {
-            const std::string sql = "select sum(anzahl) as anz from tree_dir where path like " +
-                                    Quoted(LikeLiteral(TextOrEmpty(rows["Path"].Value())) + "*") +
-                                    " and vname=" + Quoted(TextOrEmpty(rows["vName"].Value()));
-            Value sum;
-            {
-                Recordset result = db.OpenRecordset(sql);
-                sum = result["anz"].Value();
-            }
-            rows.Edit();
-            rows["BAnzahl"].SetValue(sum);
-            rows.Update();
-        } catch (const JetError& e) {
-            rows.CancelUpdate();
-            NoteSkipped(outcome, e);
-        }
-    }
 }
 
 }  // namespace
@@ -356,8 +92,6 @@ std::string UpdateDB::MaskQuote(const std::string& text) {
     return out;
 }
 
-std::string UpdateDB::FavouritesPath() const { return favouritesPath_; }
-
 MaintenanceOutcome UpdateDB::Run(bool rethrow,
                                  const std::function<void(MaintenanceOutcome&)>& body) {
     favouritesPath_ = api_.DataPath() + "/~tree.tmp";
@@ -374,17 +108,17 @@ MaintenanceOutcome UpdateDB::Run(bool rethrow,
     try {
         body(outcome);
     } catch (const JetError& e) {
-        NoteEnded(outcome, e.Number(), e.Description());
+        outcome.NoteEnded(e.Number(), e.Description());
         if (rethrow) throw;
     } catch (const std::exception& e) {
-        NoteEnded(outcome, platform::jet::kEngineFailure, e.what());
+        outcome.NoteEnded(platform::jet::kEngineFailure, e.what());
         if (rethrow) throw JetError(platform::jet::kEngineFailure, e.what());
     }
     return outcome;
 }
 
 void UpdateDB::RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome) {
-    FavouritesFile file(FavouritesPath());
+    FavouritesFile file(favouritesPath_);
     {
         Recordset favourites =
             Db.OpenRecordset("select * from " + cycle.table + " where favorit=true");
@@ -406,7 +140,7 @@ void UpdateDB::RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome&
 }
 
 void UpdateDB::RestoreFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome) {
-    FavouritesFile file(FavouritesPath());
+    FavouritesFile file(favouritesPath_);
     file.OpenForReading();
     std::vector<SavedField> fields;
     while (file.ReadLine(fields)) {
@@ -423,7 +157,7 @@ void UpdateDB::RestoreFavourites(const TreeCycle& cycle, MaintenanceOutcome& out
             }
             Db.Execute(sql);
         } catch (const JetError& e) {
-            NoteSkipped(outcome, e);
+            outcome.NoteSkipped(e.Number(), e.Description());
         }
     }
     file.Close();
@@ -457,7 +191,7 @@ MaintenanceOutcome UpdateDB::UpdatePlnameCount() {
             if (stored == actual) continue;
             playlists.Edit();
             playlists["anzahl"].SetValue(actual);
-            playlists["UpdateTime"].SetValue(LocalNow());
+            playlists["UpdateTime"].SetValue(Value::FromDate(platform::NowAsOleDate()));
             playlists.Update();
             ++outcome.rowsWritten;
         }
@@ -514,17 +248,17 @@ MaintenanceOutcome UpdateDB::UpdateTreeTableImportDate() {
     return Run(true, [this](MaintenanceOutcome& outcome) {
         OpenDb();
         yield_();
-        // The link's file must be in use before the transaction begins.
-        Db.OpenRecordset("select * from tree_importdate where false").Close();
         TreeTransaction transaction;
         Db.Execute("delete from tree_importdate");
+        // Each title's day is formatted once, to group it; the name is formatted once per day,
+        // from the day's earliest import. Same rows, same order as formatting the name per title.
         outcome.rowsWritten += Db.Execute(
             "INSERT INTO tree_importdate (name, anzahl, imgkey ) "
-            "SELECT format(db_all.DTSImport,'dd.mm.yyyy') AS name, Count(*) AS anzahl, "
+            "SELECT format(Min(db_all.DTSImport),'dd.mm.yyyy') AS name, Count(*) AS anzahl, "
             "'Tree.Imprtdate' AS imgkey "
             "From db_all "
             "Where del = False and db_all.DTSImport is not null "
-            "GROUP BY format(db_all.DTSImport,'yyyymmdd'),format(db_all.DTSImport,'dd.mm.yyyy')  "
+            "GROUP BY format(db_all.DTSImport,'yyyymmdd')  "
             "ORDER BY format(db_all.DTSImport,'yyyymmdd')  ");
         transaction.Commit();
     });
@@ -537,7 +271,7 @@ MaintenanceOutcome UpdateDB::UpdataTreeDir() {
 void UpdateDB::RebuildDirectoryTree(MaintenanceOutcome& outcome) {
     OpenDb();
     yield_();
-    FavouritesFile file(FavouritesPath());
+    FavouritesFile file(favouritesPath_);
     {
         Recordset favourites = Db.OpenRecordset("select * from tree_dir where favorit=true");
         file.Create();
@@ -545,20 +279,20 @@ void UpdateDB::RebuildDirectoryTree(MaintenanceOutcome& outcome) {
             file.WriteLine({favourites["Path"].Value(), favourites["tstamp"].Value()});
         file.Close();
     }
-    const std::vector<SourceFolder> sources = ReadSourceFolders(Db);
+    DirectoryTree tree(Db);  // reads the tree database's definition: before the transaction
 
     TreeTransaction transaction;
     Db.Execute("delete from tree_dir");
     // From here on a failing step is skipped on its own and the rest of the rebuild goes on.
     try {
-        AddLevelRows(Db, sources, outcome);
+        tree.AddLevelRows(outcome);
     } catch (const JetError& e) {
-        NoteSkipped(outcome, e);
+        outcome.NoteSkipped(e.Number(), e.Description());
     }
     try {
-        CountNetworkFolders(Db, outcome);
+        tree.CountNetworkFolders(outcome);
     } catch (const JetError& e) {
-        NoteSkipped(outcome, e);
+        outcome.NoteSkipped(e.Number(), e.Description());
     }
     try {
         file.OpenForReading();
@@ -569,12 +303,12 @@ void UpdateDB::RebuildDirectoryTree(MaintenanceOutcome& outcome) {
                     platform::ThrowJetError(platform::jet::kInvalidArgument);
                 RestoreDirFavorit(*fields[0], fields[1].value_or(""));
             } catch (const JetError& e) {
-                NoteSkipped(outcome, e);
+                outcome.NoteSkipped(e.Number(), e.Description());
             }
         }
         file.Close();
     } catch (const JetError& e) {
-        NoteSkipped(outcome, e);
+        outcome.NoteSkipped(e.Number(), e.Description());
     }
     transaction.Commit();
 }
@@ -585,54 +319,16 @@ std::string UpdateDB::Soundex(const std::string& strIn) const {
     });
     if (characters > 32767) throw JetError(kOverflow, "Overflow");
 
-    // 0 separates two letters of one group, -1 is no letter at all.
-    const auto group = [](char c) {
-        switch (c) {
-            case 'B':
-            case 'F':
-            case 'P':
-            case 'V':
-                return 1;
-            case 'C':
-            case 'G':
-            case 'J':
-            case 'K':
-            case 'Q':
-            case 'S':
-            case 'X':
-            case 'Z':
-                return 2;
-            case 'D':
-            case 'T':
-                return 3;
-            case 'L':
-                return 4;
-            case 'M':
-            case 'N':
-                return 5;
-            case 'R':
-                return 6;
-            case 'A':
-            case 'E':
-            case 'I':
-            case 'O':
-            case 'U':
-            case 'W':
-            case 'Y':
-            case 'H':
-                return 0;
-            default:
-                return -1;
-        }
-    };
+    // The group of each letter A to Z: a digit, or 0 for the letters that only separate.
+    constexpr std::string_view kGroups = "01230120022455012623010202";
     std::string code;
     int last = -1;
     bool separated = false;
     for (const char raw : strIn) {
         if (code.size() == 4) break;
         const char c = raw >= 'a' && raw <= 'z' ? static_cast<char>(raw - 32) : raw;
-        const int g = group(c);
-        if (g < 0) continue;
+        if (c < 'A' || c > 'Z') continue;  // digits, blanks, punctuation, any other letter
+        const int g = kGroups[static_cast<size_t>(c - 'A')] - '0';
         if (code.empty()) {
             code += c;
             last = g;

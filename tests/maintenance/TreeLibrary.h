@@ -13,12 +13,12 @@
 
 #include "maintenance/UpdateDB.h"
 #include "platform/DBEngine.h"
-#include "platform/EngineTestSupport.h"
-#include "platform/LocalFileSystem.h"
-#include "platform/ProgramLocation.h"
-#include "platform/StandardFolders.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
+#include "support/EngineTestSupport.h"
 
 namespace maintenance::testing_support {
 
