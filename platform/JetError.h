@@ -33,6 +33,9 @@ inline constexpr int kCannotExecuteSelect = 3065;
 inline constexpr int kNotUpdatableQuery = 3073;
 inline constexpr int kSyntaxInExpression = 3075;
 inline constexpr int kInputTableNotFound = 3078;
+inline constexpr int kAmbiguousField = 3079;
+inline constexpr int kUndefinedFunction = 3085;
+inline constexpr int kNotPartOfAggregate = 3122;
 inline constexpr int kCircularReference = 3103;
 inline constexpr int kUnknownInsertField = 3127;
 inline constexpr int kInvalidSqlStatement = 3129;
@@ -43,6 +46,7 @@ inline constexpr int kFieldDefinedTwice = 3191;
 inline constexpr int kDatabaseExists = 3204;
 inline constexpr int kInvalidOperation = 3219;
 inline constexpr int kOperationNotSupported = 3251;
+inline constexpr int kInvalidFieldType = 3259;
 inline constexpr int kLocked = 3260;
 inline constexpr int kNoFieldDefined = 3264;
 inline constexpr int kItemNotFound = 3265;
@@ -56,9 +60,14 @@ inline constexpr int kZeroLengthString = 3315;
 inline constexpr int kUnrecognizedFormat = 3343;
 inline constexpr int kValueCountMismatch = 3346;
 inline constexpr int kIndexExists = 3375;
+inline constexpr int kQueryTooComplex = 3360;
 inline constexpr int kObjectInvalid = 3420;
 inline constexpr int kTypeConversion = 3421;
 inline constexpr int kTypeMismatch = 3464;
+// What Jet's expression service raises for a value a function cannot take.
+inline constexpr int kInvalidCall = 5;
+inline constexpr int kOverflow = 6;
+inline constexpr int kDivisionByZero = 11;
 inline constexpr int kEngineFailure = 3000;  // an unexpected failure below the engine
 }  // namespace jet
 
@@ -74,7 +83,8 @@ private:
 };
 
 // The JetError for `number` with DAO's text; each '|' in the text is replaced by the next
-// argument (the file, table or field the message names).
+// argument (the file, table or field the message names). 3075 takes what is wrong first
+// ("Syntax error", "Wrong number of arguments used with function") and the expression second.
 JetError MakeJetError(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
 [[noreturn]] void ThrowJetError(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
 

@@ -8,6 +8,9 @@ namespace {
 // DAO's English texts; '|' marks where the named object goes.
 std::string_view TextFor(int number) {
     switch (number) {
+        case 5: return "Invalid procedure call or argument.";
+        case 6: return "Overflow.";
+        case 11: return "Division by zero.";
         case 3001: return "Invalid argument.";
         case 3010: return "Table '|' already exists.";
         case 3000: return "Reserved error (|); there is no message for this error.";
@@ -37,12 +40,17 @@ std::string_view TextFor(int number) {
         case 3061: return "Too few parameters. Expected |.";
         case 3065: return "Cannot execute a select query.";
         case 3073: return "Operation must use an updatable query.";
-        case 3075: return "Syntax error in query expression '|'.";
+        case 3075: return "| in query expression '|'.";
         case 3078: return "The Microsoft Jet database engine cannot find the input table or query "
                           "'|'. Make sure it exists and that its name is spelled correctly.";
+        case 3079: return "The specified field '|' could refer to more than one table listed in the "
+                          "FROM clause of your SQL statement.";
+        case 3085: return "Undefined function '|' in expression.";
         case 3103: return "Circular reference caused by '|'.";
         case 3127: return "The INSERT INTO statement contains the following unknown field name: '|'. "
                           "Make sure you have typed the name correctly, and try the operation again.";
+        case 3122: return "You tried to execute a query that does not include the specified "
+                          "expression '|' as part of an aggregate function.";
         case 3128: return "Syntax error in DELETE statement.";
         case 3129: return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
                           "'SELECT', or 'UPDATE'.";
@@ -58,6 +66,7 @@ std::string_view TextFor(int number) {
         case 3204: return "Database already exists.";
         case 3219: return "Invalid operation.";
         case 3251: return "Operation is not supported for this type of object.";
+        case 3259: return "Invalid field data type.";
         case 3260: return "Couldn't update; currently locked. |";
         case 3264: return "No field defined--cannot append TableDef or Index.";
         case 3265: return "Item not found in this collection.";
@@ -71,6 +80,7 @@ std::string_view TextFor(int number) {
         case 3315: return "Field '|' cannot be a zero-length string.";
         case 3343: return "Unrecognized database format '|'.";
         case 3346: return "Number of query values and destination fields are not the same.";
+        case 3360: return "Query is too complex.";
         case 3375: return "Table '|' already has an index named '|'.";
         case 3420: return "Object invalid or no longer set.";
         case 3421: return "Data type conversion error.";

@@ -245,8 +245,12 @@ std::optional<DdlStatement> DdlParser::Parse() {
                     continue;
                 }
                 FieldDescription f = Column(st.createTable.Indexes);
-                for (const auto& known : st.createTable.Fields)
+                for (const auto& known : st.createTable.Fields) {
                     if (EqualsNoCase(known.Name, f.Name)) ThrowJetError(jet::kFieldDefinedTwice);
+                    // A table numbers its rows with one counter; Jet refuses a second.
+                    if ((known.Attributes & f.Attributes & dbAutoIncrField) != 0)
+                        ThrowJetError(jet::kInvalidFieldType);
+                }
                 st.createTable.Fields.push_back(std::move(f));
             } while (TakeSymbol(","));
             ExpectSymbol(")");

@@ -4,12 +4,16 @@
 #include <array>
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/DateConversion.h"
+#include "platform/JetError.h"
 #include "platform/engine/JetTextOrder.h"
 #include "platform/engine/SqlText.h"
+#include "platform/jetsql/JetFunctionSupport.h"
 #include "platform/jetsql/LikePattern.h"
 
 namespace platform {
@@ -18,13 +22,14 @@ namespace {
 // Jet functions that run as registered jet_* functions; others (count, sum, iif, abs, ...)
 // mean the same in SQLite and keep their names.
 std::string FunctionName(std::string_view name) {
-    static constexpr std::array<std::string_view, 46> kJet = {
+    static constexpr std::array<std::string_view, 50> kJet = {
         "format",   "nz",    "mid",    "left",   "right",   "len",        "ucase",     "lcase",
         "trim",     "ltrim", "rtrim",  "now",    "date",    "time",       "year",      "month",
         "day",      "hour",  "minute", "second", "weekday", "cstr",       "clng",      "cint",
         "cdbl",     "csng",  "cbool",  "cdate",  "val",     "instr",      "int",       "fix",
         "sgn",      "space", "string", "isnull", "replace", "dateserial", "datevalue", "dateadd",
-        "datediff", "asc",   "chr",    "first",  "last",    "strcomp"};
+        "datediff", "asc",   "chr",    "first",  "last",    "strcomp",
+        "stdev",    "stdevp", "var",    "varp"};
     const std::string lower = LowerName(name);
     if (std::find(kJet.begin(), kJet.end(), lower) != kJet.end()) return "jet_" + lower;
     for (char c : name) {
@@ -33,6 +38,37 @@ std::string FunctionName(std::string_view name) {
         if (!ok) SyntaxError(name);
     }
     return std::string(name);
+}
+
+// The fewest and most arguments a Jet function takes; nothing for functions not Jet's own.
+std::optional<std::pair<int, int>> ArgumentRange(const std::string& sqliteName) {
+    // Those registered for any number of arguments, which they check when they run.
+    static constexpr std::array<std::tuple<std::string_view, int, int>, 10> kVariable = {{
+        {"jet_weekday", 1, 2}, {"jet_datediff", 3, 5}, {"jet_format", 1, 4}, {"jet_nz", 1, 2},
+        {"jet_mid", 2, 3}, {"jet_instr", 2, 4}, {"jet_strcomp", 2, 3}, {"jet_replace", 3, 6},
+        {"jet_left", 2, 2}, {"jet_right", 2, 2}}};
+    for (const auto& [name, least, most] : kVariable)
+        if (sqliteName == name) return std::pair{least, most};
+    for (const auto& functions : {TextFunctions(), NumberFunctions(), DateFunctions()}) {
+        for (const ScalarFunction& f : functions) {
+            if (sqliteName == f.name && f.args >= 0) return std::pair{f.args, f.args};
+        }
+    }
+    return std::nullopt;
+}
+
+// Refuses a call of a Jet function with a wrong number of arguments before SQLite sees it,
+// so that the message names the call as written.
+void CheckArgumentCount(const std::string& sqliteName, std::string_view written, Span args) {
+    const auto range = ArgumentRange(sqliteName);
+    if (!range) return;
+    int count = args.empty() ? 0 : 1;
+    for (const Node& n : args)
+        if (IsSym(n, ",")) ++count;
+    if (count < range->first || count > range->second) {
+        ThrowJetError(jet::kSyntaxInExpression, "Wrong number of arguments used with function",
+                      std::string(written) + "()");
+    }
 }
 
 enum class PieceKind { Atom, Op, Word, Comma };
@@ -208,6 +244,83 @@ std::string Like(const std::vector<Piece>& p, size_t start, size_t leftEnd, size
     return not_ + "jet_like(" + x + ", " + JoinPieces(p, likeAt + 1, end) + ")";
 }
 
+// jet_concat of `operands`; & is associative, so beyond the number of arguments SQLite takes
+// the operands are joined in groups, and the groups in groups, which keeps the nesting shallow.
+std::string ConcatCall(std::vector<std::string> operands) {
+    constexpr size_t kMaxArguments = 100;
+    while (operands.size() > kMaxArguments) {
+        std::vector<std::string> groups;
+        for (size_t k = 0; k < operands.size(); k += kMaxArguments) {
+            std::string call = "jet_concat(";
+            for (size_t m = k; m < std::min(operands.size(), k + kMaxArguments); ++m)
+                call += (m > k ? ", " : "") + operands[m];
+            groups.push_back(call + ")");
+        }
+        operands = std::move(groups);
+    }
+    std::string call = "jet_concat(";
+    for (size_t m = 0; m < operands.size(); ++m) call += (m ? ", " : "") + operands[m];
+    return call + ")";
+}
+
+// A Jet value (-1 for true) of the pieces [from, to): a comparison becomes (-(...)).
+std::string JetValueOf(const std::vector<Piece>& p, size_t from, size_t to) {
+    if (from >= to) SyntaxError(JoinPieces(p, from, p.size()));
+    const std::string text = JoinPieces(p, from, to);
+    return IsSqliteTruth(p, from, to) ? "(-(" + text + "))" : text;
+}
+
+bool IsWordIn(const Piece& p, std::string_view word) {
+    return p.kind == PieceKind::Word && p.text == word;
+}
+
+// Xor, Eqv and Imp over [from, to), loosest first (Imp, then Eqv, then Xor), each taken from
+// the left; their operands (And, Or, comparisons) bind tighter. The result is a Jet value:
+// these operate bitwise on whole numbers, as Jet's do, and True is -1.
+std::string LogicalChain(const std::vector<Piece>& p, size_t from, size_t to) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kLoosestFirst = {
+        {{"IMP", "jet_imp"}, {"EQV", "jet_eqv"}, {"XOR", "jet_xor"}}};
+    for (const auto& [word, fn] : kLoosestFirst) {
+        std::vector<size_t> at;
+        for (size_t i = from; i < to; ++i)
+            if (IsWordIn(p[i], word)) at.push_back(i);
+        if (at.empty()) continue;
+        // Left to right without nesting the text of every step in a copy of the next.
+        std::string out = LogicalChain(p, from, at[0]);
+        for (size_t k = 0; k < at.size(); ++k) {
+            const size_t end = k + 1 < at.size() ? at[k + 1] : to;
+            out = std::string(fn) + "(" + out + ", " + LogicalChain(p, at[k] + 1, end) + ")";
+        }
+        return out;
+    }
+    return JetValueOf(p, from, to);
+}
+
+// Replaces each comma-separated item holding Xor, Eqv or Imp by its LogicalChain; in a
+// condition, as SQLite's truth (not zero).
+void LogicalWords(std::vector<Piece>& p, bool asCondition) {
+    size_t start = 0;
+    for (size_t k = 0; k <= p.size(); ++k) {
+        if (k < p.size() && p[k].kind != PieceKind::Comma) continue;
+        size_t end = k;
+        if (end > start && (IsWordIn(p[end - 1], "ASC") || IsWordIn(p[end - 1], "DESC")))
+            --end;
+        else if (end >= start + 2 && IsWordIn(p[end - 2], "AS"))
+            end -= 2;
+        bool has = false;
+        for (size_t i = start; i < end && !has; ++i)
+            has = IsWordIn(p[i], "XOR") || IsWordIn(p[i], "EQV") || IsWordIn(p[i], "IMP");
+        if (has) {
+            std::string text = LogicalChain(p, start, end);
+            if (asCondition) text = "(" + text + " <> 0)";
+            Replace(p, start, end, std::move(text));
+            p[start].sqliteTruth = asCondition;
+            k -= end - start - 1;
+        }
+        start = k + 1;
+    }
+}
+
 }  // namespace
 
 std::string ExpressionTranslator::Translate(Span s, Use use) {
@@ -259,9 +372,11 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
                     }
                     if (call) {
                         const Use args = up == "IIF" ? Use::IifArguments : Use::Values;
+                        const std::string name = FunctionName(t.text);
+                        CheckArgumentCount(name, t.text, s[i + 1].kids);
                         p.push_back(MakePiece(
                             PieceKind::Atom,
-                            FunctionName(t.text) + "(" + Translate(s[i + 1].kids, args) + ")"));
+                            name + "(" + Translate(s[i + 1].kids, args) + ")"));
                         ++i;
                         continue;
                     }
@@ -312,6 +427,13 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
                 if (t.text == ",") {
                     p.push_back(MakePiece(PieceKind::Comma, ","));
                     inFirstItem = false;
+                } else if (t.text == "/") {
+                    // Jet's / divides as floating point, also two whole numbers; * and / are
+                    // of one precedence and taken from the left, so a factor of 1.0 before
+                    // each / leaves the grouping as it is.
+                    p.push_back(MakePiece(PieceKind::Op, "*"));
+                    p.push_back(MakePiece(PieceKind::Atom, "1.0"));
+                    p.push_back(MakePiece(PieceKind::Op, "/"));
                 } else if (std::find(kOps.begin(), kOps.end(), t.text) != kOps.end()) {
                     p.push_back(MakePiece(PieceKind::Op, t.text));
                 } else {
@@ -335,15 +457,24 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
     // Binary + and - run as jet_add and jet_sub: a stored date is text, which SQLite's
     // arithmetic would read as its year alone, and Jet's + joins two texts. Taken from the
     // left, so that 10 - 2 - 3 is 5. A sign that follows no operand is unary and stays.
+    // A whole chain is written at once, so that 20,000 terms take linear time and memory.
     for (size_t i = 0; i < p.size();) {
         if (!IsSign(p[i]) || i == 0 || !IsAtom(p[i - 1])) {
             ++i;
             continue;
         }
         const size_t start = LeftExtent(p, i - 1, {"*", "/"}, true);
-        const size_t end = RightExtent(p, i + 1, {"*", "/"});
-        std::string call = (p[i].text == "+" ? "jet_add(" : "jet_sub(") + JoinPieces(p, start, i) +
-                           ", " + JoinPieces(p, i + 1, end) + ")";
+        std::vector<std::pair<bool, std::string>> terms;  // (is +, operand) after the first
+        size_t end = i;
+        while (end < p.size() && IsSign(p[end])) {
+            const size_t next = RightExtent(p, end + 1, {"*", "/"});
+            terms.emplace_back(p[end].text == "+", JoinPieces(p, end + 1, next));
+            end = next;
+        }
+        std::string call;
+        for (size_t k = terms.size(); k-- > 0;) call += terms[k].first ? "jet_add(" : "jet_sub(";
+        call += JoinPieces(p, start, i);
+        for (const auto& [plus, operand] : terms) call += ", " + operand + ")";
         Replace(p, start, end, std::move(call));
         i = start + 1;
     }
@@ -354,14 +485,14 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
         }
         if (i == 0 || !IsAtom(p[i - 1])) SyntaxError("&");
         const size_t start = LeftExtent(p, i - 1, {"+", "-", "*", "/"}, true);
-        std::string call = "jet_concat(" + JoinPieces(p, start, i);
+        std::vector<std::string> operands{JoinPieces(p, start, i)};
         size_t end = i;
         while (end < p.size() && IsOpIn(p[end], {"&"})) {
             const size_t next = RightExtent(p, end + 1, {"+", "-", "*", "/"});
-            call += ", " + JoinPieces(p, end + 1, next);
+            operands.push_back(JoinPieces(p, end + 1, next));
             end = next;
         }
-        Replace(p, start, end, call + ")");
+        Replace(p, start, end, ConcatCall(std::move(operands)));
         i = start + 1;
     }
     for (size_t i = 0; i < p.size();) {
@@ -380,6 +511,7 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
         p[start].sqliteTruth = !jetTruth;
         i = start + 1;
     }
+    LogicalWords(p, use == Use::Condition);
     if (use != Use::Condition) TruthAsJetValue(p, use == Use::IifArguments);
     return JoinPieces(p, 0, p.size());
 }

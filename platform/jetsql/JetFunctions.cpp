@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <utility>
 
 #include "platform/JetError.h"
@@ -31,6 +32,36 @@ void FirstLastFinal(sqlite3_context* ctx) {
     *slot = nullptr;
 }
 
+// StDev, StDevP, Var and VarP over the values that are not Null, by Welford's running mean,
+// which keeps its precision where the sum of squares would cancel.
+struct Spread {
+    long long count;
+    double mean;
+    double squares;  // the sum of squared differences from the mean
+};
+
+void SpreadStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, sizeof(Spread)));
+    if (!s) return sqlite3_result_error_nomem(ctx);
+    if (IsNull(argv[0])) return;
+    const auto x = NumberOf(argv[0]);
+    if (!x) return sqlite3_result_error(ctx, kMismatch.message, -1);
+    ++s->count;
+    const double delta = *x - s->mean;
+    s->mean += delta / static_cast<double>(s->count);
+    s->squares += delta * (*x - s->mean);
+}
+
+// kSample: divided by n - 1 (StDev, Var), else by n (StDevP, VarP).
+template <bool kSample, bool kRoot>
+void SpreadFinal(sqlite3_context* ctx) {
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, 0));
+    const long long n = s ? s->count : 0;
+    if (n < (kSample ? 2 : 1)) return sqlite3_result_null(ctx);
+    const double variance = s->squares / static_cast<double>(kSample ? n - 1 : n);
+    sqlite3_result_double(ctx, kRoot ? std::sqrt(variance) : variance);
+}
+
 }  // namespace
 
 void RegisterJetFunctions(sqlite3* db) {
@@ -50,6 +81,14 @@ void RegisterJetFunctions(sqlite3* db) {
                                      std::pair{"jet_last", &FirstLastStep<true>}}) {
         if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, step,
                                        FirstLastFinal, nullptr) != SQLITE_OK)
+            ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
+    }
+    for (const auto& [name, finish] : {std::pair{"jet_stdev", &SpreadFinal<true, true>},
+                                      std::pair{"jet_stdevp", &SpreadFinal<false, true>},
+                                      std::pair{"jet_var", &SpreadFinal<true, false>},
+                                      std::pair{"jet_varp", &SpreadFinal<false, false>}}) {
+        if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, SpreadStep,
+                                       finish, nullptr) != SQLITE_OK)
             ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
     }
     // Translated `like` compares prefixes in the text order of columns.

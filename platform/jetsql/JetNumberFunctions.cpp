@@ -246,6 +246,33 @@ void IntDiv(sqlite3_context* ctx, Args a) {
     sqlite3_result_int64(ctx, x / y);
 }
 
+// --- Xor, Eqv, Imp ------------------------------------------------------------------------
+
+// Bitwise on whole numbers, as Jet's; True is -1, so on truth values they are the logical
+// operators. Null in either operand gives Null, except where Imp's answer does not depend on
+// it: False Imp Null and Null Imp True are True.
+void Xor(sqlite3_context* ctx, Args a) {
+    if (AnyNull(a)) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, NeedInt(a[0]) ^ NeedInt(a[1]));
+}
+
+void Eqv(sqlite3_context* ctx, Args a) {
+    if (AnyNull(a)) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, ~(NeedInt(a[0]) ^ NeedInt(a[1])));
+}
+
+void Imp(sqlite3_context* ctx, Args a) {
+    const bool nullLeft = IsNull(a[0]), nullRight = IsNull(a[1]);
+    if (nullLeft && nullRight) return sqlite3_result_null(ctx);
+    if (nullLeft) {
+        const long long y = NeedInt(a[1]);
+        return y == -1 ? sqlite3_result_int64(ctx, -1) : sqlite3_result_null(ctx);
+    }
+    const long long x = NeedInt(a[0]);
+    if (nullRight) return x == 0 ? sqlite3_result_int64(ctx, -1) : sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, ~x | NeedInt(a[1]));
+}
+
 // --- + and - -------------------------------------------------------------------------------
 
 // Jet's + and - see a date as its day count; this engine stores dates as text, which SQLite's
@@ -402,6 +429,9 @@ std::span<const ScalarFunction> NumberFunctions() {
         {"jet_format", -1, Call<Format>},
         {"jet_pow", 2, Call<Pow>},
         {"jet_intdiv", 2, Call<IntDiv>},
+        {"jet_xor", 2, Call<Xor>},
+        {"jet_eqv", 2, Call<Eqv>},
+        {"jet_imp", 2, Call<Imp>},
         {"jet_add", 2, Call<AddOrSubtract<false>>},
         {"jet_sub", 2, Call<AddOrSubtract<true>>},
     };

@@ -65,7 +65,7 @@ TranslatedStatement JetSqlTranslator::Translate(std::string_view jetSql, SqlName
         throw;
     } catch (const std::exception&) {
         // Whatever slipped past the checks above is still the statement's fault.
-        ThrowJetError(jet::kSyntaxInExpression, jetSql.substr(0, 60));
+        ThrowJetError(jet::kSyntaxInExpression, "Syntax error", jetSql.substr(0, 60));
     }
 }
 

@@ -16,7 +16,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
 
 [[noreturn]] void Unterminated(std::string_view sql, size_t from) {
-    ThrowJetError(jet::kSyntaxInExpression, sql.substr(from, 40));
+    ThrowJetError(jet::kSyntaxInExpression, "Syntax error", sql.substr(from, 40));
 }
 
 }  // namespace

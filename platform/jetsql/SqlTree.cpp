@@ -57,7 +57,7 @@ NestingGuard::NestingGuard(int& depth) : depth_(depth) {
     }
 }
 
-void SyntaxError(std::string_view near) { ThrowJetError(jet::kSyntaxInExpression, near); }
+void SyntaxError(std::string_view near) { ThrowJetError(jet::kSyntaxInExpression, "Syntax error", near); }
 
 void NotSupported() { ThrowJetError(jet::kInvalidSqlStatement); }
 

@@ -22,6 +22,48 @@ bool IsSelectClause(const Node& n) {
     return false;
 }
 
+// The comma-separated items of a list; commas inside parentheses belong to their group.
+std::vector<Span> Items(Span s) {
+    std::vector<Span> out;
+    size_t start = 0;
+    for (size_t i = 0; i <= s.size(); ++i) {
+        if (i < s.size() && !IsSym(s[i], ",")) continue;
+        out.push_back(s.subspan(start, i - start));
+        start = i + 1;
+    }
+    return out;
+}
+
+bool IsNameToken(const Node& n) {
+    return !n.group &&
+           (n.tok.kind == SqlTokenKind::Word || n.tok.kind == SqlTokenKind::QuotedName);
+}
+
+// An item that is a column as it is (name, table.name, *, table.*): `column` is its last part
+// and `qualifier` the table, empty when none.
+bool IsColumnReference(Span item, std::string& qualifier, std::string& column) {
+    const auto isColumn = [](const Node& n) {
+        if (IsSym(n, "*")) return true;
+        if (!IsNameToken(n)) return false;
+        if (n.tok.kind == SqlTokenKind::QuotedName) return true;
+        const std::string up = UpperAscii(n.tok.text);
+        return !IsKeyword(up) && up != "TRUE" && up != "FALSE";
+    };
+    if (item.size() == 1 && isColumn(item[0])) {
+        qualifier.clear();
+        column = item[0].tok.text;
+        return true;
+    }
+    if (item.size() == 3 && IsNameToken(item[0]) && IsSym(item[1], ".") && isColumn(item[2])) {
+        qualifier = item[0].tok.text;
+        column = item[2].tok.text;
+        return true;
+    }
+    return false;
+}
+
+bool HasAlias(Span item) { return item.size() >= 2 && IsW(item[item.size() - 2], "AS"); }
+
 }  // namespace
 
 std::vector<ParameterDeclaration> ParseParametersClause(const std::vector<SqlToken>& t,
@@ -226,6 +268,9 @@ std::string StatementTranslator::Select(Span s, bool outermost, std::string* upd
     const Span list = s.subspan(i, listEnd - i);
 
     std::string rest;
+    std::string order;         // the translated ORDER BY list
+    size_t orderAt = 0;        // where ORDER BY starts in `rest`
+    Span groupBy;
     FromInfo from;
     bool hasFrom = false, grouped = false, unioned = false;
     size_t pos = listEnd;
@@ -266,14 +311,18 @@ std::string StatementTranslator::Select(Span s, bool outermost, std::string* upd
             rest += " WHERE " + Expr(body, Use::Condition);
         } else if (keyword == "GROUP") {
             rest += " GROUP BY " + Expr(body, Use::Values);
+            groupBy = body;
             grouped = true;
         } else if (keyword == "HAVING") {
             rest += " HAVING " + Expr(body, Use::Condition);
             grouped = true;
         } else {
-            rest += " ORDER BY " + Expr(body, Use::Values);
+            order = Expr(body, Use::Values);
+            orderAt = rest.size();
+            rest += " ORDER BY " + order;
         }
     }
+    if (!groupBy.empty() || HasAggregate(list)) CheckGrouped(list, groupBy);
 
     std::string out = distinct ? "SELECT DISTINCT " : "SELECT ";
     const bool updatable = outermost && hasFrom && from.items.size() == 1 && !from.joined &&
@@ -284,9 +333,75 @@ std::string StatementTranslator::Select(Span s, bool outermost, std::string* upd
         if (options_.addRowIdColumn)
             out += QuoteIdentifier(from.items[0].Correlation()) + ".rowid AS \"__rowid__\", ";
     }
-    out += Expr(list, Use::Values) + rest;
-    if (!limit.empty()) out += " LIMIT " + limit;
+    out += SelectList(list) + rest;
+    if (!limit.empty() && !order.empty() && !distinct) {
+        // Jet's TOP n also returns the rows tied with the n-th: as many rows as rank n or better.
+        out += " LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + order +
+               ") AS \"rank\"" + rest.substr(0, orderAt) + ") WHERE \"rank\" <= " + limit + ")";
+    } else if (!limit.empty()) {
+        out += " LIMIT " + limit;
+    }
     return out;
+}
+
+std::string StatementTranslator::SelectList(Span list) {
+    const std::vector<Span> items = Items(list);
+    // Columns of one name from two tables are told apart by their tables: t.name, u.name.
+    std::vector<std::string> columns;
+    for (Span item : items) {
+        std::string qualifier, column;
+        if (IsColumnReference(item, qualifier, column)) columns.push_back(LowerName(column));
+    }
+    std::string out;
+    int unnamed = 0;
+    for (Span item : items) {
+        if (!out.empty()) out += ", ";
+        out += Expr(item, Use::Values);
+        if (HasAlias(item)) continue;
+        std::string qualifier, column;
+        if (!IsColumnReference(item, qualifier, column)) {
+            out += " AS \"Expr" + std::to_string(1000 + unnamed++) + "\"";
+        } else if (!qualifier.empty() && column != "*" &&
+                   std::count(columns.begin(), columns.end(), LowerName(column)) > 1) {
+            out += " AS " + QuoteIdentifier(qualifier + "." + column);
+        }
+    }
+    return out;
+}
+
+void StatementTranslator::CheckGrouped(Span list, Span groupBy) const {
+    std::vector<std::string> grouped;
+    CollectNames(groupBy, grouped);
+    for (Span item : Items(list)) {
+        std::vector<std::string> names;
+        CollectNames(HasAlias(item) ? item.first(item.size() - 2) : item, names);
+        for (const std::string& name : names)
+            if (std::find(grouped.begin(), grouped.end(), LowerName(name)) == grouped.end())
+                ThrowJetError(jet::kNotPartOfAggregate, name);
+    }
+}
+
+void StatementTranslator::CollectNames(Span s, std::vector<std::string>& names) const {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const Node& n = s[i];
+        if (n.group) {
+            if (n.kids.empty() || !IsW(n.kids[0], "SELECT")) CollectNames(n.kids, names);
+            continue;
+        }
+        if (!IsNameToken(n)) continue;
+        const bool call = n.tok.kind == SqlTokenKind::Word && i + 1 < s.size() && s[i + 1].group;
+        if (call) {
+            if (HasAggregate(s.subspan(i, 2))) ++i;  // what an aggregate reads needs no group
+            continue;
+        }
+        if (i + 1 < s.size() && IsSym(s[i + 1], ".")) continue;  // a table's name
+        if (n.tok.kind == SqlTokenKind::Word) {
+            const std::string up = UpperAscii(n.tok.text);
+            if (IsKeyword(up) || up == "TRUE" || up == "FALSE") continue;
+        }
+        if (Parameter(n.tok.text)) continue;
+        names.push_back(LowerName(n.tok.text));
+    }
 }
 
 std::string StatementTranslator::Insert(Span s, TranslatedStatement& st) {

@@ -64,6 +64,13 @@ class StatementTranslator : public ExpressionScope {
 
     std::string Expr(Span s, Use use) { return ExpressionTranslator(*this).Translate(s, use); }
     std::string From(Span s, FromInfo& info);
+    // The translated select list, with Jet's names for the columns it names itself
+    // (Expr1000, Expr1001, ... and table.name for a name two tables share).
+    std::string SelectList(Span list);
+    // 3122 for a name in the list that is neither grouped by nor read by an aggregate.
+    void CheckGrouped(Span list, Span groupBy) const;
+    // The names of columns `s` reads outside aggregates and subqueries, in lower case.
+    void CollectNames(Span s, std::vector<std::string>& names) const;
     Resolved Resolve(const std::string& name, bool forWriting);
     std::string InlineQuery(const std::string& name, const std::string& jetSql);
 
