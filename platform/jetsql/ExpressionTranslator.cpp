@@ -22,14 +22,14 @@ namespace {
 // Jet functions that run as registered jet_* functions; others (count, sum, iif, abs, ...)
 // mean the same in SQLite and keep their names.
 std::string FunctionName(std::string_view name) {
-    static constexpr std::array<std::string_view, 50> kJet = {
+    static constexpr std::array<std::string_view, 51> kJet = {
         "format",   "nz",    "mid",    "left",   "right",   "len",        "ucase",     "lcase",
         "trim",     "ltrim", "rtrim",  "now",    "date",    "time",       "year",      "month",
         "day",      "hour",  "minute", "second", "weekday", "cstr",       "clng",      "cint",
         "cdbl",     "csng",  "cbool",  "cdate",  "val",     "instr",      "int",       "fix",
         "sgn",      "space", "string", "isnull", "replace", "dateserial", "datevalue", "dateadd",
         "datediff", "asc",   "chr",    "first",  "last",    "strcomp",
-        "stdev",    "stdevp", "var",    "varp"};
+        "stdev",    "stdevp", "var",    "varp",  "sum"};
     const std::string lower = LowerName(name);
     if (std::find(kJet.begin(), kJet.end(), lower) != kJet.end()) return "jet_" + lower;
     for (char c : name) {

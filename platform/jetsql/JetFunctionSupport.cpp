@@ -96,6 +96,15 @@ long long NeedInt(sqlite3_value* v) {
     if (!(std::fabs(d) < 9e15)) throw kOverflow;
     return static_cast<long long>(d);
 }
+bool HasFourPlaces(double x, long long& scaled) {
+    const double s = x * 10000.0;
+    if (!(std::fabs(s) < 9.0e15)) return false;
+    const double r = std::nearbyint(s);
+    if (std::fabs(s - r) > 1e-6) return false;
+    scaled = static_cast<long long>(r);
+    return true;
+}
+
 void NeedArgs(Args a, size_t min, size_t max) {
     if (a.size() < min || a.size() > max) throw kInvalidCall;
 }

@@ -30,6 +30,9 @@ std::optional<double> ParseNumber(std::string_view text);
 bool IsNull(sqlite3_value* v);
 // A number, or a text that reads as a number, True/False or a date (its day count).
 std::optional<double> NumberOf(sqlite3_value* v);
+// True when `x` has at most four decimal places, as every Currency value; `scaled` is then
+// x in whole ten-thousandths.
+bool HasFourPlaces(double x, long long& scaled);
 // A date: a date text or day count.
 std::optional<double> DateOf(sqlite3_value* v);
 

@@ -32,6 +32,46 @@ void FirstLastFinal(sqlite3_context* ctx) {
     *slot = nullptr;
 }
 
+// Sum: Currency is stored as a real rounded to four places, and a sum of such reals in binary
+// floating point drifts (0.1 + 0.2 + 0.3 gives 0.6000000000000001). As long as every value has
+// at most four places, they are summed as whole ten-thousandths, exactly as Jet's Currency;
+// a value with more places makes the rest of the sum a plain one. Whole numbers stay whole.
+struct Sum {
+    long long tenThousandths;  // while `exact`
+    long long whole;           // while `allWhole`
+    double plain;
+    bool any, started, inexact, notWhole;
+};
+
+void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<Sum*>(sqlite3_aggregate_context(ctx, sizeof(Sum)));
+    if (!s) return sqlite3_result_error_nomem(ctx);
+    if (IsNull(argv[0])) return;
+    const auto x = NumberOf(argv[0]);
+    if (!x) return sqlite3_result_error(ctx, kMismatch.message, -1);
+    s->any = true;
+    s->plain += *x;
+    if (!s->notWhole && sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+        if (__builtin_add_overflow(s->whole, sqlite3_value_int64(argv[0]), &s->whole))
+            s->notWhole = true;
+    } else {
+        s->notWhole = true;
+    }
+    long long scaled = 0;
+    if (s->inexact || !HasFourPlaces(*x, scaled) ||
+        __builtin_add_overflow(s->tenThousandths, scaled, &s->tenThousandths))
+        s->inexact = true;
+}
+
+void SumFinal(sqlite3_context* ctx) {
+    auto* s = static_cast<Sum*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->any) return sqlite3_result_null(ctx);
+    if (!s->notWhole) return sqlite3_result_int64(ctx, s->whole);
+    if (!s->inexact)
+        return sqlite3_result_double(ctx, static_cast<double>(s->tenThousandths) / 10000.0);
+    sqlite3_result_double(ctx, s->plain);
+}
+
 // StDev, StDevP, Var and VarP over the values that are not Null, by Welford's running mean,
 // which keeps its precision where the sum of squares would cancel.
 struct Spread {
@@ -83,6 +123,9 @@ void RegisterJetFunctions(sqlite3* db) {
                                        FirstLastFinal, nullptr) != SQLITE_OK)
             ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
     }
+    if (sqlite3_create_function_v2(db, "jet_sum", 1, SQLITE_UTF8, nullptr, nullptr, SumStep,
+                                   SumFinal, nullptr) != SQLITE_OK)
+        ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
     for (const auto& [name, finish] : {std::pair{"jet_stdev", &SpreadFinal<true, true>},
                                       std::pair{"jet_stdevp", &SpreadFinal<false, true>},
                                       std::pair{"jet_var", &SpreadFinal<true, false>},

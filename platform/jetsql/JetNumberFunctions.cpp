@@ -366,6 +366,13 @@ void ResultSum(sqlite3_context* ctx, const Operand& x, const Operand& y, bool su
                                        : __builtin_add_overflow(x.whole, y.whole, &r);
         if (!overflow) return sqlite3_result_int64(ctx, r);
     }
+    long long sx = 0, sy = 0, sr = 0;
+    if (x.kind != Operand::Date && y.kind != Operand::Date && HasFourPlaces(x.Number(), sx) &&
+        HasFourPlaces(y.Number(), sy) &&
+        !(subtract ? __builtin_sub_overflow(sx, sy, &sr) : __builtin_add_overflow(sx, sy, &sr))) {
+        // Currency values (four places) add up exactly, as in Jet: 0.1 + 0.2 is 0.3.
+        return sqlite3_result_double(ctx, static_cast<double>(sr) / 10000.0);
+    }
     const double r = subtract ? x.Number() - y.Number() : x.Number() + y.Number();
     if (x.kind == Operand::Date || y.kind == Operand::Date) {
         if (subtract && x.kind == Operand::Date && y.kind == Operand::Date)  // days between

@@ -21,8 +21,8 @@ class JetAnswersTest : public ::testing::Test {
         db_ = CreateDatabaseWith(folder_ / "answers.mdb",
                                  {"CREATE TABLE score (name TEXT(50), pts LONG, bonus DOUBLE)",
                                   "CREATE TABLE team (name TEXT(50), city TEXT(50))"});
-        for (const char* row : {"'a', 10, 2", "'b', 20, 4", "'c', 20, 4", "'d', 30, 4",
-                                "'e', 5, 5", "'f', 40, 5", "'g', 40, 7", "'h', 1, 9"})
+        for (const char* row : {"'a', 10, 2", "'b', 20, 4", "'c', 20, 4", "'d', 30, 4", "'e', 5, 5",
+                                "'f', 40, 5", "'g', 40, 7", "'h', 1, 9"})
             db_.Execute(std::string("insert into score (name, pts, bonus) values (") + row + ")");
         db_.Execute("insert into team (name, city) values ('a', 'Bonn')");
     }
@@ -140,4 +140,23 @@ TEST_F(JetAnswersTest, LongChainsOfAmpersandAndPlusTakeLinearTime) {
     std::string shorter = "select 10";
     for (int i = 0; i < 30; ++i) shorter += i % 2 ? " + 3" : " - 2";
     EXPECT_EQ(Rows(db_, shorter), "25\n");
+}
+
+TEST_F(JetAnswersTest, CurrencyIsExactToFourPlacesInStorageSumAndArithmetic) {
+    db_.Execute("CREATE TABLE price (amount CURRENCY, ratio DOUBLE, n LONG)");
+    for (const char* row : {"0.1, 0.1, 1", "0.2, 0.2, 2", "0.3, 0.3, 3", "1.23456, 1e-7, 4"})
+        db_.Execute(std::string("insert into price (amount, ratio, n) values (") + row + ")");
+    auto rs = db_.OpenRecordset("select sum(amount), sum(n) from price where n < 4");
+    EXPECT_EQ(rs.Fields()[0].Value().ToDouble(), 0.6);
+    EXPECT_EQ(Rows(db_, "select sum(n) from price"), "10\n");
+    EXPECT_EQ(Rows(db_, "select amount from price where n = 4"), "1.2346\n");
+    auto added = db_.OpenRecordset("select amount + 0.2, 0.3 - amount, sum(amount) - 0.6 from "
+                                   "price where n = 1 group by amount");
+    EXPECT_EQ(added.Fields()[0].Value().ToDouble(), 0.3);
+    EXPECT_EQ(added.Fields()[1].Value().ToDouble(), 0.2);
+    EXPECT_EQ(added.Fields()[2].Value().ToDouble(), -0.5);
+    // A value with more places than Currency's is summed as the double it is.
+    auto plain = db_.OpenRecordset("select sum(ratio) from price");
+    EXPECT_EQ(plain.Fields()[0].Value().ToDouble(), 0.1 + 0.2 + 0.3 + 1e-7);
+    EXPECT_EQ(Rows(db_, "select sum(amount) from price where n > 10"), "<null>\n");
 }

@@ -60,8 +60,8 @@ TEST_F(JetErrorsTest, EachFailureHasJetsNumberAndNamesTheStatementAsWritten) {
         {"select CInt('abc') from song", jet::kTypeMismatch, "Data type mismatch"},
         {"select Chr(-5) from song", jet::kInvalidCall, "Invalid procedure call"},
         {"select name from song, artist", jet::kAmbiguousField, "'name'"},
-        {"select name from song inner join artist on song.name = artist.name",
-         jet::kAmbiguousField, "'name'"},
+        {"select name from song inner join artist on song.name = artist.name", jet::kAmbiguousField,
+         "'name'"},
         {"select name, count(*) from song", jet::kNotPartOfAggregate, "'name'"},
         {"select name, pts from song group by name", jet::kNotPartOfAggregate, "'pts'"},
         {"select song.pts + 1 as p, sum(pts) from song group by name", jet::kNotPartOfAggregate,
@@ -72,9 +72,11 @@ TEST_F(JetErrorsTest, EachFailureHasJetsNumberAndNamesTheStatementAsWritten) {
     for (const Case& c : cases) {
         const JetError e = ErrorOf(c.sql);
         EXPECT_EQ(e.Number(), c.number) << c.sql << ": " << e.Description();
-        EXPECT_NE(e.Description().find(c.named), std::string::npos) << c.sql << ": " << e.Description();
+        EXPECT_NE(e.Description().find(c.named), std::string::npos)
+            << c.sql << ": " << e.Description();
         for (const char* internal : {"jet_", "db1", "__rowid__", "main.", "Reserved error"})
-            EXPECT_EQ(e.Description().find(internal), std::string::npos) << c.sql << ": " << e.Description();
+            EXPECT_EQ(e.Description().find(internal), std::string::npos)
+                << c.sql << ": " << e.Description();
     }
 }
 
@@ -84,7 +86,8 @@ TEST_F(JetErrorsTest, GroupedQueriesThatJetRunsStillRun) {
         "select song.name, sum(pts) from song group by song.name having sum(pts) > 0",
         "select format(born, 'yyyy'), count(*) from artist group by format(born, 'yyyy')",
         "select count(*), sum(pts) + 1, 'text', true from song",
-        "select name, (select count(*) from artist where artist.name = song.name) from song group by name",
+        "select name, (select count(*) from artist where artist.name = song.name) from song group "
+        "by name",
         "create table once (a COUNTER, b LONG)",
     };
     for (const char* sql : accepted) {
