@@ -13,6 +13,7 @@
 #include "platform/JetError.h"
 #include "platform/engine/JetTextOrder.h"
 #include "platform/engine/SqlText.h"
+#include "platform/jetsql/JetDateLiteral.h"
 #include "platform/jetsql/JetFunctionSupport.h"
 #include "platform/jetsql/LikePattern.h"
 
@@ -416,7 +417,7 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
                 p.push_back(MakePiece(PieceKind::Atom, t.text));
                 break;
             case SqlTokenKind::Date: {
-                const auto d = ParseDateText(t.text);
+                const auto d = ParseJetDateLiteral(t.text);
                 if (!d) SyntaxError("#" + t.text + "#");
                 p.push_back(MakePiece(PieceKind::Atom, QuoteLiteral(FormatStoredDate(*d))));
                 break;

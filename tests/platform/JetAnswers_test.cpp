@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DBEngine.h"
+#include "platform/DateConversion.h"
 #include "support/EngineTestSupport.h"
 
 using namespace platform;
@@ -150,8 +151,9 @@ TEST_F(JetAnswersTest, CurrencyIsExactToFourPlacesInStorageSumAndArithmetic) {
     EXPECT_EQ(rs.Fields()[0].Value().ToDouble(), 0.6);
     EXPECT_EQ(Rows(db_, "select sum(n) from price"), "10\n");
     EXPECT_EQ(Rows(db_, "select amount from price where n = 4"), "1.2346\n");
-    auto added = db_.OpenRecordset("select amount + 0.2, 0.3 - amount, sum(amount) - 0.6 from "
-                                   "price where n = 1 group by amount");
+    auto added = db_.OpenRecordset(
+        "select amount + 0.2, 0.3 - amount, sum(amount) - 0.6 from "
+        "price where n = 1 group by amount");
     EXPECT_EQ(added.Fields()[0].Value().ToDouble(), 0.3);
     EXPECT_EQ(added.Fields()[1].Value().ToDouble(), 0.2);
     EXPECT_EQ(added.Fields()[2].Value().ToDouble(), -0.5);
@@ -159,4 +161,38 @@ TEST_F(JetAnswersTest, CurrencyIsExactToFourPlacesInStorageSumAndArithmetic) {
     auto plain = db_.OpenRecordset("select sum(ratio) from price");
     EXPECT_EQ(plain.Fields()[0].Value().ToDouble(), 0.1 + 0.2 + 0.3 + 1e-7);
     EXPECT_EQ(Rows(db_, "select sum(amount) from price where n > 10"), "<null>\n");
+}
+
+TEST_F(JetAnswersTest, DateLiteralsInEveryFormJetReads) {
+    const Case cases[] = {
+        {"select #3/4/2005#", "2005-03-04"},  // month first, as in the US
+        {"select #2005-03-04 10:00:00#", "2005-03-04 10:00:00"},
+        {"select #2005/3/4#", "2005-03-04"},
+        {"select #4.3.2005#", "2005-03-04"},
+        {"select #25/12/2005#", "2005-12-25"},  // 25 cannot be a month: day first
+        {"select #3/4/05#", "2005-03-04"},
+        {"select #3/4/99#", "1999-03-04"},
+        {"select #12/31/29 11:59 PM#", "2029-12-31 23:59:00"},
+        {"select #1/1/30 12:00 AM#", "1930-01-01"},
+        {"select #2005-03-04 12:30 PM#", "2005-03-04 12:30:00"},
+        {"select #7:05:09 pm#", "1899-12-30 19:05:09"},
+        {"select #14:30#", "1899-12-30 14:30:00"},
+        {"select #March 4, 2005#", "2005-03-04"},
+        {"select #4 Mar 2005 8 AM#", "2005-03-04 08:00:00"},
+        {"select #4-Mar-05#", "2005-03-04"},
+        {"select #Dec 25 1999 10:15:30#", "1999-12-25 10:15:30"},
+    };
+    for (const Case& c : cases) {
+        auto rs = db_.OpenRecordset(c.sql);
+        const Value v = rs.Fields()[0].Value();
+        std::string text = FormatStoredDate(v.ToDate());
+        if (text.ends_with(" 00:00:00") && !std::string(c.rows).ends_with("00:00:00"))
+            text.resize(text.size() - 9);
+        EXPECT_EQ(text, c.rows) << c.sql;
+    }
+    for (const char* refused : {"select #13/13/2005#", "select #2/30/2005#", "select #25:00#",
+                                "select #4 Foo 2005#", "select #1/2/3/4#", "select #13 PM#"})
+        EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset(refused); }), jet::kSyntaxInExpression)
+            << refused;
+    EXPECT_EQ(Rows(db_, "select count(*) from score where #3/4/2005# < #2005-03-05#"), "8\n");
 }
