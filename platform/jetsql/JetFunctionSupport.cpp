@@ -18,6 +18,8 @@ std::string NumberText(double d) {
         whole ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 0)
               : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
     std::string s(buf, result.ec == std::errc() ? result.ptr : buf);
+    // Jet writes the exponent with a capital E: 1E+20, 1.5E-07.
+    std::replace(s.begin(), s.end(), 'e', 'E');
     return s == "-0" ? "0" : s;
 }
 

@@ -196,3 +196,26 @@ TEST_F(JetAnswersTest, DateLiteralsInEveryFormJetReads) {
             << refused;
     EXPECT_EQ(Rows(db_, "select count(*) from score where #3/4/2005# < #2005-03-05#"), "8\n");
 }
+
+TEST_F(JetAnswersTest, FormatWithNamedFormatsWritesWhatJetWrites) {
+    const Case cases[] = {
+        {"select format(1234.5, 'General Number'), format(1e20, 'General Number')",
+         "1234.5|1E+20\n"},
+        {"select format(1.5e-7, 'General Number'), format(-0.25, 'General Number')",
+         "1.5E-07|-0.25\n"},
+        {"select format(1234.5, 'Currency'), format(-1234.5, 'Currency')",
+         "$1,234.50|($1,234.50)\n"},
+        {"select format(1234.567, 'Fixed'), format(-0.5, 'Fixed'), format(0, 'Fixed')",
+         "1234.57|-0.50|0.00\n"},
+        {"select format(1234567.891, 'Standard'), format(0.5, 'Standard')",
+         "1,234,567.89|0.50\n"},
+        {"select format(0.125, 'Percent'), format(2, 'Percent')", "12.50%|200.00%\n"},
+        {"select format(1234.5, 'Scientific')", "1.23E+03\n"},
+        {"select format(true, 'Yes/No'), format(0, 'Yes/No'), format(7, 'Yes/No')",
+         "Yes|No|Yes\n"},
+        {"select format(-1, 'True/False'), format(false, 'True/False')", "True|False\n"},
+        {"select format(1, 'On/Off'), format(0, 'on/off')", "On|Off\n"},
+        {"select format(null, 'Yes/No')", "<null>\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Rows(db_, c.sql), c.rows) << c.sql;
+}
