@@ -361,6 +361,8 @@ std::string StatementTranslator::SelectList(Span list) {
         std::string qualifier, column;
         if (!IsColumnReference(item, qualifier, column)) {
             out += " AS \"Expr" + std::to_string(1000 + unnamed++) + "\"";
+        } else if (qualifier.empty() && Parameter(column)) {
+            out += " AS " + QuoteIdentifier(column);  // not SQLite's name of the parameter
         } else if (!qualifier.empty() && column != "*" &&
                    std::count(columns.begin(), columns.end(), LowerName(column)) > 1) {
             out += " AS " + QuoteIdentifier(qualifier + "." + column);

@@ -118,6 +118,10 @@ TEST_F(JetAnswersTest, ColumnsNamedByTheQueryItselfAreExprAndTableDotName) {
               (std::vector<std::string>{"s.name", "t.name"}));
     EXPECT_EQ(ColumnNames("select count(*) from score"), (std::vector<std::string>{"Expr1000"}));
     EXPECT_EQ(ColumnNames("select score.name from score"), (std::vector<std::string>{"name"}));
+    auto query = db_.CreateQueryDef("", "parameters wanted long; select wanted, name from score");
+    query.Parameters().Item("wanted").SetValue(Value::FromInteger(3));
+    auto rs = query.OpenRecordset();
+    EXPECT_EQ(rs.Fields()[0].Name(), "wanted");
 }
 
 TEST_F(JetAnswersTest, LongChainsOfAmpersandAndPlusTakeLinearTime) {
@@ -207,12 +211,10 @@ TEST_F(JetAnswersTest, FormatWithNamedFormatsWritesWhatJetWrites) {
          "$1,234.50|($1,234.50)\n"},
         {"select format(1234.567, 'Fixed'), format(-0.5, 'Fixed'), format(0, 'Fixed')",
          "1234.57|-0.50|0.00\n"},
-        {"select format(1234567.891, 'Standard'), format(0.5, 'Standard')",
-         "1,234,567.89|0.50\n"},
+        {"select format(1234567.891, 'Standard'), format(0.5, 'Standard')", "1,234,567.89|0.50\n"},
         {"select format(0.125, 'Percent'), format(2, 'Percent')", "12.50%|200.00%\n"},
         {"select format(1234.5, 'Scientific')", "1.23E+03\n"},
-        {"select format(true, 'Yes/No'), format(0, 'Yes/No'), format(7, 'Yes/No')",
-         "Yes|No|Yes\n"},
+        {"select format(true, 'Yes/No'), format(0, 'Yes/No'), format(7, 'Yes/No')", "Yes|No|Yes\n"},
         {"select format(-1, 'True/False'), format(false, 'True/False')", "True|False\n"},
         {"select format(1, 'On/Off'), format(0, 'on/off')", "On|Off\n"},
         {"select format(null, 'Yes/No')", "<null>\n"},
