@@ -67,7 +67,6 @@ TEST_F(JetErrorsTest, EachFailureHasJetsNumberAndNamesTheStatementAsWritten) {
         {"select song.pts + 1 as p, sum(pts) from song group by name", jet::kNotPartOfAggregate,
          "'pts'"},
         {"select NoSuchFunction(name) from song", jet::kUndefinedFunction, "'NoSuchFunction'"},
-        {"create table twice (a COUNTER, b COUNTER)", jet::kInvalidFieldType, "Invalid field"},
     };
     for (const Case& c : cases) {
         const JetError e = ErrorOf(c.sql);
@@ -88,10 +87,18 @@ TEST_F(JetErrorsTest, GroupedQueriesThatJetRunsStillRun) {
         "select count(*), sum(pts) + 1, 'text', true from song",
         "select name, (select count(*) from artist where artist.name = song.name) from song group "
         "by name",
-        "create table once (a COUNTER, b LONG)",
     };
     for (const char* sql : accepted) {
         const JetError e = ErrorOf(sql);
         EXPECT_EQ(e.Number(), 0) << sql << ": " << e.Description();
     }
+}
+
+TEST_F(JetErrorsTest, ASecondCounterInOneTableIsRefused) {
+    EXPECT_EQ(ErrorOf("create table twice (a COUNTER, b LONG, c AUTOINCREMENT)").Number(),
+              jet::kInvalidFieldType);
+    EXPECT_EQ(ErrorOf("select * from twice").Number(), jet::kInputTableNotFound);
+    EXPECT_EQ(ErrorOf("create table once (a COUNTER, b LONG)").Number(), 0);
+    EXPECT_EQ(ErrorOf("insert into once (b) values (7)").Number(), 0);
+    EXPECT_EQ(Rows(db_, "select a, b from once"), "1|7\n");
 }
