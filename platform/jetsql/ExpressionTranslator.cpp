@@ -264,6 +264,31 @@ std::string ConcatCall(std::vector<std::string> operands) {
     return call + ")";
 }
 
+// `first` followed by `terms` (+ or -, operand), taken from the left: one jet_add or jet_sub,
+// or jet_addchain calls of at most 100 operands and their operators ('+-'), each call the
+// first argument of the next (first, as SQLite's parser stacks least for it there). Written
+// outside in, so that the text is built in time linear in its length.
+std::string AddChainCall(const std::string& first,
+                         const std::vector<std::pair<bool, std::string>>& terms) {
+    if (terms.size() == 1)
+        return (terms[0].first ? "jet_add(" : "jet_sub(") + first + ", " + terms[0].second + ")";
+    constexpr size_t kPerCall = 99;  // operands after the first
+    const size_t calls = (terms.size() + kPerCall - 1) / kPerCall;
+    std::string call;
+    for (size_t c = 0; c < calls; ++c) call += "jet_addchain(";
+    call += first;
+    std::string ops;
+    for (size_t m = 0; m < terms.size(); ++m) {
+        call += ", " + terms[m].second;
+        ops += terms[m].first ? '+' : '-';
+        if ((m + 1) % kPerCall == 0 || m + 1 == terms.size()) {
+            call += ", '" + ops + "')";
+            ops.clear();
+        }
+    }
+    return call;
+}
+
 // A Jet value (-1 for true) of the pieces [from, to): a comparison becomes (-(...)).
 std::string JetValueOf(const std::vector<Piece>& p, size_t from, size_t to) {
     if (from >= to) SyntaxError(JoinPieces(p, from, p.size()));
@@ -472,11 +497,7 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
             terms.emplace_back(p[end].text == "+", JoinPieces(p, end + 1, next));
             end = next;
         }
-        std::string call;
-        for (size_t k = terms.size(); k-- > 0;) call += terms[k].first ? "jet_add(" : "jet_sub(";
-        call += JoinPieces(p, start, i);
-        for (const auto& [plus, operand] : terms) call += ", " + operand + ")";
-        Replace(p, start, end, std::move(call));
+        Replace(p, start, end, AddChainCall(JoinPieces(p, start, i), terms));
         i = start + 1;
     }
     for (size_t i = 0; i < p.size();) {

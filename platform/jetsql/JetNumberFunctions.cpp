@@ -353,54 +353,121 @@ std::optional<Operand> NumericText(std::string_view text) {
     return o;
 }
 
-void ResultDayCount(sqlite3_context* ctx, double days) {
+// The outcome of one + or -, kept so that it can be the left operand of the next.
+struct Sum {
+    enum Kind { Whole, Real, Number, Text } kind = Whole;  // Number: whole or not, as it falls
+    sqlite3_int64 whole = 0;
+    double real = 0;
+    std::string text;  // Text; a date is the stored date text
+};
+
+Sum DayCount(double days) {
     // Jet's dates run from the year 100 to 9999.
     if (!(days >= -657434.0 && days < 2958466.0)) throw kOverflow;
-    ResultDate(ctx, days);
+    return Sum{Sum::Text, 0, 0, FormatStoredDate(days)};
 }
 
-void ResultSum(sqlite3_context* ctx, const Operand& x, const Operand& y, bool subtract) {
+Sum NumericSum(const Operand& x, const Operand& y, bool subtract) {
     if (x.kind == Operand::Whole && y.kind == Operand::Whole) {
         sqlite3_int64 r = 0;
         const bool overflow = subtract ? __builtin_sub_overflow(x.whole, y.whole, &r)
                                        : __builtin_add_overflow(x.whole, y.whole, &r);
-        if (!overflow) return sqlite3_result_int64(ctx, r);
+        if (!overflow) return Sum{Sum::Whole, r, 0, {}};
     }
     long long sx = 0, sy = 0, sr = 0;
     if (x.kind != Operand::Date && y.kind != Operand::Date && HasFourPlaces(x.Number(), sx) &&
         HasFourPlaces(y.Number(), sy) &&
         !(subtract ? __builtin_sub_overflow(sx, sy, &sr) : __builtin_add_overflow(sx, sy, &sr))) {
         // Currency values (four places) add up exactly, as in Jet: 0.1 + 0.2 is 0.3.
-        return sqlite3_result_double(ctx, static_cast<double>(sr) / 10000.0);
+        return Sum{Sum::Real, 0, static_cast<double>(sr) / 10000.0, {}};
     }
     const double r = subtract ? x.Number() - y.Number() : x.Number() + y.Number();
     if (x.kind == Operand::Date || y.kind == Operand::Date) {
         if (subtract && x.kind == Operand::Date && y.kind == Operand::Date)  // days between
-            return ResultNumber(ctx, std::round(r * 86400.0) / 86400.0);     // to whole seconds
-        return ResultDayCount(ctx, r);
+            return Sum{Sum::Number, 0, std::round(r * 86400.0) / 86400.0, {}};  // whole seconds
+        return DayCount(r);
     }
-    sqlite3_result_double(ctx, r);
+    return Sum{Sum::Real, 0, r, {}};
 }
 
-template <bool kSubtract>
-void AddOrSubtract(sqlite3_context* ctx, Args a) {
-    if (AnyNull(a)) return sqlite3_result_null(ctx);
-    const Operand x = OperandOf(a[0]), y = OperandOf(a[1]);
+Sum AddStep(const Operand& x, const Operand& y, bool subtract) {
     const bool xText = x.kind == Operand::Text, yText = y.kind == Operand::Text;
-    if (!xText && !yText) return ResultSum(ctx, x, y, kSubtract);
+    if (!xText && !yText) return NumericSum(x, y, subtract);
     const auto nx = xText ? NumericText(x.text) : std::optional<Operand>(x);
     const auto ny = yText ? NumericText(y.text) : std::optional<Operand>(y);
     // Two texts (a stored date is one as well) are concatenated by +, unless a date meets a
     // number: that is date arithmetic.
     const bool xStored = xText || x.kind == Operand::Date;
     const bool yStored = yText || y.kind == Operand::Date;
-    if (!kSubtract && xStored && yStored && ((xText && yText) || !nx || !ny)) {
+    if (!subtract && xStored && yStored && ((xText && yText) || !nx || !ny)) {
         std::string out(x.text);
         out += y.text;
-        return ResultText(ctx, out);
+        return Sum{Sum::Text, 0, 0, std::move(out)};
     }
     if (!nx || !ny) throw kMismatch;
-    ResultSum(ctx, *nx, *ny, kSubtract);
+    return NumericSum(*nx, *ny, subtract);
+}
+
+void ResultOf(sqlite3_context* ctx, const Sum& r) {
+    switch (r.kind) {
+        case Sum::Whole: return sqlite3_result_int64(ctx, r.whole);
+        case Sum::Real: return sqlite3_result_double(ctx, r.real);
+        case Sum::Number: return ResultNumber(ctx, r.real);
+        case Sum::Text: return ResultText(ctx, r.text);
+    }
+}
+
+// The outcome as the next step's left operand, read as it would be read back from SQLite.
+// `r` must outlive the operand, which may view its text.
+Operand OperandOf(const Sum& r) {
+    Operand o;
+    switch (r.kind) {
+        case Sum::Whole:
+            o.whole = r.whole;
+            return o;
+        case Sum::Number:
+            if (r.real == std::trunc(r.real) && std::fabs(r.real) < 9e15) {
+                o.whole = static_cast<sqlite3_int64>(r.real);
+                return o;
+            }
+            [[fallthrough]];
+        case Sum::Real:
+            o.kind = Operand::Real;
+            o.real = r.real;
+            return o;
+        case Sum::Text: {
+            o.text = r.text;
+            const auto d = StoredDate(o.text);
+            o.kind = d ? Operand::Date : Operand::Text;
+            o.real = d.value_or(0);
+            return o;
+        }
+    }
+    return o;
+}
+
+template <bool kSubtract>
+void AddOrSubtract(sqlite3_context* ctx, Args a) {
+    if (AnyNull(a)) return sqlite3_result_null(ctx);
+    ResultOf(ctx, AddStep(OperandOf(a[0]), OperandOf(a[1]), kSubtract));
+}
+
+// A chain a + b - c ... in one call, taken from the left: the last argument spells the
+// operators ("+-"), one for each operand after the first. Flat, because SQLite parses only
+// some thirty nested calls; Null anywhere makes the rest Null, as in Jet.
+void AddChain(sqlite3_context* ctx, Args a) {
+    if (a.size() < 3) throw kInvalidCall;
+    const std::string ops = TextOf(a[a.size() - 1]);
+    if (ops.size() != a.size() - 2) throw kInvalidCall;
+    if (IsNull(a[0])) return sqlite3_result_null(ctx);
+    Sum acc;
+    for (size_t k = 0; k < ops.size(); ++k) {
+        if (IsNull(a[k + 1])) return sqlite3_result_null(ctx);
+        const Operand y = OperandOf(a[k + 1]);
+        acc = k == 0 ? AddStep(OperandOf(a[0]), y, ops[k] == '-')
+                     : AddStep(OperandOf(acc), y, ops[k] == '-');
+    }
+    ResultOf(ctx, acc);
 }
 
 }  // namespace
@@ -441,6 +508,7 @@ std::span<const ScalarFunction> NumberFunctions() {
         {"jet_imp", 2, Call<Imp>},
         {"jet_add", 2, Call<AddOrSubtract<false>>},
         {"jet_sub", 2, Call<AddOrSubtract<true>>},
+        {"jet_addchain", -1, Call<AddChain>},
     };
     return kFunctions;
 }
