@@ -68,7 +68,7 @@ void CheckArgumentCount(const std::string& sqliteName, std::string_view written,
         if (IsSym(n, ",")) ++count;
     if (count < range->first || count > range->second) {
         ThrowJetError(jet::kSyntaxInExpression, "Wrong number of arguments used with function",
-                      std::string(written) + "()");
+                      std::string(written) + "(" + SourceText(args) + ")");
     }
 }
 

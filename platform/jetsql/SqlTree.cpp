@@ -86,6 +86,32 @@ bool IsJoinWord(const Node& n) {
     return IsW(n, "INNER") || IsW(n, "LEFT") || IsW(n, "RIGHT") || IsW(n, "JOIN");
 }
 
+std::string SourceText(Span s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const Node& n = s[i];
+        const bool tight = i == 0 || IsSym(n, ",") || IsSym(n, ".") || IsSym(s[i - 1], ".") ||
+                           (n.group && !s[i - 1].group && s[i - 1].tok.kind == SqlTokenKind::Word);
+        if (!tight) out += ' ';
+        if (n.group) {
+            out += "(" + SourceText(n.kids) + ")";
+            continue;
+        }
+        switch (n.tok.kind) {
+            case SqlTokenKind::String: {
+                out += '\'';
+                for (char c : n.tok.text) out += c == '\'' ? std::string("''") : std::string(1, c);
+                out += '\'';
+                break;
+            }
+            case SqlTokenKind::QuotedName: out += "[" + n.tok.text + "]"; break;
+            case SqlTokenKind::Date: out += "#" + n.tok.text + "#"; break;
+            default: out += n.tok.text;
+        }
+    }
+    return out;
+}
+
 bool HasAggregate(Span s) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i].group) {

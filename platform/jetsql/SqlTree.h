@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,8 @@ bool IsSym(const Node& n, std::string_view sym);
 bool IsKeyword(std::string_view upper);
 bool IsName(const Node& n);
 bool IsJoinWord(const Node& n);
+// The nodes written out again as Jet SQL, for messages that quote the user's expression.
+std::string SourceText(Span s);
 // True when the nodes call an aggregate function outside a subquery.
 bool HasAggregate(Span s);
 

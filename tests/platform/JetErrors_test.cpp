@@ -55,8 +55,9 @@ TEST_F(JetErrorsTest, EachFailureHasJetsNumberAndNamesTheStatementAsWritten) {
     const Case cases[] = {
         {"insert into song (name, nosuch) values ('x', 1)", jet::kUnknownInsertField, "'nosuch'"},
         {"select Left(name) from song", jet::kSyntaxInExpression,
-         "Wrong number of arguments used with function in query expression 'Left()'"},
-        {"select Mid(name, 1, 2, 3) from song", jet::kSyntaxInExpression, "'Mid()'"},
+         "Wrong number of arguments used with function in query expression 'Left(name)'"},
+        {"select Mid([name], 'it''s', #1/2/2005#, 3) from song", jet::kSyntaxInExpression,
+         "'Mid([name], 'it''s', #1/2/2005#, 3)'"},
         {"select CInt('abc') from song", jet::kTypeMismatch, "Data type mismatch"},
         {"select Chr(-5) from song", jet::kInvalidCall, "Invalid procedure call"},
         {"select name from song, artist", jet::kAmbiguousField, "'name'"},
