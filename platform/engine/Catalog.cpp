@@ -504,6 +504,11 @@ void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
     if (info->kind != ObjectKind::Table || info->attributes != 0) ThrowJetError(jet::kOperationNotSupported);
     if (info->FindField(field.Name)) ThrowJetError(jet::kFieldDefinedTwice);
     if (!IsKnownFieldType(field.Type) || field.Name.empty()) ThrowJetError(jet::kInvalidArgument);
+    // A table has at most one counter, as in Jet.
+    if (field.Attributes & dbAutoIncrField) {
+        for (const FieldDescription& existing : info->description.Fields)
+            if (existing.Attributes & dbAutoIncrField) ThrowJetError(jet::kInvalidFieldType);
+    }
     FieldDescription f = field;
     f.Attributes &= ~dbAutoIncrField;  // SQLite cannot add a rowid to an existing table
     if (f.Size <= 0) f.Size = DefaultFieldSize(f.Type);

@@ -102,4 +102,10 @@ TEST_F(JetErrorsTest, ASecondCounterInOneTableIsRefused) {
     EXPECT_EQ(ErrorOf("create table once (a COUNTER, b LONG)").Number(), 0);
     EXPECT_EQ(ErrorOf("insert into once (b) values (7)").Number(), 0);
     EXPECT_EQ(Rows(db_, "select a, b from once"), "1|7\n");
+    EXPECT_EQ(ErrorOf("alter table once add column c COUNTER").Number(), jet::kInvalidFieldType);
+    TableDef def = db_.TableDefs().Item("once");
+    Field second = def.CreateField("d", dbLong);
+    second.SetAttributes(dbAutoIncrField);
+    EXPECT_EQ(JetErrorOf([&] { def.Fields().Append(second); }), jet::kInvalidFieldType);
+    EXPECT_EQ(db_.TableDefs().Item("once").Fields().Count(), 2u);
 }
