@@ -67,7 +67,7 @@ private:
     // Attaches every file that the open databases link to, so a transaction can reach them.
     void AttachLinkedFiles();
     Workspace workspace_;
-    std::vector<std::weak_ptr<DatabaseState>> open_;
+    std::vector<std::weak_ptr<OpenDatabaseState>> open_;
 };
 
 }  // namespace platform

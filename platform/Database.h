@@ -17,7 +17,7 @@
 
 namespace platform {
 
-struct DatabaseState;
+class OpenDatabaseState;
 
 class TableDefCollection {
 public:
@@ -33,9 +33,9 @@ public:
 
 private:
     friend class Database;
-    explicit TableDefCollection(std::shared_ptr<DatabaseState> db);
+    explicit TableDefCollection(std::shared_ptr<OpenDatabaseState> db);
     void Refresh();
-    std::shared_ptr<DatabaseState> db_;
+    std::shared_ptr<OpenDatabaseState> db_;
     std::vector<std::string> names_;
 };
 
@@ -49,8 +49,8 @@ public:
 
 private:
     friend class Database;
-    explicit QueryDefCollection(std::shared_ptr<DatabaseState> db);
-    std::shared_ptr<DatabaseState> db_;
+    explicit QueryDefCollection(std::shared_ptr<OpenDatabaseState> db);
+    std::shared_ptr<OpenDatabaseState> db_;
     std::vector<std::string> names_;
 };
 
@@ -93,9 +93,9 @@ public:
 
 private:
     friend class DBEngine;
-    explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
-    DatabaseState& State() const;
-    std::shared_ptr<DatabaseState> state_;
+    explicit Database(std::shared_ptr<OpenDatabaseState> state) : state_(std::move(state)) {}
+    OpenDatabaseState& State() const;
+    std::shared_ptr<OpenDatabaseState> state_;
 };
 
 }  // namespace platform

@@ -68,9 +68,9 @@ public:
 private:
     friend class Database;
     friend class QueryDef;
-    explicit Recordset(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
-    RecordsetState& State() const;
-    std::shared_ptr<RecordsetState> state_;
+    explicit Recordset(std::shared_ptr<RecordsetCursor> state) : state_(std::move(state)) {}
+    RecordsetCursor& State() const;
+    std::shared_ptr<RecordsetCursor> state_;
 };
 
 }  // namespace platform

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <filesystem>
 
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
 #include "platform/engine/SqliteErrors.h"
 
@@ -118,7 +118,7 @@ Database Workspace::CreateDatabase(const std::string& path, const std::string& l
 }
 
 Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
-    auto state = std::make_shared<DatabaseState>();
+    auto state = std::make_shared<OpenDatabaseState>();
     state->name = path;
     state->readOnly = readOnly;
     state->attachment = EngineConnection::Instance().Open(path, readOnly);
@@ -128,7 +128,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, boo
 }
 
 Database DBEngine::CreateDatabase(const std::string& path, const std::string& locale) {
-    auto state = std::make_shared<DatabaseState>();
+    auto state = std::make_shared<OpenDatabaseState>();
     state->name = path;
     state->attachment = EngineConnection::Instance().Create(path, locale);
     std::erase_if(open_, [](const auto& weak) { return weak.expired(); });

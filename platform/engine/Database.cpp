@@ -2,7 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
+#include "platform/engine/RecordsetCursor.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
 #include "platform/engine/SqliteErrors.h"
@@ -40,7 +41,7 @@ bool IsSelectQueryType(int type) { return type == 0 || type == 128; }
 // translated in place, their own parameters joining the statement's.
 class DatabaseNameResolver : public SqlNameResolver {
 public:
-    explicit DatabaseNameResolver(DatabaseState& db) : db_(db) {}
+    explicit DatabaseNameResolver(OpenDatabaseState& db) : db_(db) {}
 
     std::optional<TableReference> ResolveTable(std::string_view name) override {
         if (auto base = db_.FindBaseTable(name)) {
@@ -67,7 +68,7 @@ public:
 
 private:
     static constexpr int kMaxExpansions = 64;
-    DatabaseState& db_;
+    OpenDatabaseState& db_;
     int expansions_ = 0;
 };
 
@@ -84,11 +85,11 @@ std::string BaseTable::Qualified() const {
     return attachment->QuotedSchema() + "." + QuoteIdentifier(info->name);
 }
 
-void DatabaseState::RequireOpen() const {
+void OpenDatabaseState::RequireOpen() const {
     if (!attachment) ThrowJetError(jet::kObjectInvalid);
 }
 
-std::optional<BaseTable> DatabaseState::FindBaseTable(std::string_view tableName) {
+std::optional<BaseTable> OpenDatabaseState::FindBaseTable(std::string_view tableName) {
     RequireOpen();
     auto info = OwnCatalog().FindTable(tableName);
     if (!info) return std::nullopt;
@@ -96,7 +97,7 @@ std::optional<BaseTable> DatabaseState::FindBaseTable(std::string_view tableName
     return BaseTable{attachment.get(), info};
 }
 
-std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int depth) {
+std::optional<BaseTable> OpenDatabaseState::FollowLink(const TableInfo& link, int depth) {
     if (depth >= kMaxLinkHops) ThrowJetError(jet::kInputTableNotFound, link.name);
     const std::string path = ConnectDatabasePath(link.connect);
     if (path.empty()) ThrowJetError(jet::kFileNotFound, path);
@@ -115,7 +116,7 @@ std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int de
     if (!info) ThrowJetError(jet::kInputTableNotFound, source);
     if (info->kind == ObjectKind::Link) {
         // A link in the other file: follow it from there.
-        DatabaseState hop;
+        OpenDatabaseState hop;
         hop.attachment = file;
         auto result = hop.FollowLink(*info, depth + 1);
         for (auto& [key, value] : hop.linkedFiles) linkedFiles.emplace(key, value);
@@ -124,13 +125,13 @@ std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int de
     return BaseTable{file.get(), info};
 }
 
-TranslatedStatement DatabaseState::Translate(const std::string& jetSql, const TranslateOptions& options) {
+TranslatedStatement OpenDatabaseState::Translate(const std::string& jetSql, const TranslateOptions& options) {
     DatabaseNameResolver resolver(*this);
     JetSqlTranslator translator;
     return translator.Translate(jetSql, resolver, options);
 }
 
-void DatabaseState::BindParameters(Statement& statement, const TranslatedStatement& translated,
+void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedStatement& translated,
                                    const std::vector<ParameterValue>& parameters) {
     int missing = 0;
     for (size_t i = 0; i < translated.parameters.size(); ++i) {
@@ -164,7 +165,7 @@ void DatabaseState::BindParameters(Statement& statement, const TranslatedStateme
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));
 }
 
-std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jetSql,
+std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(const std::string& jetSql,
                                                           const std::vector<ParameterValue>& parameters,
                                                           bool snapshot) {
     RequireOpen();
@@ -172,7 +173,7 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jet
     options.addRowIdColumn = !snapshot;
     TranslatedStatement t = Translate(jetSql, options);
     if (t.kind != StatementKind::Select) ThrowJetError(3219);
-    auto state = std::make_shared<RecordsetState>();
+    auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(), t.sql);
     BindParameters(state->statement, t, parameters);
@@ -186,8 +187,8 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jet
     return state;
 }
 
-std::shared_ptr<RecordsetState> DatabaseState::OpenTable(const BaseTable& table) {
-    auto state = std::make_shared<RecordsetState>();
+std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenTable(const BaseTable& table) {
+    auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(),
                                  "SELECT rowid AS \"__rowid__\", * FROM " + table.Qualified());
@@ -198,7 +199,7 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenTable(const BaseTable& table)
     return state;
 }
 
-long DatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters) {
+long OpenDatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters) {
     RequireOpen();
     std::string sql = TrimText(text);
     if (auto query = OwnCatalog().FindQuery(sql)) {
@@ -240,7 +241,7 @@ long DatabaseState::Execute(const std::string& text, const std::vector<Parameter
     return changed;
 }
 
-void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
+void OpenDatabaseState::ApplyDdl(const DdlStatement& ddl) {
     RequireWritable(*attachment);
     Catalog& catalog = OwnCatalog();
     switch (ddl.kind) {
@@ -264,12 +265,12 @@ void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
     Connection().CommitIfDue();
 }
 
-void DatabaseState::RequireWritable(const Attachment& file) const {
+void OpenDatabaseState::RequireWritable(const Attachment& file) const {
     if (readOnly) ThrowJetError(jet::kReadOnly);
     file.RequireWritable();
 }
 
-void DatabaseState::Close() {
+void OpenDatabaseState::Close() {
     for (auto& weak : recordsets)
         if (auto rs = weak.lock()) rs->Close();
     recordsets.clear();
@@ -295,7 +296,7 @@ Database& Database::operator=(Database&& other) noexcept {
     return *this;
 }
 
-DatabaseState& Database::State() const {
+OpenDatabaseState& Database::State() const {
     if (!state_ || !state_->attachment) ThrowJetError(jet::kObjectInvalid);
     return *state_;
 }
@@ -312,7 +313,7 @@ bool Database::ReadOnly() const { return State().readOnly || State().attachment-
 long Database::Execute(const std::string& sql) { return State().Execute(sql, {}); }
 
 Recordset Database::OpenRecordset(const std::string& source) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     const std::string text = TrimText(source);
     if (!LooksLikeSelect(text)) {
         if (auto base = st.FindBaseTable(text)) return Recordset(st.OpenTable(*base));
@@ -341,7 +342,7 @@ TableDef Database::CreateTableDef(const std::string& name) {
 }
 
 QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sql) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     if (!name.empty()) {
         st.RequireWritable(*st.attachment);
         st.OwnCatalog().CreateQuery(name, sql);
@@ -351,7 +352,7 @@ QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sq
 }
 
 void Database::SetAllowZeroLength(const std::string& table, const std::string& field, bool allow) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     st.RequireWritable(*st.attachment);
     st.OwnCatalog().SetAllowZeroLength(table, field, allow);
     st.Connection().CommitIfDue();
@@ -364,7 +365,7 @@ void Database::Close() {
 
 // --- TableDefCollection ----------------------------------------------------------------
 
-TableDefCollection::TableDefCollection(std::shared_ptr<DatabaseState> db) : db_(std::move(db)) {
+TableDefCollection::TableDefCollection(std::shared_ptr<OpenDatabaseState> db) : db_(std::move(db)) {
     Refresh();
 }
 
@@ -427,7 +428,7 @@ void TableDefCollection::Delete(std::string_view name) {
 
 // --- QueryDefCollection ----------------------------------------------------------------
 
-QueryDefCollection::QueryDefCollection(std::shared_ptr<DatabaseState> db) : db_(std::move(db)) {
+QueryDefCollection::QueryDefCollection(std::shared_ptr<OpenDatabaseState> db) : db_(std::move(db)) {
     db_->RequireOpen();
     names_ = db_->OwnCatalog().QueryNames();
 }

@@ -2,7 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
+#include "platform/engine/RecordsetCursor.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
 
@@ -25,13 +26,13 @@ FieldDescription ExpressionFieldDescription(const std::string& name, int storage
 
 }  // namespace
 
-// --- RecordsetState ---------------------------------------------------------------------
+// --- RecordsetCursor ---------------------------------------------------------------------
 
-void RecordsetState::RequireOpen() const {
+void RecordsetCursor::RequireOpen() const {
     if (!open) ThrowJetError(jet::kObjectInvalid);
 }
 
-void RecordsetState::Start() {
+void RecordsetCursor::Start() {
     EngineConnection& connection = db->Connection();
     sqlite3_stmt* s = statement.Handle();
     const int count = statement.ColumnCount();
@@ -80,7 +81,7 @@ void RecordsetState::Start() {
     if (hasRow) ReadRow();
 }
 
-void RecordsetState::ReadRow() {
+void RecordsetCursor::ReadRow() {
     const int first = hasRowid ? 1 : 0;
     current.resize(fields.size());
     if (hasRowid) currentRowid = statement.ColumnInteger(0);
@@ -90,7 +91,7 @@ void RecordsetState::ReadRow() {
     }
 }
 
-void RecordsetState::Advance() {
+void RecordsetCursor::Advance() {
     RequireOpen();
     if (eof) ThrowJetError(jet::kNoCurrentRecord);
     mode = Mode::None;
@@ -113,7 +114,7 @@ void RecordsetState::Advance() {
     }
 }
 
-void RecordsetState::Close() {
+void RecordsetCursor::Close() {
     open = false;
     eof = true;
     mode = Mode::None;
@@ -123,20 +124,20 @@ void RecordsetState::Close() {
     if (hadStatement) EngineConnection::Instance().DetachReleased();
 }
 
-size_t RecordsetState::FieldPosition(std::string_view name) const {
+size_t RecordsetCursor::FieldPosition(std::string_view name) const {
     auto it = fieldIndex.find(LowerName(name));
     if (it == fieldIndex.end()) ThrowJetError(jet::kItemNotFound);
     return it->second;
 }
 
-Value RecordsetState::FieldValue(int column) const {
+Value RecordsetCursor::FieldValue(int column) const {
     RequireOpen();
     if (mode != Mode::None) return buffer[static_cast<size_t>(column)];
     if (eof) ThrowJetError(jet::kNoCurrentRecord);
     return current[static_cast<size_t>(column)];
 }
 
-void RecordsetState::SetFieldValue(int column, const Value& v) {
+void RecordsetCursor::SetFieldValue(int column, const Value& v) {
     RequireOpen();
     if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
     const FieldDescription* description = targetField[static_cast<size_t>(column)];
@@ -145,7 +146,7 @@ void RecordsetState::SetFieldValue(int column, const Value& v) {
     dirty[static_cast<size_t>(column)] = 1;
 }
 
-void RecordsetState::AddNew() {
+void RecordsetCursor::AddNew() {
     RequireOpen();
     if (!target || snapshot) ThrowJetError(jet::kReadOnly);
     db->RequireWritable(*target->attachment);
@@ -159,7 +160,7 @@ void RecordsetState::AddNew() {
     mode = Mode::Adding;
 }
 
-void RecordsetState::Edit() {
+void RecordsetCursor::Edit() {
     RequireOpen();
     if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
     db->RequireWritable(*target->attachment);
@@ -169,7 +170,7 @@ void RecordsetState::Edit() {
     mode = Mode::Editing;
 }
 
-void RecordsetState::Update() {
+void RecordsetCursor::Update() {
     RequireOpen();
     if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
     const TableInfo& table = *target->info;
@@ -282,7 +283,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
     return *this;
 }
 
-RecordsetState& Recordset::State() const {
+RecordsetCursor& Recordset::State() const {
     if (!state_ || !state_->open) ThrowJetError(jet::kObjectInvalid);
     return *state_;
 }
@@ -291,17 +292,17 @@ bool Recordset::Eof() const { return State().eof; }
 void Recordset::MoveNext() { State().Advance(); }
 FieldCollection Recordset::Fields() { return FieldCollection(&State().fields); }
 Field& Recordset::operator[](std::string_view name) {
-    RecordsetState& s = State();
+    RecordsetCursor& s = State();
     return s.fields[s.FieldPosition(name)];
 }
 bool Recordset::Updatable() const {
-    const RecordsetState& s = State();
+    const RecordsetCursor& s = State();
     return s.target && !s.snapshot && !s.db->readOnly && !s.target->attachment->ReadOnly();
 }
 void Recordset::AddNew() { State().AddNew(); }
 void Recordset::Edit() { State().Edit(); }
 void Recordset::Update() { State().Update(); }
-void Recordset::CancelUpdate() { State().mode = RecordsetState::Mode::None; }
+void Recordset::CancelUpdate() { State().mode = RecordsetCursor::Mode::None; }
 bool Recordset::IsOpen() const { return state_ && state_->open; }
 
 void Recordset::Close() {
