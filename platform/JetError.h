@@ -35,6 +35,7 @@ inline constexpr int kInputTableNotFound = 3078;
 inline constexpr int kInvalidSqlStatement = 3129;
 inline constexpr int kFieldTooSmall = 3163;
 inline constexpr int kFieldNotUpdatable = 3164;
+inline constexpr int kRecordDeleted = 3167;
 inline constexpr int kFieldDefinedTwice = 3191;
 inline constexpr int kDatabaseExists = 3204;
 inline constexpr int kOperationNotSupported = 3251;

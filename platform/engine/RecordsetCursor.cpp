@@ -74,8 +74,72 @@ void RecordsetCursor::Start() {
         if (!eof) current = snapshotRows[0];
         return;
     }
+    if (target && hasRowid) {
+        StartKeyset(hasRow);
+        return;
+    }
     eof = !hasRow;
     if (hasRow) ReadRow();
+}
+
+void RecordsetCursor::StartKeyset(bool hasRow) {
+    // The table's own columns are read afresh at every move, so the row shows what was
+    // written since; anything else (an expression) keeps the value the query gave it.
+    std::string columns;
+    int fetched = 0;
+    size_t computed = 0;
+    fetchColumn.assign(fields.size(), -1);
+    computedSlot.assign(fields.size(), 0);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (targetField[i]) {
+            columns += (fetched ? ", " : "") + QuoteIdentifier(targetField[i]->Name);
+            fetchColumn[i] = fetched++;
+        } else {
+            computedSlot[i] = computed++;
+        }
+    }
+    fetch = Statement(db->Connection().Db(), "SELECT " + (fetched ? columns : std::string("NULL")) +
+                                                 " FROM " + target->Qualified() + " WHERE rowid = ?1");
+    for (bool more = hasRow; more; more = statement.Step()) {
+        keys.push_back(statement.ColumnInteger(0));
+        if (computed == 0) continue;
+        std::vector<Value>& values = computedRows.emplace_back();
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (fetchColumn[i] < 0)
+                values.push_back(ReadColumnValue(statement, static_cast<int>(i) + 1,
+                                                 typedColumn[i] ? &fields[i].description_ : nullptr));
+        }
+    }
+    statement = Statement();  // an ended statement no longer holds files
+    EngineConnection::Instance().DetachReleased();
+    keyPosition = 0;
+    SettleOnKey();
+}
+
+bool RecordsetCursor::FetchKey(size_t position) {
+    fetch.Reset();
+    fetch.BindInteger(1, keys[position]);
+    if (!fetch.Step()) {
+        fetch.Reset();
+        return false;
+    }
+    current.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        current[i] = fetchColumn[i] >= 0
+                         ? ReadColumnValue(fetch, fetchColumn[i],
+                                           typedColumn[i] ? &fields[i].description_ : nullptr)
+                         : computedRows[position][computedSlot[i]];
+    }
+    currentRowid = keys[position];
+    fetch.Reset();
+    return true;
+}
+
+void RecordsetCursor::SettleOnKey() {
+    // Rows deleted since the recordset opened are passed over.
+    while (keyPosition < keys.size() && !FetchKey(keyPosition)) ++keyPosition;
+    eof = keyPosition >= keys.size();
+    if (eof) current.clear();
 }
 
 void RecordsetCursor::ReadRow() {
@@ -101,6 +165,11 @@ void RecordsetCursor::Advance() {
         }
         return;
     }
+    if (!keys.empty() || fetch) {
+        ++keyPosition;
+        SettleOnKey();
+        return;
+    }
     if (statement.Step()) {
         ReadRow();
     } else {
@@ -117,7 +186,10 @@ void RecordsetCursor::Close() {
     mode = Mode::None;
     const bool hadStatement = static_cast<bool>(statement);
     statement = Statement();
+    fetch = Statement();
     snapshotRows.clear();
+    keys.clear();
+    computedRows.clear();
     if (hadStatement) EngineConnection::Instance().DetachReleased();
 }
 
@@ -162,6 +234,7 @@ void RecordsetCursor::Edit() {
     if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
     db->RequireWritable(*target->attachment);
     if (eof) ThrowJetError(jet::kNoCurrentRecord);
+    if (fetch && !FetchKey(keyPosition)) ThrowJetError(jet::kRecordDeleted);
     buffer = current;
     dirty.assign(fields.size(), 0);
     mode = Mode::Editing;
@@ -233,8 +306,10 @@ void RecordsetCursor::Update() {
         BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
     if (mode == Mode::Editing) write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
     connection.BeginWrite();
+    int64_t changed = 0;
     try {
         write.Step();
+        changed = sqlite3_changes64(connection.Db());
     } catch (...) {
         write.Reset();
         connection.EndWrite();
@@ -242,6 +317,11 @@ void RecordsetCursor::Update() {
     }
     write.Reset();
     connection.EndWrite();
+    if (mode == Mode::Editing && changed == 0) {
+        // Deleted since it was read: Jet refuses rather than dropping the change unseen.
+        mode = Mode::None;
+        ThrowJetError(jet::kRecordDeleted);
+    }
     if (mode == Mode::Editing) {
         for (size_t i : columns) current[i] = buffer[i];
     }

@@ -34,6 +34,16 @@ public:
     std::vector<std::vector<Value>> snapshotRows;
     size_t snapshotPosition = 0;
 
+    // A recordset on one table walks a keyset: the rowids its query gave when it opened, each
+    // row read by `fetch` when the cursor reaches it. So each row is visited once however the
+    // rows change meanwhile; rows added later are not in it and deleted ones are passed over.
+    std::vector<int64_t> keys;
+    size_t keyPosition = 0;
+    Statement fetch;
+    std::vector<int> fetchColumn;                  // per field: its column in `fetch`, or -1
+    std::vector<size_t> computedSlot;              // per field not fetched: its place in a row below
+    std::vector<std::vector<Value>> computedRows;  // per key: the values of fields not fetched
+
     std::vector<Field> fields;
     std::vector<char> typedColumn;  // per field: a table column, read by its field type
     std::map<std::string, size_t> fieldIndex;  // lower-cased name -> position
@@ -50,6 +60,11 @@ public:
 
     // Reads the column layout and the first row.
     void Start();
+    void StartKeyset(bool hasRow);
+    // Reads the row of keys[position] into `current`; false when it no longer exists.
+    bool FetchKey(size_t position);
+    // Moves from keyPosition to the first row that still exists, or to the end.
+    void SettleOnKey();
     void ReadRow();
     void Advance();
     void Close();
@@ -59,7 +74,9 @@ public:
     Value FieldValue(int column) const;
     void SetFieldValue(int column, const Value& v);
     void AddNew();
+    // Reads the current row afresh; 3167 when it was deleted meanwhile.
     void Edit();
+    // 3167 when the row being edited was deleted meanwhile.
     void Update();
 };
 
