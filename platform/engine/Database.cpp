@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <exception>
+
 #include "platform/engine/OpenDatabaseState.h"
 #include "platform/engine/RecordsetCursor.h"
 #include "platform/engine/FieldRules.h"
@@ -274,23 +276,38 @@ void OpenDatabaseState::Close() {
     for (auto& weak : recordsets)
         if (auto rs = weak.lock()) rs->Close();
     recordsets.clear();
+    // The handle closes in any case; a commit that failed is raised after it.
+    std::exception_ptr failure;
     if (attachment) {
         try {
             attachment->Connection().Commit();
         } catch (...) {
+            failure = std::current_exception();
         }
     }
     linkedFiles.clear();
     attachment.reset();
+    if (failure) std::rethrow_exception(failure);
 }
 
 // --- Database ---------------------------------------------------------------------------
 
-Database::~Database() { Close(); }
+Database::~Database() {
+    try {
+        Close();
+    } catch (const JetError&) {
+        // A destructor cannot raise; the changes stay pending and are committed once the
+        // file is free. Callers that must know call Close.
+    }
+}
 Database::Database(Database&&) noexcept = default;
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
-        Close();
+        try {
+            Close();
+        } catch (const JetError&) {
+            // As in the destructor.
+        }
         state_ = std::move(other.state_);
     }
     return *this;
@@ -359,8 +376,8 @@ void Database::SetAllowZeroLength(const std::string& table, const std::string& f
 }
 
 void Database::Close() {
-    if (state_) state_->Close();
-    state_.reset();
+    std::shared_ptr<OpenDatabaseState> state = std::move(state_);
+    if (state) state->Close();
 }
 
 // --- TableDefCollection ----------------------------------------------------------------
