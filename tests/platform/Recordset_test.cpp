@@ -259,3 +259,75 @@ TEST_F(KeysetTest, ComputedColumnsKeepTheirValueBesideFreshTableColumns) {
     EXPECT_EQ(rs["twice"].Value().AsInteger(), 20);
     rs.CancelUpdate();
 }
+
+// --- Rules checked at Update, and counters ---------------------------------------------------
+
+TEST_F(RecordsetTest, UpdateNamesTheRequiredFieldLeftNullWithItsTable) {
+    db_.Execute("insert into people (id, name) values (1, 'Ann')");
+    struct Case {
+        const char* name;
+        const char* source;
+        std::function<void(Recordset&)> arrange;
+    };
+    const std::vector<Case> cases = {
+        {"new row without it", "people", [](Recordset& rs) {
+             rs.AddNew();
+             rs["id"].SetValue(Value::FromInteger(2));
+         }},
+        {"new row set to Null", "people", [](Recordset& rs) {
+             rs.AddNew();
+             rs["id"].SetValue(Value::FromInteger(2));
+             rs["name"].SetValue(Value());
+         }},
+        {"edited to Null", "people", [](Recordset& rs) {
+             rs.Edit();
+             rs["name"].SetValue(Value());
+         }},
+        {"not among the recordset's fields", "select id, note from people", [](Recordset& rs) {
+             rs.AddNew();
+             rs["id"].SetValue(Value::FromInteger(2));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recordset rs = db_.OpenRecordset(c.source);
+        c.arrange(rs);
+        try {
+            rs.Update();
+            ADD_FAILURE() << "Update accepted a Null name";
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.Number(), jet::kRequiredIsNull);
+            EXPECT_NE(std::string(e.what()).find("'people.name'"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(Rows(db_, "select id, name from people"), "1|Ann\n");
+}
+
+TEST_F(RecordsetTest, ACounterNeverGivesADeletedNumberAgain) {
+    struct Case {
+        const char* name;
+        std::function<void()> add;
+    };
+    const std::vector<Case> cases = {
+        {"AddNew", [&] {
+             Recordset rs = db_.OpenRecordset("pl_name");
+             rs.AddNew();
+             rs["name"].SetValue(Value::FromText("x"));
+             rs.Update();
+         }},
+        {"Execute", [&] { db_.Execute("insert into pl_name (name) values ('x')"); }},
+    };
+    int64_t expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < 3; ++i) c.add();
+        expected += 3;
+        // The last row goes, also across a reopening of the file: its number stays used.
+        db_.Execute("delete from pl_name where NID = " + std::to_string(expected));
+        db_.Close();
+        db_ = DBEngine::Instance().OpenDatabase(folder_ / "t.mdb");
+        c.add();
+        ++expected;
+        EXPECT_EQ(Rows(db_, "select max(NID) as m from pl_name"), std::to_string(expected) + "\n");
+    }
+}
