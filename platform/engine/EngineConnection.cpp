@@ -330,9 +330,19 @@ Statement& EngineConnection::Cached(const std::string& sql) {
 
 void EngineConnection::ClearStatementCache() { cache_.clear(); }
 
-void EngineConnection::BeginWrite() {
+void EngineConnection::WatchWrites(WriteWatcher* watcher) { watchers_.push_back(watcher); }
+
+void EngineConnection::UnwatchWrites(WriteWatcher* watcher) noexcept {
+    std::erase(watchers_, watcher);
+}
+
+void EngineConnection::BeginWrite(const Attachment* file) {
     RequireNotInProgressCallback();
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    if (!watchers_.empty()) {
+        const std::vector<WriteWatcher*> watchers = watchers_;  // they unwatch as they go
+        for (WriteWatcher* watcher : watchers) watcher->BeforeWrite(file);
+    }
     if (writeDepth_ == 0) SettleFailedBatch();
     if (sqlite3_get_autocommit(db_)) {
         Exec("BEGIN");

@@ -36,6 +36,17 @@ struct sqlite3;
 namespace platform {
 
 class EngineConnection;
+class Attachment;
+
+// Told before the engine writes to a file; a recordset streaming rows of that file uses it to
+// fix the rows it will visit before the write can move them.
+class WriteWatcher {
+public:
+    virtual void BeforeWrite(const Attachment* file) = 0;
+
+protected:
+    ~WriteWatcher() = default;
+};
 
 // One database file attached to the engine connection. Shared by every handle on the file;
 // detached when the last one lets go.
@@ -98,8 +109,12 @@ public:
     // A batch the background thread could not commit (another process holds the file) stays
     // pending; the next BeginWrite, CommitIfDue or Commit tries again and raises (3260 after
     // the busy wait) when it still cannot.
-    void BeginWrite();
+    // `file` is the one file the change writes to, when the caller knows it (null: any).
+    void BeginWrite(const Attachment* file = nullptr);
     void EndWrite() noexcept;
+    // Watchers are told before every write; each must unwatch before it goes.
+    void WatchWrites(WriteWatcher* watcher);
+    void UnwatchWrites(WriteWatcher* watcher) noexcept;
     void CommitIfDue();
     // Commits what is pending now; inside a transaction of the caller's, nothing. Raises when
     // the commit fails; the changes then stay pending.
@@ -177,6 +192,7 @@ private:
     bool stopping_ = false;
     std::thread batchThread_;  // last: started when everything else is in place
     std::vector<std::shared_ptr<Attachment>> pinned_;
+    std::vector<WriteWatcher*> watchers_;
     std::function<bool()> progress_;
     std::chrono::steady_clock::time_point lastProgress_;
     bool cancellableWrite_ = false;

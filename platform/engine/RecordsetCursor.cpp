@@ -74,17 +74,33 @@ void RecordsetCursor::Start() {
         if (!eof) current = snapshotRows[0];
         return;
     }
-    if (target && hasRowid) {
-        StartKeyset(hasRow);
-        return;
-    }
     eof = !hasRow;
     if (hasRow) ReadRow();
+    if (target && hasRowid && !eof) {
+        watchedFile = target->attachment;
+        connection.WatchWrites(this);
+    }
 }
 
-void RecordsetCursor::StartKeyset(bool hasRow) {
-    // The table's own columns are read afresh at every move, so the row shows what was
-    // written since; anything else (an expression) keeps the value the query gave it.
+void RecordsetCursor::BeforeWrite(const Attachment* file) {
+    if (file && file != watchedFile) return;
+    FixKeyset();
+}
+
+RecordsetCursor::~RecordsetCursor() { StopWatching(); }
+
+void RecordsetCursor::StopWatching() noexcept {
+    if (!watchedFile) return;
+    watchedFile = nullptr;
+    EngineConnection::Instance().UnwatchWrites(this);
+}
+
+void RecordsetCursor::FixKeyset() {
+    StopWatching();
+    if (keyed) return;
+    keyed = true;
+    // From here the table's own columns are read afresh at every move, so a row shows what
+    // was written since; anything else (an expression) keeps the value the query gave it.
     std::string columns;
     int fetched = 0;
     size_t computed = 0;
@@ -100,20 +116,25 @@ void RecordsetCursor::StartKeyset(bool hasRow) {
     }
     fetch = Statement(db->Connection().Db(), "SELECT " + (fetched ? columns : std::string("NULL")) +
                                                  " FROM " + target->Qualified() + " WHERE rowid = ?1");
-    for (bool more = hasRow; more; more = statement.Step()) {
-        keys.push_back(statement.ColumnInteger(0));
-        if (computed == 0) continue;
+    const auto keep = [&](int64_t rowid, auto&& valueOf) {
+        keys.push_back(rowid);
+        if (computed == 0) return;
         std::vector<Value>& values = computedRows.emplace_back();
-        for (size_t i = 0; i < fields.size(); ++i) {
-            if (fetchColumn[i] < 0)
-                values.push_back(ReadColumnValue(statement, static_cast<int>(i) + 1,
-                                                 typedColumn[i] ? &fields[i].description_ : nullptr));
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (fetchColumn[i] < 0) values.push_back(valueOf(i));
+    };
+    // The current row first, then the rows the query has yet to give.
+    if (!eof) {
+        keep(currentRowid, [&](size_t i) { return current[i]; });
+        while (statement.Step()) {
+            keep(statement.ColumnInteger(0), [&](size_t i) {
+                return ReadColumnValue(statement, static_cast<int>(i) + 1,
+                                       typedColumn[i] ? &fields[i].description_ : nullptr);
+            });
         }
     }
     statement = Statement();  // an ended statement no longer holds files
-    EngineConnection::Instance().DetachReleased();
     keyPosition = 0;
-    SettleOnKey();
 }
 
 bool RecordsetCursor::FetchKey(size_t position) {
@@ -165,7 +186,7 @@ void RecordsetCursor::Advance() {
         }
         return;
     }
-    if (!keys.empty() || fetch) {
+    if (keyed) {
         ++keyPosition;
         SettleOnKey();
         return;
@@ -175,12 +196,14 @@ void RecordsetCursor::Advance() {
     } else {
         eof = true;
         current.clear();
+        StopWatching();
         statement.Reset();  // an ended statement no longer holds files
         EngineConnection::Instance().DetachReleased();
     }
 }
 
 void RecordsetCursor::Close() {
+    StopWatching();
     open = false;
     eof = true;
     mode = Mode::None;
@@ -234,7 +257,8 @@ void RecordsetCursor::Edit() {
     if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
     db->RequireWritable(*target->attachment);
     if (eof) ThrowJetError(jet::kNoCurrentRecord);
-    if (fetch && !FetchKey(keyPosition)) ThrowJetError(jet::kRecordDeleted);
+    // A streaming row is as fresh as it gets: any write to its file fixed the keyset first.
+    if (keyed && !FetchKey(keyPosition)) ThrowJetError(jet::kRecordDeleted);
     buffer = current;
     dirty.assign(fields.size(), 0);
     mode = Mode::Editing;
@@ -305,7 +329,7 @@ void RecordsetCursor::Update() {
     for (size_t k = 0; k < columns.size(); ++k)
         BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
     if (mode == Mode::Editing) write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
-    connection.BeginWrite();
+    connection.BeginWrite(target->attachment);
     int64_t changed = 0;
     try {
         write.Step();

@@ -3,6 +3,12 @@
 // Owned by the Recordset handle; the database handle that opened it watches it so that
 // closing the database closes it. Holds its SQLite statement (or, for a snapshot, the rows
 // read at the start) and a reference to the database's state, which keeps that alive.
+//
+// A cursor on one table streams its rows until something is about to write to that table's
+// file (this recordset, another one, or a statement). Then it fixes its keyset: the row ids
+// the query has yet to give, read to the end at once, after which each row is read by its id
+// when the cursor reaches it. So a walk visits each row once, as Jet's dynaset does, and pays
+// for the keyset only where writes meet it.
 #pragma once
 
 #include <map>
@@ -15,15 +21,21 @@
 #include "platform/Field.h"
 #include "platform/Value.h"
 #include "platform/engine/BaseTable.h"
+#include "platform/engine/EngineConnection.h"
 #include "platform/engine/Statement.h"
 
 namespace platform {
 
 class OpenDatabaseState;
 
-class RecordsetCursor {
+class RecordsetCursor : public WriteWatcher {
 public:
     enum class Mode { None, Adding, Editing };
+
+    RecordsetCursor() = default;
+    ~RecordsetCursor();
+    RecordsetCursor(const RecordsetCursor&) = delete;
+    RecordsetCursor& operator=(const RecordsetCursor&) = delete;
 
     std::shared_ptr<OpenDatabaseState> db;
     Statement statement;
@@ -34,9 +46,10 @@ public:
     std::vector<std::vector<Value>> snapshotRows;
     size_t snapshotPosition = 0;
 
-    // A recordset on one table walks a keyset: the rowids its query gave when it opened, each
-    // row read by `fetch` when the cursor reaches it. So each row is visited once however the
-    // rows change meanwhile; rows added later are not in it and deleted ones are passed over.
+    // The keyset, once fixed: the row ids still to visit from the current one on, each row
+    // read by `fetch` when the cursor reaches it; rows deleted meanwhile are passed over.
+    const Attachment* watchedFile = nullptr;  // set while streaming rows of that file
+    bool keyed = false;
     std::vector<int64_t> keys;
     size_t keyPosition = 0;
     Statement fetch;
@@ -60,7 +73,10 @@ public:
 
     // Reads the column layout and the first row.
     void Start();
-    void StartKeyset(bool hasRow);
+    // Called before any write to `file` (null: any file) while this cursor streams.
+    void BeforeWrite(const Attachment* file) override;
+    void FixKeyset();
+    void StopWatching() noexcept;
     // Reads the row of keys[position] into `current`; false when it no longer exists.
     bool FetchKey(size_t position);
     // Moves from keyPosition to the first row that still exists, or to the end.

@@ -213,7 +213,14 @@ TEST_F(KeysetTest, EditingTheWalkedRowsVisitsEachRowOnce) {
             rs.Update();
         });
         rs.Close();
-        const bool all = std::string(source).find("pos < 100") == std::string::npos;
+        const std::string text = source;
+        if (text.ends_with("order by pos")) {
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        }
+        if (text.ends_with("desc")) {
+            EXPECT_TRUE(std::is_sorted(seen.rbegin(), seen.rend()));
+        }
+        const bool all = text.find("pos < 100") == std::string::npos;
         EXPECT_EQ(Sorted(seen), all ? kAll : kBelow100);
         EXPECT_EQ(Rows(db_, "select count(*) as n from t where pos <> id * 10 + 10"), all ? "0\n" : "6\n");
     }
