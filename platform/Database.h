@@ -1,7 +1,8 @@
 // Database: an open database handle, and the collections of its table and query definitions.
 //
 // Made by DBEngine::OpenDatabase or CreateDatabase; the caller owns it until Close or
-// destruction, which also closes its recordsets and leaves every change on disk. Any number
+// destruction, which also closes its recordsets and commits every change to disk. Changes
+// reach the disk at most about 300 ms after their call also while the handle stays open. Any number
 // of handles may be open on the same file; each sees the others' changes at once. A Jet .mdb
 // file opens read-only: every write through such a handle fails with 3027. Movable, not
 // copyable; single-threaded.
@@ -88,7 +89,10 @@ public:
     // field of a stored table definition).
     void SetAllowZeroLength(const std::string& table, const std::string& field, bool allow);
 
-    // Closes the handle and its recordsets; harmless when already closed.
+    // Closes the handle and its recordsets; harmless when already closed. Raises 3260 when
+    // another process keeps the changes from being committed (after a 5 s wait); the handle is
+    // closed all the same and the changes are committed once the file is free. The destructor
+    // cannot raise: call Close where that must be known.
     void Close();
 
 private:
