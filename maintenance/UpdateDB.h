@@ -11,6 +11,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/Database.h"
 
 namespace settings {
 class Mod_API;
@@ -24,16 +27,31 @@ namespace maintenance {
 // reported as the first failure when nothing ended the operation.
 struct MaintenanceOutcome {
     bool completed = true;
-    long rowsWritten = 0;
+    long rowsWritten = 0;  // tree rows stored by the refills, or playlists whose count changed
     long skippedSteps = 0;
     int errorNumber = 0;    // Jet number of the first failure; 0 when there was none
     std::string errorText;  // its text
 
     bool Failed() const { return errorNumber != 0; }
+
+    // A step skipped on its own: counted, and kept as the failure when it is the first.
+    void NoteSkipped(int number, const std::string& text) {
+        ++skippedSteps;
+        if (errorNumber == 0) {
+            errorNumber = number;
+            errorText = text;
+        }
+    }
+    // A failure that ended the operation: it is the one reported.
+    void NoteEnded(int number, const std::string& text) {
+        completed = false;
+        errorNumber = number;
+        errorText = text;
+    }
 };
 
 class UpdateDB {
-public:
+  public:
     explicit UpdateDB(settings::Mod_API& api);
 
     // Called once by every tree rebuild right after it opened its database, so that a window
@@ -57,6 +75,33 @@ public:
     // The four-character sound code of `strIn`; throws platform::JetError 6 (overflow) for a
     // text longer than 32767 characters.
     std::string Soundex(const std::string& strIn) const;
+
+  private:
+    friend class UpdateDBInternals;  // the tests' access to MaskQuote
+
+    struct TreeCycle;
+
+    void OpenDb();
+    void CloseDb() noexcept;
+    // The text with every apostrophe replaced by an asterisk. The statements no longer use it:
+    // they quote their values, so that names with apostrophes find their rows.
+    static std::string MaskQuote(const std::string& text);
+    // Marks every tree_dir row of `path` as a favourite with the saved time stamp.
+    void RestoreDirFavorit(const std::string& path, const std::string& tstamp);
+
+    // Runs `body` (which opens the database), then the closing steps: the handle is closed and
+    // the favourites file deleted, whatever happened. Failures end up in the outcome, and also
+    // reach the caller when `rethrow` is set.
+    MaintenanceOutcome Run(bool rethrow, const std::function<void(MaintenanceOutcome&)>& body);
+    void RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
+    void RestoreFavourites(const TreeCycle& cycle, MaintenanceOutcome& outcome);
+    void RebuildDirectoryTree(MaintenanceOutcome& outcome);
+
+    settings::Mod_API& api_;
+    std::function<void()> yield_;
+    std::string DbName;
+    platform::Database Db;
+    std::string favouritesPath_;  // the data folder's "~tree.tmp", fixed when an operation starts
 };
 
 }  // namespace maintenance

@@ -17,9 +17,13 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-// "Software\Sonavoxa\" and "Software\Sonavoxa" name the same key.
+// "Software\Sonavoxa\", " Software\Sonavoxa " and "Software\Sonavoxa" name the same key.
 std::string_view TrimKey(std::string_view keyPath) {
-    while (!keyPath.empty() && keyPath.back() == '\\') keyPath.remove_suffix(1);
+    while (!keyPath.empty() && (keyPath.front() == ' ' || keyPath.front() == '\t')) keyPath.remove_prefix(1);
+    while (!keyPath.empty() &&
+           (keyPath.back() == '\\' || keyPath.back() == ' ' || keyPath.back() == '\t')) {
+        keyPath.remove_suffix(1);
+    }
     return keyPath;
 }
 
@@ -51,8 +55,9 @@ std::string Escape(std::string_view text, bool isName) {
             out += "\\0";
         } else if (IsControl(c) || (isName && c == '=') ||
                    (isName && first && (c == '[' || c == ';' || c == '#' || c == ' ')) ||
-                   (!isName && last && c == ' ')) {
-            // A trailing blank is spelled out so that nobody misses it (or trims it away).
+                   (last && c == ' ')) {
+            // A trailing blank is spelled out so that nobody misses it, and reading (which
+            // trims blanks around names and values) keeps it.
             out += "\\x";
             AppendHexByte(out, c);
         } else {
@@ -76,7 +81,10 @@ std::optional<std::string> Unescape(std::string_view text) {
             out += text[i];
             continue;
         }
-        if (++i == text.size()) return std::nullopt;
+        if (++i == text.size()) {
+            out += '\\';  // a closing backslash, as in a folder path
+            break;
+        }
         switch (text[i]) {
             case '\\':
                 out += '\\';
@@ -103,7 +111,11 @@ std::optional<std::string> Unescape(std::string_view text) {
                 break;
             }
             default:
-                return std::nullopt;
+                // A backslash before anything else is a person's literal backslash
+                // ("C:\Music"), not an escape.
+                out += '\\';
+                out += text[i];
+                break;
         }
     }
     return out;
@@ -120,10 +132,25 @@ std::optional<uint32_t> ParseHexNumber(std::string_view digits, size_t maxDigits
     return number;
 }
 
-std::optional<RegistryValue> ParseValue(std::string_view text) {
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = AsciiLower(c);
+    return out;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<RegistryValue> ParseTypedValue(std::string_view text) {
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
-    const std::string_view kind = text.substr(0, colon);
+    const std::string kindText = LowerAscii(TrimBlanks(text.substr(0, colon)));
+    const std::string_view kind = kindText;
     const std::string_view data = text.substr(colon + 1);
     if (kind == "sz" || kind == "expand_sz") {
         auto unescaped = Unescape(data);
@@ -155,6 +182,21 @@ std::optional<RegistryValue> ParseValue(std::string_view text) {
     return std::nullopt;
 }
 
+// A value as people write it by hand: with a kind ("sz:local"), or plain text ("local"), which
+// they mean as text. Only a kind that is there but malformed makes the line unreadable.
+std::optional<RegistryValue> ParseValue(std::string_view text) {
+    if (auto typed = ParseTypedValue(text)) return typed;
+    const size_t colon = text.find(':');
+    const std::string kind =
+        colon == std::string_view::npos ? std::string() : LowerAscii(TrimBlanks(text.substr(0, colon)));
+    if (kind == "sz" || kind == "expand_sz" || kind == "dword" || kind.starts_with("hex(")) {
+        return std::nullopt;
+    }
+    auto unescaped = Unescape(text);
+    if (!unescaped) return std::nullopt;
+    return RegistryValue{regtype::kSz, std::move(*unescaped)};
+}
+
 std::string SerializeValue(const RegistryValue& value) {
     if (value.type == regtype::kSz) return "sz:" + Escape(value.data, false);
     if (value.type == regtype::kExpandSz) return "expand_sz:" + Escape(value.data, false);
@@ -184,47 +226,78 @@ std::string SerializeValue(const RegistryValue& value) {
 
 RegistryFile RegistryFile::Parse(std::string_view text) {
     RegistryFile file;
+    // Files saved by Windows editors start with a byte-order mark.
+    while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    file.fromText_ = true;
     Key* current = nullptr;
+    bool inBrokenKey = false;  // after a key line that cannot be read, values belong to no key
+    // Lines that are not values of a key stay where they stood when the file is written back.
+    auto keepLine = [&](std::string_view line) {
+        if (current) current->entries.push_back(Entry{true, std::string(line), {}, {}, inBrokenKey});
+        else file.preamble_.emplace_back(line);
+    };
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
+        std::string_view original = text.substr(start, end - start);
         start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            line.remove_prefix(1);
+        while (!original.empty() && original.back() == '\r') original.remove_suffix(1);
+        const std::string_view line = TrimBlanks(original);
+        if (line.empty() || line.front() == ';' || line.front() == '#') {
+            keepLine(original);
+            continue;
         }
-        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
-            current = nullptr;
             if (line.size() >= 2 && line.back() == ']') {
-                const std::string_view path = line.substr(1, line.size() - 2);
-                if (file.AddKey(path)) current = file.FindKey(path);
+                const std::string_view path = TrimBlanks(line.substr(1, line.size() - 2));
+                if (file.AddKey(path)) {
+                    current = file.FindKey(path);
+                    current->fromText = true;
+                    inBrokenKey = false;
+                    continue;
+                }
             }
+            inBrokenKey = true;
+            keepLine(original);
             continue;
         }
         const size_t equals = line.find('=');
-        if (current == nullptr || equals == std::string_view::npos) continue;
-        const std::string_view rawName = line.substr(0, equals);
+        if (current == nullptr || inBrokenKey || equals == std::string_view::npos) {
+            keepLine(original);
+            continue;
+        }
+        const std::string_view rawName = TrimBlanks(line.substr(0, equals));
         std::optional<std::string> name =
             rawName == "@" ? std::optional<std::string>("") : Unescape(rawName);
-        std::optional<RegistryValue> value = ParseValue(line.substr(equals + 1));
-        if (name && value) file.Set(current->path, *name, std::move(*value));
+        std::optional<RegistryValue> value = ParseValue(TrimBlanks(line.substr(equals + 1)));
+        if (!name || !value) {
+            keepLine(original);
+            continue;
+        }
+        // A later line for the same name wins; the earlier one goes.
+        auto& entries = current->entries;
+        std::erase_if(entries, [&](const Entry& e) { return !e.raw && SameIgnoringCase(e.name, *name); });
+        entries.push_back(Entry{false, std::string(original), std::move(*name), std::move(*value), false});
     }
     return file;
 }
 
 std::string RegistryFile::Serialize() const {
-    std::string out =
-        "; Sonavoxa settings store, the tool's stand-in for the Windows registry.\n"
-        "; [key] opens a key; Name=kind:data sets a value of the kind sz (text), expand_sz\n"
-        "; (text), dword (8 hex digits) or hex(N) (bytes of type N). Escapes: \\\\ \\n \\r "
-        "\\t \\0 \\xHH.\n";
+    std::string out;
+    if (!fromText_) {
+        out =
+            "; Sonavoxa settings store, the tool's stand-in for the Windows registry.\n"
+            "; [key] opens a key; Name=kind:data sets a value of the kind sz (text), expand_sz\n"
+            "; (text), dword (8 hex digits) or hex(N) (bytes of type N). Escapes: \\\\ \\n \\r "
+            "\\t \\0 \\xHH.\n";
+    }
+    for (const std::string& line : preamble_) out += line + "\n";
     for (const Key& key : keys_) {
-        out += "\n[" + key.path + "]\n";
-        for (const auto& [name, value] : key.values) {
-            out += Escape(name, true) + "=" + SerializeValue(value) + "\n";
+        out += key.fromText ? "[" + key.path + "]\n" : "\n[" + key.path + "]\n";
+        for (const Entry& entry : key.entries) {
+            if (entry.raw || !entry.text.empty()) out += entry.text + "\n";
+            else out += Escape(entry.name, true) + "=" + SerializeValue(entry.value) + "\n";
         }
     }
     return out;
@@ -236,8 +309,8 @@ const RegistryValue* RegistryFile::Find(std::string_view keyPath,
                                         std::string_view valueName) const {
     const Key* key = FindKey(keyPath);
     if (key == nullptr) return nullptr;
-    for (const auto& [name, value] : key->values) {
-        if (SameIgnoringCase(name, valueName)) return &value;
+    for (const Entry& entry : key->entries) {
+        if (!entry.raw && SameIgnoringCase(entry.name, valueName)) return &entry.value;
     }
     return nullptr;
 }
@@ -248,20 +321,24 @@ bool RegistryFile::AddKey(std::string_view keyPath) {
                     [](char c) { return IsControl(static_cast<unsigned char>(c)); })) {
         return false;
     }
-    if (FindKey(keyPath) == nullptr) keys_.push_back(Key{std::string(keyPath), {}});
+    if (FindKey(keyPath) == nullptr) keys_.push_back(Key{std::string(keyPath), {}, false});
     return true;
 }
 
 bool RegistryFile::Set(std::string_view keyPath, std::string_view valueName, RegistryValue value) {
     if (!AddKey(keyPath)) return false;
     Key* key = FindKey(keyPath);
-    for (auto& [name, existing] : key->values) {
-        if (SameIgnoringCase(name, valueName)) {
-            existing = std::move(value);
+    for (Entry& entry : key->entries) {
+        if (!entry.raw && SameIgnoringCase(entry.name, valueName)) {
+            entry.value = std::move(value);
+            entry.text.clear();  // written anew in the store's own form
             return true;
         }
     }
-    key->values.emplace_back(std::string(valueName), std::move(value));
+    // Before any lines that followed an unreadable key line: values there belong to no key.
+    auto at = std::find_if(key->entries.begin(), key->entries.end(),
+                           [](const Entry& e) { return e.detached; });
+    key->entries.insert(at, Entry{false, {}, std::string(valueName), std::move(value), false});
     return true;
 }
 

@@ -14,8 +14,13 @@
 // names, "\\", "\n", "\r", "\t", "\0" and "\xHH" stand for a backslash, control characters, NUL
 // and any byte; a name "@" is the key's unnamed default value. Lines starting with ';' or '#'
 // are comments. Key and value names compare without regard to ASCII letter case and keep the
-// case they were first written with. Lines that cannot be read are skipped (and so dropped
-// when the file is written back). A value object.
+// case they were first written with.
+//
+// The files are read as people write them by hand: a byte-order mark, Windows line ends,
+// blanks around names, "=" and section brackets, and plain text without a kind (read as sz)
+// are all understood. Writing back keeps every line that was not changed as it stood,
+// comments and lines that could not be read included; only values set since are written in
+// the store's own form. A value object.
 #pragma once
 
 #include <cstdint>
@@ -57,15 +62,27 @@ class RegistryFile {
     bool Set(std::string_view keyPath, std::string_view valueName, RegistryValue value);
 
   private:
+    // A line of a key: a value, or a line kept as it stood (`raw`). `text` is the line a value
+    // was read from, written back unchanged until the value is set anew.
+    struct Entry {
+        bool raw = false;
+        std::string text;
+        std::string name;
+        RegistryValue value;
+        bool detached = false;  // kept after an unreadable key line
+    };
     struct Key {
         std::string path;
-        std::vector<std::pair<std::string, RegistryValue>> values;
+        std::vector<Entry> entries;
+        bool fromText = false;
     };
 
     Key* FindKey(std::string_view keyPath);
     const Key* FindKey(std::string_view keyPath) const;
 
     std::vector<Key> keys_;
+    std::vector<std::string> preamble_;  // lines before the first key
+    bool fromText_ = false;
 };
 
 }  // namespace settings

@@ -109,9 +109,10 @@ std::vector<std::string> SplitScript(std::istream& in) {
     std::string line;
     char quote = 0;  // the open quote, bracket or date delimiter
     while (std::getline(in, line)) {
+        // A comment line may stand anywhere outside a quoted text, also inside a statement.
+        if (quote == 0 && Trim(line).starts_with("--")) continue;
         if (quote == 0 && Trim(current).empty()) {
             const std::string trimmed = Trim(line);
-            if (trimmed.starts_with("--")) continue;
             if (trimmed.starts_with(".")) {
                 statements.push_back(trimmed);
                 continue;
@@ -225,12 +226,41 @@ bool EngineShell::RunStatement(const std::string& file, const std::string& state
     }
 }
 
+namespace {
+
+// The words of a dot command; a word in double or single quotes may hold blanks.
+std::vector<std::string> SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (char c : line) {
+        if (quote) {
+            if (c == quote) quote = 0;
+            else word += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            inWord = true;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (quote) throw platform::JetError(platform::jet::kInvalidArgument, "Unclosed quote in " + line);
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+}  // namespace
+
 void EngineShell::RunDotCommand(const std::string& file, const std::string& line) {
-    std::istringstream words(line);
-    std::string command;
-    words >> command;
-    std::vector<std::string> rest;
-    for (std::string w; words >> w;) rest.push_back(w);
+    std::vector<std::string> rest = SplitWords(line);
+    const std::string command = rest.empty() ? std::string() : rest.front();
+    if (!rest.empty()) rest.erase(rest.begin());
 
     if (command == ".compact") {
         if (rest.size() != 1) throw platform::MakeJetError(platform::jet::kInvalidArgument);

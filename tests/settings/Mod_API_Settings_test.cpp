@@ -149,3 +149,24 @@ TEST_F(Mod_API_Settings, FailedWriteLeavesTheOldStoreIntact) {
 
 }  // namespace
 }  // namespace settings
+
+namespace settings {
+namespace {
+
+TEST_F(Mod_API_Settings, HandEditedStoresKeepTheirMeaningAndTheirLines) {
+    // A machine file saved by a Windows editor: byte-order mark, CRLF, blanks around "=".
+    temp.Write("etc2/sonavoxa/registry.ini",
+               "\xEF\xBB\xBF[Software\\Sonavoxa] \r\nAppPathConfig = user.global\r\n");
+    EXPECT_EQ(Api().GetAppPathConfig(), "user.global");
+
+    WriteUserStore("; edited by hand\nSkinVersion = 3.8\nWeird line without equals\n");
+    Mod_API& api = Api();
+    EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "3.8");
+    api.SaveAppSetting("SkinVersion", "3.9");
+    EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "3.9");
+    EXPECT_NE(UserStoreText().find("; edited by hand"), std::string::npos) << UserStoreText();
+    EXPECT_NE(UserStoreText().find("Weird line without equals"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace settings

@@ -43,29 +43,67 @@ TEST(RegistryFile, AwkwardNamesAndDataSurviveARoundTrip) {
     EXPECT_EQ(reread.Serialize(), text);
 }
 
-TEST(RegistryFile, ReadsHandWrittenFilesAndSkipsWhatItCannotRead) {
+TEST(RegistryFile, ReadsWhatAPersonMeant) {
     const RegistryFile file = RegistryFile::Parse(
-        "; comment\r\n"
-        "orphan=sz:no key yet\r\n"
-        "[Software\\Sonavoxa]\r\n"
-        "  AppPathConfig=sz:User.Normal\r\n"
+        "\xEF\xBB\xBF[Software\\Sonavoxa]  \r\n"
+        "  AppPathConfig = sz:User.Normal\r\n"
         "# another comment\n"
-        "Broken=sz:bad escape \\q\n"
-        "NoKind=just text\n"
-        "Count=dword:2A\n"
+        "Plain = local\n"
+        "Folder=sz:C:\\Music\\\n"
+        "Count=DWORD:2A\n"
         "TooLong=dword:123456789\n"
         "Bytes=hex(3):01,0\n"
         "[unterminated\n"
         "Lost=sz:after a broken header\n"
-        "[software\\sonavoxa\\]\n"
+        "[ software\\sonavoxa\\ ]\t\n"
         "appPATHconfig=sz:local\n");
     EXPECT_EQ(file.Find("SOFTWARE\\SONAVOXA", "AppPathConfig")->data, "local")
-        << "keys and names ignore letter case; the later line wins";
+        << "the byte-order mark and the blanks hide nothing; the later line wins";
+    EXPECT_EQ(file.Find("Software\\Sonavoxa", "Plain")->data, "local");
+    EXPECT_EQ(file.Find("Software\\Sonavoxa", "Folder")->data, "C:\\Music\\");
     EXPECT_EQ(file.Find("Software\\Sonavoxa", "Count")->data, "\x2a\0\0\0"s);
-    for (const char* dropped : {"orphan", "Broken", "NoKind", "TooLong", "Bytes", "Lost"}) {
-        EXPECT_EQ(file.Find("Software\\Sonavoxa", dropped), nullptr) << dropped;
+    for (const char* unreadable : {"TooLong", "Bytes", "Lost"}) {
+        EXPECT_EQ(file.Find("Software\\Sonavoxa", unreadable), nullptr) << unreadable;
     }
     EXPECT_FALSE(file.HasKey("unterminated"));
+}
+
+TEST(RegistryFile, ARewriteKeepsEveryLineItDidNotChange) {
+    const std::string handWritten =
+        "; my notes\r\n"
+        "orphan=sz:no key yet\n"
+        "[Software\\Sonavoxa\\RodividuZIDU]\n"
+        "SkinVersion = 3.8\n"
+        "Broken=dword:xyz\n"
+        "[unterminated\n"
+        "Other=sz:kept\n";
+    RegistryFile file = RegistryFile::Parse(handWritten);
+    ASSERT_TRUE(file.Set("Software\\Sonavoxa\\RodividuZIDU", "SkinVersion", {regtype::kSz, "3.9"}));
+    ASSERT_TRUE(file.Set("Software\\Sonavoxa\\RodividuZIDU", "New", {regtype::kSz, "x"}));
+    const std::string text = file.Serialize();
+    for (const char* kept : {"; my notes", "orphan=sz:no key yet", "Broken=dword:xyz", "[unterminated",
+                             "Other=sz:kept"}) {
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << "\n" << text;
+    }
+    EXPECT_EQ(text.find("3.8"), std::string::npos) << text;
+    const RegistryFile reread = RegistryFile::Parse(text);
+    EXPECT_EQ(reread.Find("Software\\Sonavoxa\\RodividuZIDU", "SkinVersion")->data, "3.9");
+    EXPECT_EQ(reread.Find("Software\\Sonavoxa\\RodividuZIDU", "New")->data, "x");
+    EXPECT_EQ(reread.Serialize(), text) << "a second rewrite changes nothing";
+}
+
+// Found by fuzzing: repeated byte-order marks, a line ending in two CRs, and a key path ending
+// in a backslash and a blank each changed on the second rewrite (the last one lost its key).
+TEST(RegistryFile, RewritingTwiceChangesNothing) {
+    for (const char* text : {"\xEF\xBB\xBF\xEF\xBB\xBF;o;o", "; note\r\r\n[k]\nx=sz:1\r\r\n",
+                             "[k\\ ]\nx=sz:1\n", "[ k \\ \\ ] \nx=sz:1\n"}) {
+        RegistryFile file = RegistryFile::Parse(text);
+        file.Set("k", "y", {regtype::kSz, "2"});
+        const std::string once = file.Serialize();
+        const RegistryFile reread = RegistryFile::Parse(once);
+        EXPECT_EQ(reread.Serialize(), once) << text;
+        ASSERT_NE(reread.Find("k", "y"), nullptr) << once;
+    }
 }
 
 TEST(RegistryFile, KeepsTheCaseItWasFirstWrittenWithAndSpellsOutATrailingBlank) {

@@ -135,3 +135,19 @@ TEST(EngineShell, QueryCommandStoresTheTextOfAFileAsAQuery) {
     EXPECT_NE(r.err.find("Error 3024: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Error 3001: "), std::string::npos) << r.err;
 }
+
+TEST(EngineShell, TakesCommentLinesInsideAStatementAndQuotedPaths) {
+    TempFolder folder;
+    const std::string db = folder / "with blanks.mdb";
+    auto r = RunShell({"--create", db},
+                      "CREATE TABLE t (id LONG,\n"
+                      "  -- the name of the thing\n"
+                      "  name TEXT(50));\n"
+                      "insert into t values (1, '\n"
+                      "-- not a comment: inside a text\n"
+                      "');\n"
+                      ".compact \"" + (folder / "copy with blanks.mdb") + "\"\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = RunShell({folder / "copy with blanks.mdb", "select len(name) as n from t"});
+    EXPECT_EQ(r.out, "n\n33\n") << r.err;
+}

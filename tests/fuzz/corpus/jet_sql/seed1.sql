@@ -1,0 +1,1 @@
+select * from db_all where Titel like 'Ü*' order by Path

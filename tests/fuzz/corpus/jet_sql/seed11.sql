@@ -1,0 +1,1 @@
+select distinct ucase(Titel) from db_all where Titel in ('a', "b", 'c''d') having count(*) > 0

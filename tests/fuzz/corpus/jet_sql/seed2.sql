@@ -1,0 +1,1 @@
+select format(DTSImport,'dd.mm.yyyy') as d, count(*) from db_all group by format(DTSImport,'yyyymmdd'), format(DTSImport,'dd.mm.yyyy')

@@ -1,0 +1,1 @@
+select db_all.[FID], genre.name as Genre from db_all left join genre on db_all.FID=genre.genre_id

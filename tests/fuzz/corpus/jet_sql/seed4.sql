@@ -1,0 +1,1 @@
+select top 1 iif(isnull(BPM), 0, BPM) + 1 & 'x', mid(Titel, 2, 1), #3/4/2005# - 1 from db_all

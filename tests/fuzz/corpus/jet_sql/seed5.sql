@@ -1,0 +1,1 @@
+insert into genre (genre_id, name) select FID, Titel from db_all where DEL = false

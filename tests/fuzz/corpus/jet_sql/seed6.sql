@@ -1,0 +1,1 @@
+update db_all set Note = Note + 1, Path = Path & '\x' where Path like 'C:\[*]*'

@@ -1,0 +1,1 @@
+delete from db_all where DTSImport between #2005-01-01# and #2006-12-31 23:59:59#

@@ -1,0 +1,1 @@
+PARAMETERS p Long; select * from db_all where FID = p

@@ -1,0 +1,153 @@
+// Test scaffolding for the tree maintenance: a machine in a temporary folder whose data folder
+// is prepared from the built program folder (so it holds a copy of the shipped sonavoxa.mdb),
+// a tree database built from the template tables and linked into that copy as the
+// side-database check links it, and small verbs to fill and read the library.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "maintenance/UpdateDB.h"
+#include "platform/DBEngine.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
+#include "settings/Mod_API.h"
+#include "settings/RegistryStore.h"
+#include "support/EngineTestSupport.h"
+
+namespace maintenance::testing_support {
+
+using ::testing_support::JetErrorOf;
+using ::testing_support::Rows;
+
+// One title of db_all; the fields a tree reads.
+struct Title {
+    std::string path = "C:\\Music\\";
+    int driveTyp = 3;
+    std::string driveName = "SYSTEM";
+    std::string interpret = "";
+    std::string album = "";
+    std::string genre = "";
+    bool deleted = false;
+    std::string imported = "Null";  // a Jet date literal such as #2005-03-03#
+    std::string user1 = "";
+};
+
+class TreeLibrary : public ::testing::Test {
+  protected:
+    // Without `buildTree` the copy of sonavoxa.mdb has no tree tables and no links.
+    explicit TreeLibrary(bool buildTree = true) {
+        temp_.Write("etc/sonavoxa/registry.ini",
+                    "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
+        const std::map<std::string, std::string> env = {
+            {"HOME", temp_ / "home"},
+            {"XDG_DATA_HOME", temp_ / "data"},
+            {"XDG_CONFIG_HOME", temp_ / "config"},
+            {"XDG_CONFIG_DIRS", temp_ / "etc"},
+            {"SONAVOXA_PROGRAM_DIR", SONAVOXA_PROGRAM_DIR},
+            {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
+        folders_ =
+            std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env));
+        program_ =
+            std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env));
+        registry_ = std::make_unique<settings::RegistryStore>(
+            settings::RegistryStore::AtStandardPlaces(files_, *folders_));
+        api_ = std::make_unique<settings::Mod_API>(files_, *folders_, *program_, *registry_);
+        dataPath = api_->DataPath();
+        target = dataPath + "/sonavoxa.mdb";
+        db = platform::DBEngine::Instance().OpenDatabase(target);
+        if (buildTree) BuildTreeDatabase();
+        maintenance = std::make_unique<UpdateDB>(*api_);
+        maintenance->SetDbName(target);
+    }
+
+    void Add(const Title& t) {
+        db.Execute(
+            "insert into db_all (Titel, Path, DriveTyp, DriveName, Interpret, Album, "
+            "Genre, DEL, DTSImport, User1) values ('t', " +
+            Text(t.path) + ", " + std::to_string(t.driveTyp) + ", " + Text(t.driveName) + ", " +
+            Text(t.interpret) + ", " + Text(t.album) + ", " + Text(t.genre) + ", " +
+            (t.deleted ? "true" : "false") + ", " + t.imported + ", " + Text(t.user1) + ")");
+    }
+    void Add(const Title& t, int times) {
+        for (int i = 0; i < times; ++i) Add(t);
+    }
+
+    // Marks the rows of `table` that `where` selects as favourites.
+    void MarkFavourite(const std::string& table, const std::string& where,
+                       const std::string& tstamp) {
+        ASSERT_GT(db.Execute("update " + table + " set favorit=true, tstamp=" + tstamp + " where " +
+                             where),
+                  0)
+            << where;
+    }
+
+    settings::Mod_API& Api() { return *api_; }
+
+    bool FavouritesFileLeft() const { return std::filesystem::exists(dataPath + "/~tree.tmp"); }
+
+    // `text` as a Jet literal.
+    static std::string Text(const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+        return out + "'";
+    }
+
+    ::testing_support::TempFolder temp_;
+    std::string dataPath;
+    std::string target;
+    std::string treeFile;
+    platform::Database db;
+    std::unique_ptr<UpdateDB> maintenance;
+
+  private:
+    void BuildTreeDatabase() {
+        treeFile = dataPath + "/sonavoxa.tree.mdb";
+        platform::Database tree =
+            platform::DBEngine::Instance().CreateDatabase(treeFile, platform::dbLangGeneral);
+        const std::pair<const char*, const char*> tables[] = {
+            {"TREE_DIR", "x_tree_dir"},
+            {"TREE_ALBUM", "x_tree_album"},
+            {"TREE_GENRE", "x_TREE_GENRE"},
+            {"TREE_GENRE_INTERPRET", "x_TREE_GENRE_INTERPRET"},
+            {"TREE_INTERPRET", "x_TREE_INTERPRET"},
+            {"TREE_SITUATION", "x_TREE_default"},
+            {"TREE_STIMMUNG", "x_TREE_default"},
+            {"TREE_TEMPO", "x_TREE_default"},
+            {"TREE_KATEGORIE", "x_TREE_default"},
+            {"TREE_USER1", "x_TREE_default"},
+            {"TREE_USER2", "x_TREE_default"},
+            {"TREE_IMPORTDATE", "x_TREE_default"}};
+        for (const auto& [name, templateName] : tables) {
+            platform::TableDef source = db.TableDefs().Item(templateName);
+            platform::TableDef copy = tree.CreateTableDef(name);
+            for (const platform::Field& f : source.Fields()) {
+                platform::Field field = copy.CreateField(f.Name(), f.Type(), f.Size());
+                field.SetDefaultValue(f.DefaultValue());
+                field.SetAllowZeroLength(f.AllowZeroLength());
+                copy.Fields().Append(field);
+            }
+            for (const platform::Index& i : source.Indexes()) copy.Indexes().Append(i);
+            tree.TableDefs().Append(copy);
+
+            platform::TableDef link = db.CreateTableDef(name);
+            link.SetConnect(";Database=" + treeFile);
+            link.SetSourceTableName(name);
+            db.TableDefs().Append(link);
+        }
+        tree.Close();
+    }
+
+    platform::LocalFileSystem files_;
+    std::unique_ptr<platform::StandardFolders> folders_;
+    std::unique_ptr<platform::ProgramLocation> program_;
+    std::unique_ptr<settings::RegistryStore> registry_;
+    std::unique_ptr<settings::Mod_API> api_;
+};
+
+}  // namespace maintenance::testing_support

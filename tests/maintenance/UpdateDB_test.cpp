@@ -1,0 +1,103 @@
+// The playlist recount, the sound code, the favourites file's lines and the apostrophe mask.
+#include <string>
+
+#include "TreeLibrary.h"
+#include "maintenance/FavouritesFile.h"
+
+using namespace maintenance::testing_support;
+using maintenance::FavouritesFile;
+using maintenance::SavedField;
+using platform::Value;
+
+namespace maintenance {
+// The tests' access to the private helper.
+class UpdateDBInternals {
+  public:
+    static std::string MaskQuote(const std::string& text) { return UpdateDB::MaskQuote(text); }
+};
+}  // namespace maintenance
+
+namespace {
+
+using PlaylistCount = TreeLibrary;
+
+TEST_F(PlaylistCount, WritesOnlyCountsThatChanged) {
+    struct Case {
+        int nid;
+        std::string stored;
+        int entries;
+        std::string after;
+    };
+    const Case cases[] = {{1, "5", 3, "3"}, {2, "2", 0, "0"}, {3, "4", 4, "4"}, {4, "Null", 2, ""}};
+    for (const Case& c : cases) {
+        db.Execute("insert into pl_name (NID, name, anzahl, UpdateTime) values (" +
+                   std::to_string(c.nid) + ", 'p', " + c.stored + ", #2001-02-03#)");
+        for (int i = 0; i < c.entries; ++i)
+            db.Execute("insert into pl_all (pnid, FID, pos) values (" + std::to_string(c.nid) +
+                       ", 1, " + std::to_string(i) + ")");
+    }
+    const auto outcome = maintenance->UpdatePlnameCount();
+    EXPECT_FALSE(outcome.Failed()) << outcome.errorText;
+    EXPECT_EQ(outcome.rowsWritten, 2);
+    for (const Case& c : cases) {
+        auto rs = db.OpenRecordset("select anzahl, UpdateTime from pl_name where NID=" +
+                                   std::to_string(c.nid));
+        EXPECT_EQ(rs["anzahl"].Value().ToDisplayText(), c.after) << c.nid;
+        const bool rewritten = c.after != c.stored && c.stored != "Null";
+        EXPECT_EQ(rs["UpdateTime"].Value().ToDisplayText() == "2001-02-03 00:00:00", !rewritten)
+            << c.nid;
+    }
+}
+
+TEST_F(PlaylistCount, EmptyPlaylistTableIsNoFailure) {
+    const auto outcome = maintenance->UpdatePlnameCount();
+    EXPECT_TRUE(outcome.completed);
+    EXPECT_FALSE(outcome.Failed());
+    EXPECT_EQ(outcome.rowsWritten, 0);
+}
+
+using SoundCode = TreeLibrary;
+
+TEST_F(SoundCode, CodesNamesAsTheApplicationDoes) {
+    const maintenance::UpdateDB& update = *maintenance;
+    const std::pair<const char*, const char*> cases[] = {
+        {"Robert", "R163"},  {"Rupert", "R163"},    {"Tymczak", "T522"},  {"Pfister", "P236"},
+        {"Lloyd", "L300"},   {"Gutierrez", "G362"}, {"Honeyman", "H555"}, {"Ashcraft", "A226"},
+        {"O'Brien", "O165"}, {"Müller", "M460"},    {"smith", "S530"},    {"3M", "M000"},
+        {"", "0000"},        {"12 - !", "0000"},    {"A", "A000"},        {" éa", "A000"}};
+    for (const auto& [in, code] : cases) EXPECT_EQ(update.Soundex(in), code) << in;
+    EXPECT_EQ(update.Soundex(std::string(32767, 'b')), "B000");
+    EXPECT_EQ(JetErrorOf([&] { update.Soundex(std::string(32768, 'b')); }), 6);
+}
+
+TEST(FavouritesFile, LinesReadBackExactly) {
+    const std::vector<Value> fields = {Value::FromText("Say \"Hi\", \\ and\ttab"),
+                                       Value::FromText("Two\r\nLines ,\"x\""),
+                                       Value::FromText(""),
+                                       Value::Null(),
+                                       Value::FromText("東京 🎵 Ærø"),
+                                       Value::FromDouble(0.1),
+                                       Value::FromInteger(-730)};
+    const std::string line = FavouritesFile::FormatLine(fields);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    const std::vector<SavedField> back = FavouritesFile::ParseLine(line);
+    ASSERT_EQ(back.size(), fields.size());
+    for (size_t i = 0; i < 5; ++i) {
+        if (fields[i].IsNull())
+            EXPECT_FALSE(back[i].has_value()) << i;
+        else
+            EXPECT_EQ(back[i], fields[i].AsText()) << i;
+    }
+    EXPECT_EQ(back[5], "0.1");
+    EXPECT_EQ(back[6], "-730");
+    // Blanks before a field are no part of it.
+    EXPECT_EQ(FavouritesFile::ParseLine("  \"a\",  12,"),
+              (std::vector<SavedField>{"a", "12", std::nullopt}));
+}
+
+TEST(UpdateDB, MaskQuoteReplacesEveryApostrophe) {
+    EXPECT_EQ(maintenance::UpdateDBInternals::MaskQuote("O'Brien's"), "O*Brien*s");
+    EXPECT_EQ(maintenance::UpdateDBInternals::MaskQuote("plain"), "plain");
+}
+
+}  // namespace
