@@ -33,6 +33,7 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 constexpr int kProgressSteps = 4000;
 
 bool inProgressCallback = false;
+thread_local bool onBatchThread = false;
 
 enum class FileKind { Missing, Empty, Engine, Jet, Other };
 
@@ -108,11 +109,11 @@ EngineConnection::EngineConnection() {
     sqlite3_busy_timeout(db_, kBusyWaitMs);
     RegisterJetFunctions(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
-    ownerThread_ = std::this_thread::get_id();
     batchThread_ = std::thread([this] { CommitIdleBatches(); });
 }
 
 void EngineConnection::CommitIdleBatches() {
+    onBatchThread = true;
     std::unique_lock<std::mutex> wait(wakeMutex_);
     while (!stopping_) {
         wake_.wait_for(wait, kIdleLook);
@@ -181,9 +182,10 @@ bool EngineConnection::CallProgressCallback() {
 
 int EngineConnection::OnSqliteProgress(void* self) {
     auto* connection = static_cast<EngineConnection*>(self);
+    // The batch thread's commit is no work of the caller's: never call back from there (nor
+    // look at the callback, which the caller's thread may be replacing).
+    if (onBatchThread) return 0;
     if (!connection->progress_) return 0;
-    // The batch thread's commit is no work of the caller's: never call back from there.
-    if (std::this_thread::get_id() != connection->ownerThread_) return 0;
     if (std::chrono::steady_clock::now() - connection->lastProgress_ < kProgressInterval) return 0;
     if (connection->CallProgressCallback()) return 0;
     if (connection->writeDepth_ > 0 && !connection->cancellableWrite_) return 0;

@@ -186,7 +186,6 @@ private:
     int writeDepth_ = 0;
     int transactionDepth_ = 0;
     std::optional<JetError> failedBatch_;
-    std::thread::id ownerThread_;
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
