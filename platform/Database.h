@@ -20,6 +20,16 @@ namespace platform {
 
 class OpenDatabaseState;
 
+// Execute option: undo the whole statement and raise the first refused row's error.
+inline constexpr int dbFailOnError = 128;
+
+// The rows an Execute left out, and why the first of them was refused.
+struct ExecuteRefusals {
+    long count = 0;
+    int firstErrorNumber = 0;  // 3022 duplicate key, 3314 required field, 3315, 3163, ...
+    std::string firstErrorText;
+};
+
 class TableDefCollection {
 public:
     // Tables, links and system tables, in collection order (by name, letter case ignored).
@@ -68,13 +78,25 @@ public:
     const std::string& Name() const;
     bool IsOpen() const;
     bool ReadOnly() const;
+    // What could not be carried over when a Jet file was opened (an index whose fields are
+    // gone, one its rows do not fit) and what the Jet library reported about the file, a
+    // sentence each. The file opens whenever its tables can be read; empty for engine files.
+    std::vector<std::string> OpenNotes() const;
 
     // Runs an action statement (delete, insert ... values, insert ... select, update, Jet DDL)
-    // or a stored action query by name. Rows that would break a key, a required field or a
-    // field's size or type are left out; the rest are applied and no error is raised for them.
-    // A statement that cannot run at all raises (3078 missing table, 3061 unknown name,
-    // 3065 a select, syntax errors). Returns the number of rows changed.
-    long Execute(const std::string& sql);
+    // or a stored action query by name. Every value written into a field is converted as an
+    // assignment through a recordset converts it; a value that cannot be converted becomes
+    // Null. Rows that would then break a key or a required field, or hold text too long or
+    // empty where the field refuses it, are left out: without options the rest are applied
+    // and LastExecuteRefusals() tells how many were left out and why; with dbFailOnError the
+    // whole statement is undone and the first refused row's error raised. A statement that
+    // cannot run at all raises (3078 missing table, 3061 unknown name, 3065 a select, syntax
+    // errors). Returns the number of rows changed, as RecordsAffected() does afterwards.
+    long Execute(const std::string& sql, int options = 0);
+    // Rows the last Execute through this handle changed, added or deleted.
+    long RecordsAffected() const { return recordsAffected_; }
+    // The rows the last Execute through this handle left out.
+    const ExecuteRefusals& LastExecuteRefusals() const { return refusals_; }
 
     // A SELECT text, a table or link name, or a stored select query name.
     Recordset OpenRecordset(const std::string& source);
@@ -100,6 +122,8 @@ private:
     explicit Database(std::shared_ptr<OpenDatabaseState> state) : state_(std::move(state)) {}
     OpenDatabaseState& State() const;
     std::shared_ptr<OpenDatabaseState> state_;
+    long recordsAffected_ = 0;
+    ExecuteRefusals refusals_;
 };
 
 }  // namespace platform

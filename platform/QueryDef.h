@@ -23,7 +23,13 @@ inline constexpr int dbOpenTable = 1;
 inline constexpr int dbOpenDynaset = 2;
 inline constexpr int dbOpenSnapshot = 4;
 inline constexpr int dbQSelect = 0;
+inline constexpr int dbQCrosstab = 16;
+inline constexpr int dbQDelete = 32;
 inline constexpr int dbQUpdate = 48;
+inline constexpr int dbQAppend = 64;
+inline constexpr int dbQMakeTable = 80;
+inline constexpr int dbQDDL = 96;
+inline constexpr int dbQSetOperation = 128;
 
 class Parameter {
 public:

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "platform/DBEngine.h"
@@ -170,6 +171,16 @@ int EngineShell::Run(const std::vector<std::string>& args, std::istream& in) {
             err_ << "Error " << e.Number() << ": " << e.what() << "\n";
             return 1;
         }
+    }
+    // What a Jet file's copy left out is said once, before the statements. A read-only file's
+    // handle stays open for the run, so that the statements share its loaded copy.
+    std::optional<Database> readOnlyFile;
+    try {
+        Database db = DBEngine::Instance().OpenDatabase(file);
+        for (const std::string& note : db.OpenNotes()) err_ << "Note: " << note << "\n";
+        if (db.ReadOnly()) readOnlyFile = std::move(db);
+    } catch (const JetError&) {
+        // Each statement reports the error itself.
     }
     if (statements.empty()) statements = SplitScript(in);
     for (const std::string& s : statements) {

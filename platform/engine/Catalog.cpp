@@ -24,31 +24,6 @@ bool IsCatalogTable(std::string_view name) {
 
 }  // namespace
 
-std::string LowerName(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-std::string QuoteIdentifier(std::string_view name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
-    }
-    return out + "\"";
-}
-
-std::string QuoteLiteral(std::string_view text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
-
 std::string IndexFieldsText(const std::vector<IndexFieldDescription>& fields) {
     std::string out;
     for (const auto& f : fields) {

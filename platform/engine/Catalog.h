@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/TableDescription.h"
+#include "platform/engine/SqlText.h"
 
 namespace platform {
 
@@ -94,10 +95,5 @@ private:
 // The "+a;-b" text of an index's fields, as DAO's Index.Fields reads.
 std::string IndexFieldsText(const std::vector<IndexFieldDescription>& fields);
 std::vector<IndexFieldDescription> ParseIndexFieldsText(std::string_view text);
-// ASCII lower case; the key under which names are compared.
-std::string LowerName(std::string_view name);
-// "name" with inner quotes doubled.
-std::string QuoteIdentifier(std::string_view name);
-std::string QuoteLiteral(std::string_view text);
 
 }  // namespace platform

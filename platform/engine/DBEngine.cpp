@@ -184,7 +184,7 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         }
     }
     CopyChecker(temporary, true).ResetCounters();
-    if (!files.SyncFile(temporary)) ThrowJetError(3035, temporary);
+    if (!files.SyncFile(temporary)) ThrowJetError(jet::kResourcesExceeded, temporary);
     // The copy is compared with its source as it lies on the disk, after the sync, before it
     // may take the destination's name.
     {
@@ -197,9 +197,9 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     if (!files.RenameFile(temporary, destinationPath.string())) {
         if (files.FileExists(destinationPath.string()) || files.FolderExists(destinationPath.string()))
             ThrowJetError(jet::kDatabaseExists);
-        ThrowJetError(3035, destination);
+        ThrowJetError(jet::kResourcesExceeded, destination);
     }
-    if (!files.SyncFolder(folder)) ThrowJetError(3035, folder);
+    if (!files.SyncFolder(folder)) ThrowJetError(jet::kResourcesExceeded, folder);
 }
 
 }  // namespace platform

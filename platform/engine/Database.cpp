@@ -4,11 +4,14 @@
 
 #include <exception>
 
+#include "platform/engine/ActionQuery.h"
 #include "platform/engine/OpenDatabaseState.h"
 #include "platform/engine/RecordsetCursor.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
+#include "platform/engine/SqlText.h"
 #include "platform/engine/SqliteErrors.h"
+#include "platform/jetsql/LikePattern.h"
 
 namespace platform {
 namespace {
@@ -37,7 +40,7 @@ std::string ConnectDatabasePath(const std::string& connect) {
     return connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-bool IsSelectQueryType(int type) { return type == 0 || type == 128; }
+bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOperation; }
 
 // Resolves the names of one statement against a database; stored select queries are
 // translated in place, their own parameters joining the statement's.
@@ -75,13 +78,6 @@ private:
 };
 
 }  // namespace
-
-std::string TrimText(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-    while (e > b && (std::isspace(static_cast<unsigned char>(text[e - 1])) || text[e - 1] == ';')) --e;
-    return std::string(text.substr(b, e - b));
-}
 
 std::string BaseTable::Qualified() const {
     return attachment->QuotedSchema() + "." + QuoteIdentifier(info->name);
@@ -161,7 +157,7 @@ void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedSta
         const std::string likeName = sqliteName + "_like";
         if (int index = statement.ParameterIndex(likeName.c_str())) {
             if (v.IsNull()) statement.BindNull(index);
-            else statement.BindText(index, LikePatternForSqlite(v.ToText()));
+            else statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
         }
     }
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));
@@ -174,7 +170,7 @@ std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(const std::string
     TranslateOptions options;
     options.addRowIdColumn = !snapshot;
     TranslatedStatement t = Translate(jetSql, options);
-    if (t.kind != StatementKind::Select) ThrowJetError(3219);
+    if (t.kind != StatementKind::Select) ThrowJetError(jet::kInvalidOperation);
     auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(), t.sql);
@@ -201,8 +197,10 @@ std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenTable(const BaseTable& t
     return state;
 }
 
-long OpenDatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters) {
+long OpenDatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
+                                int options, ExecuteRefusals* refusals) {
     RequireOpen();
+    if (refusals) *refusals = {};
     std::string sql = TrimText(text);
     if (auto query = OwnCatalog().FindQuery(sql)) {
         if (IsSelectQueryType(query->type)) ThrowJetError(jet::kCannotExecuteSelect);
@@ -212,35 +210,30 @@ long OpenDatabaseState::Execute(const std::string& text, const std::vector<Param
         ApplyDdl(*ddl);
         return 0;
     }
-    TranslateOptions options;
-    options.ignoreRefusedRows = true;
-    TranslatedStatement t = Translate(sql, options);
+    TranslatedStatement t = Translate(sql, {});
     if (t.kind == StatementKind::Select) ThrowJetError(jet::kCannotExecuteSelect);
     if (t.kind == StatementKind::DataDefinition) ThrowJetError(jet::kSyntaxInCreateTable);
-    if (!t.targetTable.empty()) {
-        auto target = FindBaseTable(t.targetTable);
-        if (!target) ThrowJetError(jet::kInputTableNotFound, t.targetTable);
-        RequireWritable(*target->attachment);
-    }
+    auto target = FindBaseTable(t.targetTable);
+    if (!target) ThrowJetError(jet::kInputTableNotFound, t.targetTable);
+    RequireWritable(*target->attachment);
     EngineConnection& connection = Connection();
-    Statement& statement = connection.Cached(t.sql);
-    BindParameters(statement, t, parameters);
+    Statement source(connection.Db(), t.kind == StatementKind::Delete ? t.sql : t.sourceSql);
+    BindParameters(source, t, parameters);
     connection.BeginCancellableWrite();
     connection.BeginWrite();
+    ActionQuery::Outcome outcome;
     try {
-        statement.Step();
+        outcome = ActionQuery(connection, t, *target, (options & dbFailOnError) != 0).Run(source);
     } catch (...) {
-        statement.Reset();
         connection.EndCancellableWrite();
         connection.EndWrite();
         throw;
     }
-    const long changed = static_cast<long>(sqlite3_changes(connection.Db()));
-    statement.Reset();
     connection.EndCancellableWrite();
     connection.EndWrite();
     connection.CommitIfDue();
-    return changed;
+    if (refusals) *refusals = outcome.refusals;
+    return outcome.affected;
 }
 
 void OpenDatabaseState::ApplyDdl(const DdlStatement& ddl) {
@@ -309,6 +302,8 @@ Database& Database::operator=(Database&& other) noexcept {
             // As in the destructor.
         }
         state_ = std::move(other.state_);
+        recordsAffected_ = other.recordsAffected_;
+        refusals_ = std::move(other.refusals_);
     }
     return *this;
 }
@@ -327,7 +322,15 @@ bool Database::IsOpen() const { return state_ && state_->attachment; }
 
 bool Database::ReadOnly() const { return State().readOnly || State().attachment->ReadOnly(); }
 
-long Database::Execute(const std::string& sql) { return State().Execute(sql, {}); }
+std::vector<std::string> Database::OpenNotes() const { return State().attachment->OpenNotes(); }
+
+long Database::Execute(const std::string& sql, int options) {
+    OpenDatabaseState& st = State();
+    recordsAffected_ = 0;
+    refusals_ = {};
+    recordsAffected_ = st.Execute(sql, {}, options, &refusals_);
+    return recordsAffected_;
+}
 
 Recordset Database::OpenRecordset(const std::string& source) {
     OpenDatabaseState& st = State();
@@ -335,7 +338,7 @@ Recordset Database::OpenRecordset(const std::string& source) {
     if (!LooksLikeSelect(text)) {
         if (auto base = st.FindBaseTable(text)) return Recordset(st.OpenTable(*base));
         if (auto query = st.OwnCatalog().FindQuery(text)) {
-            if (!IsSelectQueryType(query->type)) ThrowJetError(3219);
+            if (!IsSelectQueryType(query->type)) ThrowJetError(jet::kInvalidOperation);
             return Recordset(st.OpenSelect(query->sql, {}, false));
         }
         ThrowJetError(jet::kInputTableNotFound, text);

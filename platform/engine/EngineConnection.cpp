@@ -454,7 +454,18 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
         Exec("PRAGMA ignore_check_constraints = ON");
         BeginWrite();
         for (const TableDescription& table : reader.Tables()) {
-            catalog.CreateTable(table);
+            // Only the primary key comes with the table; the other indexes follow the rows, so
+            // that one the rows do not fit is left out alone (and building them once is faster).
+            TableDescription structure = table;
+            std::erase_if(structure.Indexes, [](const IndexDescription& i) { return !i.Primary; });
+            try {
+                catalog.CreateTable(structure);
+            } catch (const JetError& e) {
+                if (structure.Indexes.empty()) throw;
+                attachment->AddOpenNote("Table \"" + table.Name + "\": primary key left out: " + e.what());
+                structure.Indexes.clear();
+                catalog.CreateTable(structure);
+            }
             std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table.Name) + " VALUES (";
             for (size_t i = 0; i < table.Fields.size(); ++i) sql += (i ? ",?" : "?");
             sql += ")";
@@ -465,7 +476,16 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
                 insert.Reset();
                 ReportProgress();
             });
+            for (const IndexDescription& index : table.Indexes) {
+                if (index.Primary) continue;
+                try {
+                    catalog.CreateIndex(table.Name, index);
+                } catch (const JetError& e) {
+                    attachment->AddOpenNote("Table \"" + table.Name + "\": index \"" + index.Name + "\" left out: " + e.what());
+                }
+            }
         }
+        for (const std::string& note : reader.Notes()) attachment->AddOpenNote(note);
         EndWrite();
         Commit();
         Exec("PRAGMA ignore_check_constraints = OFF");

@@ -66,6 +66,10 @@ public:
     bool ReadOnlyByRequest() const { return readOnlyByRequest_; }
     Catalog& GetCatalog() { return catalog_; }
     EngineConnection& Connection() { return connection_; }
+    // What was left out when a Jet file was read (indexes, library warnings); empty for
+    // engine files.
+    const std::vector<std::string>& OpenNotes() const { return openNotes_; }
+    void AddOpenNote(std::string note) { openNotes_.push_back(std::move(note)); }
 
     // "db1" quoted for SQL: "\"db1\"".
     std::string QuotedSchema() const;
@@ -80,6 +84,7 @@ private:
     bool jetFile_;
     bool readOnlyByRequest_;
     Catalog catalog_;
+    std::vector<std::string> openNotes_;
 };
 
 class EngineConnection {

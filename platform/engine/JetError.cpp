@@ -40,10 +40,14 @@ std::string_view TextFor(int number) {
         case 3075: return "Syntax error in query expression '|'.";
         case 3078: return "The Microsoft Jet database engine cannot find the input table or query "
                           "'|'. Make sure it exists and that its name is spelled correctly.";
+        case 3103: return "Circular reference caused by '|'.";
+        case 3127: return "The INSERT INTO statement contains the following unknown field name: '|'. "
+                          "Make sure you have typed the name correctly, and try the operation again.";
         case 3128: return "Syntax error in DELETE statement.";
         case 3129: return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
                           "'SELECT', or 'UPDATE'.";
         case 3134: return "Syntax error in INSERT INTO statement.";
+        case 3142: return "Characters found after end of SQL statement.";
         case 3141: return "The SELECT statement includes a reserved word or an argument name that is "
                           "misspelled or missing, or the punctuation is incorrect.";
         case 3144: return "Syntax error in UPDATE statement.";
@@ -60,10 +64,14 @@ std::string_view TextFor(int number) {
         case 3265: return "Item not found in this collection.";
         case 3283: return "Primary key already exists.";
         case 3290: return "Syntax error in CREATE TABLE statement.";
+        case 3291: return "Syntax error in CREATE INDEX statement.";
+        case 3293: return "Syntax error in ALTER TABLE statement.";
+        case 3295: return "Syntax error in DROP TABLE or DROP INDEX.";
         case 3314: return "The field '|' cannot contain a Null value because the Required property "
                           "for this field is set to True. Enter a value in this field.";
         case 3315: return "Field '|' cannot be a zero-length string.";
         case 3343: return "Unrecognized database format '|'.";
+        case 3346: return "Number of query values and destination fields are not the same.";
         case 3375: return "Table '|' already has an index named '|'.";
         case 3420: return "Object invalid or no longer set.";
         case 3421: return "Data type conversion error.";

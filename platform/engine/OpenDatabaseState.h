@@ -21,6 +21,7 @@
 namespace platform {
 
 class RecordsetCursor;
+struct ExecuteRefusals;
 
 class OpenDatabaseState : public std::enable_shared_from_this<OpenDatabaseState> {
 public:
@@ -50,7 +51,9 @@ public:
                                                 const std::vector<ParameterValue>& parameters,
                                                 bool snapshot);
     std::shared_ptr<RecordsetCursor> OpenTable(const BaseTable& table);
-    long Execute(const std::string& text, const std::vector<ParameterValue>& parameters);
+    // Runs an action statement; `options` and `refusals` as Database::Execute has them.
+    long Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
+                 int options = 0, ExecuteRefusals* refusals = nullptr);
 
     void Close();
 
@@ -60,7 +63,5 @@ private:
     void BindParameters(Statement& statement, const TranslatedStatement& translated,
                         const std::vector<ParameterValue>& parameters);
 };
-
-std::string TrimText(std::string_view text);
 
 }  // namespace platform

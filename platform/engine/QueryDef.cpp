@@ -29,7 +29,7 @@ QueryDef::QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std:
 Recordset QueryDef::OpenRecordset(int type) {
     if (!db_) ThrowJetError(jet::kObjectInvalid);
     db_->RequireOpen();
-    if (type_ != 0 && type_ != 128) ThrowJetError(3219);
+    if (type_ != 0 && type_ != 128) ThrowJetError(jet::kInvalidOperation);
     return Recordset(db_->OpenSelect(sql_, ValuesOf(parameters_), type == dbOpenSnapshot));
 }
 

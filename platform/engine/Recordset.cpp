@@ -10,12 +10,12 @@ namespace platform {
 // --- Field --------------------------------------------------------------------------------
 
 Value Field::Value() const {
-    if (!owner_) ThrowJetError(3219);
+    if (!owner_) ThrowJetError(jet::kInvalidOperation);
     return owner_->FieldValue(column_);
 }
 
 void Field::SetValue(const platform::Value& v) {
-    if (!owner_) ThrowJetError(3219);
+    if (!owner_) ThrowJetError(jet::kInvalidOperation);
     owner_->SetFieldValue(column_, v);
 }
 

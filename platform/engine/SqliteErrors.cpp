@@ -40,7 +40,6 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             if (extended == SQLITE_CONSTRAINT_CHECK) {
                 const std::string name = NameAfter(message, "CHECK constraint failed: ");
                 if (name.starts_with("size:")) return MakeJetError(jet::kFieldTooSmall);
-                if (name.starts_with("zls:")) return MakeJetError(jet::kZeroLengthString, name.substr(4));
                 return MakeJetError(jet::kTypeConversion);
             }
             return MakeJetError(jet::kDuplicateKey);
@@ -54,7 +53,7 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
             return MakeJetError(jet::kReadOnly);
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return MakeJetError(3260, message);
+            return MakeJetError(jet::kLocked, message);
         case SQLITE_NOTADB:
         case SQLITE_CORRUPT:
             return MakeJetError(jet::kCannotOpenDatabase, message);
@@ -64,7 +63,7 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
         case SQLITE_FULL:
         case SQLITE_IOERR:
         case SQLITE_NOMEM:
-            return MakeJetError(3035, message);
+            return MakeJetError(jet::kResourcesExceeded, message);
         default:
             break;
     }
@@ -78,10 +77,6 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql) {
         return MakeJetError(jet::kSyntaxInExpression, sql);
     }
     return MakeJetError(jet::kEngineFailure, message);
-}
-
-void CheckSqlite(sqlite3* db, int rc, std::string_view sql) {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE) throw MapSqliteError(db, rc, sql);
 }
 
 }  // namespace platform

@@ -14,7 +14,4 @@ namespace platform {
 // a missing table 3078, a missing column 3061, duplicates 3022, a required field 3314, ...
 JetError MapSqliteError(sqlite3* db, int rc, std::string_view sql);
 
-// Throws MapSqliteError(db, rc, sql) unless rc is SQLITE_OK, SQLITE_ROW or SQLITE_DONE.
-void CheckSqlite(sqlite3* db, int rc, std::string_view sql = {});
-
 }  // namespace platform

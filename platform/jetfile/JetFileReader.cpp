@@ -5,6 +5,7 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,9 @@
 
 #include "platform/JetError.h"
 #include "platform/engine/Utf8.h"
+#include "platform/jetfile/DefaultValues.h"
+#include "platform/jetfile/IndexDefinitions.h"
+#include "platform/jetfile/StandardErrorCapture.h"
 
 namespace platform {
 namespace {
@@ -32,9 +36,10 @@ constexpr uint32_t kLongValueLengthMask = 0x3fffffffu;
 constexpr size_t kLongValueHeader = 12;
 constexpr unsigned kMaxFields = 255;
 constexpr unsigned kMaxIndexes = 256;
-// Index types of libmdb's MdbIndex::index_type.
-constexpr unsigned kPrimaryIndex = 1;
-constexpr unsigned kForeignKeyReference = 2;
+constexpr size_t kPageHeaderBytes = 8;
+constexpr size_t kNextPageOffset = 4;
+// A file with something wrong in every table could say so thousands of times.
+constexpr size_t kMaxNotes = 100;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -175,11 +180,21 @@ struct JetFileReader::State {
     uint64_t pageCount = 0;
     std::vector<TableDescription> tables;
     std::vector<MdbCatalogEntry*> entries;  // parallel to tables; owned by mdb's catalog
+    // What was left out or what libmdb complained about; grows while rows are read.
+    mutable std::vector<std::string> notes;
+    mutable size_t notesLeftOut = 0;
 
     [[noreturn]] void Damaged() const { ThrowJetError(jet::kCannotOpenDatabase, path); }
+    void Note(std::string text) const;
+    // Turns what libmdb wrote to standard error into notes, a line each.
+    void NoteLibraryOutput(const std::string& text) const;
 
     TableDefPtr OpenTable(MdbCatalogEntry* entry) const;
     TableDescription DescribeTable(MdbCatalogEntry* entry) const;
+    // The table definition's bytes: its first page whole, then each continuation page
+    // without its header.
+    std::vector<uint8_t> ReadDefinition(const MdbCatalogEntry& entry) const;
+    void DescribeIndexes(const MdbTableDef& table, TableDescription& description) const;
     // Copies the row that `pageRow` (page number << 8 | row number) names into `out`; false when
     // the page or row does not exist. Uses libmdb's second page buffer, so the data page being
     // scanned stays put.
@@ -188,9 +203,12 @@ struct JetFileReader::State {
     // end where the stated length does, as libmdb's own reader relies on.
     bool ReadLongValue(const uint8_t* field, size_t size, std::vector<uint8_t>& out,
                        bool strict = false) const;
-    // Calls onRow with the cracked fields of each live row, checked to lie inside the row.
+    // Calls onRow with the cracked fields of each live row, checked to lie inside the row,
+    // and afterPage once the rows of a data page are done. libmdb's output while it reads a
+    // page (and during onRow) becomes notes; afterPage runs with standard error as it was.
     void ScanRows(MdbTableDef& table,
-                  const std::function<void(const std::vector<MdbField>&)>& onRow) const;
+                  const std::function<void(const std::vector<MdbField>&)>& onRow,
+                  const std::function<void()>& afterPage = {}) const;
     void CheckCatalog() const;
     std::string DecodeText(const uint8_t* p, size_t n) const;
     Value Convert(const MdbColumn& col, const MdbField& field,
@@ -215,6 +233,7 @@ JetFileReader::JetFileReader(const std::string& path) : state_(std::make_unique<
     if (!std::filesystem::is_regular_file(path, ec)) ThrowJetError(jet::kFileNotFound, path);
     if (!std::ifstream(path, std::ios::binary)) ThrowJetError(jet::kCannotOpenFile, path);
     if (!HasJetHeader(path)) ThrowJetError(jet::kUnrecognizedFormat, path);
+    StandardErrorCapture capture;
 
     // libmdb trusts the page structure it reads; check what can be checked before handing it
     // the file. A Jet file is made of whole pages.
@@ -245,6 +264,7 @@ JetFileReader::JetFileReader(const std::string& path) : state_(std::make_unique<
         s.tables.push_back(s.DescribeTable(entry));
         s.entries.push_back(entry);
     }
+    s.NoteLibraryOutput(capture.Finish());
 }
 
 JetFileReader::~JetFileReader() = default;
@@ -252,6 +272,32 @@ JetFileReader::JetFileReader(JetFileReader&&) noexcept = default;
 JetFileReader& JetFileReader::operator=(JetFileReader&&) noexcept = default;
 
 const std::vector<TableDescription>& JetFileReader::Tables() const { return state_->tables; }
+
+const std::vector<std::string>& JetFileReader::Notes() const { return state_->notes; }
+
+void JetFileReader::State::Note(std::string text) const {
+    if (std::find(notes.begin(), notes.end(), text) != notes.end()) return;
+    if (notes.size() < kMaxNotes) {
+        notes.push_back(std::move(text));
+        return;
+    }
+    if (++notesLeftOut == 1) notes.emplace_back();
+    notes.back() = std::to_string(notesLeftOut) + " more notes left out.";
+}
+
+void JetFileReader::State::NoteLibraryOutput(const std::string& text) const {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
+            line.pop_back();
+        }
+        if (!line.empty()) Note("libmdb: " + line);
+        start = end + 1;
+    }
+}
 
 TableDefPtr JetFileReader::State::OpenTable(MdbCatalogEntry* entry) const {
     if (entry->table_pg == 0 || entry->table_pg >= pageCount ||
@@ -312,32 +358,99 @@ TableDescription JetFileReader::State::DescribeTable(MdbCatalogEntry* entry) con
         f.Required = PropIsYes(col, "Required");
         f.AllowZeroLength = PropIsYes(col, "AllowZeroLength");
         f.DefaultValue = PropText(col, "DefaultValue");
-        if (col.is_uuid_auto && f.DefaultValue.empty()) f.DefaultValue = "GenGUID()";
+        // libmdb reads the definition's 0x40 bit as "automatic GUID" on every field; Jet 3
+        // sets it on ordinary text fields too. Only a GUID field fills itself in.
+        if (col.col_type == MDB_REPID && col.is_uuid_auto && f.DefaultValue.empty()) {
+            f.DefaultValue = "GenGUID()";
+        }
+        if (!EngineFillsInDefault(f.DefaultValue)) {
+            Note("Table \"" + description.Name + "\": default value " + f.DefaultValue +
+                 " of field \"" + f.Name + "\" left out: the engine cannot compute it.");
+            f.DefaultValue.clear();
+        }
         description.Fields.push_back(std::move(f));
     }
 
-    // libmdb 1.0 returns nothing here even when it succeeds; the indexes land in the table.
-    mdb_read_indices(table.get());
-    if (!table->indices) return description;
-    for (unsigned i = 0; i < table->indices->len; ++i) {
-        const auto& idx = *static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
-        if (idx.index_type == kForeignKeyReference) continue;
-        IndexDescription ix;
-        ix.Name = idx.name;
-        ix.Primary = idx.index_type == kPrimaryIndex;
-        ix.Unique = ix.Primary || (idx.flags & MDB_IDX_UNIQUE) != 0;
-        ix.IgnoreNulls = (idx.flags & MDB_IDX_IGNORENULLS) != 0;
-        ix.Required = ix.Primary || (idx.flags & MDB_IDX_REQUIRED) != 0;
-        for (unsigned k = 0; k < idx.num_keys && k < MDB_MAX_IDX_COLS; ++k) {
-            const int colNum = idx.key_col_num[k];
-            if (colNum < 1 || colNum > static_cast<int>(table->num_cols)) Damaged();
-            const auto* col =
-                static_cast<MdbColumn*>(g_ptr_array_index(table->columns, colNum - 1));
-            ix.Fields.push_back({col->name, idx.key_col_order[k] == MDB_DESC});
+    DescribeIndexes(*table, description);
+    return description;
+}
+
+std::vector<uint8_t> JetFileReader::State::ReadDefinition(const MdbCatalogEntry& entry) const {
+    std::vector<uint8_t> bytes;
+    std::vector<bool> seen(pageCount, false);
+    for (uint64_t page = entry.table_pg; page != 0;) {
+        if (page >= pageCount || seen[page] ||
+            mdb_read_alt_pg(mdb.get(), static_cast<unsigned>(page)) !=
+                static_cast<ssize_t>(pageSize) ||
+            mdb->alt_pg_buf[0] != kTableDefinitionPage) {
+            break;  // what follows is missing; the index reader says so
         }
+        seen[page] = true;
+        const uint8_t* buf = mdb->alt_pg_buf;
+        bytes.insert(bytes.end(), buf + (bytes.empty() ? 0 : kPageHeaderBytes), buf + pageSize);
+        page = Le32(buf + kNextPageOffset);
+    }
+    return bytes;
+}
+
+void JetFileReader::State::DescribeIndexes(const MdbTableDef& table,
+                                           TableDescription& description) const {
+    const std::string& tableName = description.Name;
+    const auto indexes = ReadIndexDefinitions(ReadDefinition(*table.entry), jet4);
+    if (!indexes) {
+        Note("Table \"" + tableName + "\": its indexes could not be read and were left out.");
+        return;
+    }
+    for (const IndexDefinition& index : *indexes) {
+        // The far side of a relationship shares the other table's index; it has no keys here.
+        if (index.Kind == kRelationshipIndex) continue;
+        IndexDescription ix;
+        ix.Name = jet4 ? DecodeJet4Text(index.RawName.data(), index.RawName.size())
+                       : DecodeText(index.RawName.data(), index.RawName.size());
+        const std::string leftOut =
+            "Table \"" + tableName + "\": index \"" + ix.Name + "\" left out: ";
+        if (!index.Flags) {
+            Note(leftOut + "its index data is missing.");
+            continue;
+        }
+        bool fieldsFound = true;
+        for (const IndexKeyDefinition& key : index.Keys) {
+            const MdbColumn* found = nullptr;
+            for (unsigned i = 0; i < table.num_cols; ++i) {
+                const auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table.columns, i));
+                if (col->col_num == key.FieldNumber) found = col;
+            }
+            if (!found) {
+                Note(leftOut + "field number " + std::to_string(key.FieldNumber) +
+                     " of its key no longer exists.");
+                fieldsFound = false;
+                break;
+            }
+            ix.Fields.push_back({found->name, key.Descending});
+        }
+        if (!fieldsFound) continue;
+        if (ix.Fields.empty()) {
+            Note(leftOut + "it has no fields.");
+            continue;
+        }
+        if (ix.Name.empty()) {
+            Note("Table \"" + tableName + "\": an index without a name was left out.");
+            continue;
+        }
+        const bool taken = std::any_of(
+            description.Indexes.begin(), description.Indexes.end(), [&](const IndexDescription& d) {
+                return d.Name == ix.Name || (d.Primary && index.Kind == kPrimaryKeyIndex);
+            });
+        if (taken) {
+            Note(leftOut + "the table has another index of that name or a primary key already.");
+            continue;
+        }
+        ix.Primary = index.Kind == kPrimaryKeyIndex;
+        ix.Unique = ix.Primary || (*index.Flags & kUniqueIndexFlag) != 0;
+        ix.IgnoreNulls = (*index.Flags & kIgnoreNullsIndexFlag) != 0;
+        ix.Required = ix.Primary || (*index.Flags & kRequiredIndexFlag) != 0;
         description.Indexes.push_back(std::move(ix));
     }
-    return description;
 }
 
 bool JetFileReader::State::ReadLongValueRow(uint32_t pageRow, std::vector<uint8_t>& out) const {
@@ -450,8 +563,9 @@ Value JetFileReader::State::Convert(const MdbColumn& col, const MdbField& field,
     }
 }
 
-void JetFileReader::State::ScanRows(
-    MdbTableDef& table, const std::function<void(const std::vector<MdbField>&)>& onRow) const {
+void JetFileReader::State::ScanRows(MdbTableDef& table,
+                                    const std::function<void(const std::vector<MdbField>&)>& onRow,
+                                    const std::function<void()>& afterPage) const {
     MdbHandle* h = mdb.get();
     const unsigned numCols = table.num_cols;
     std::vector<MdbField> fields(numCols);
@@ -460,7 +574,12 @@ void JetFileReader::State::ScanRows(
     guint32 lastPage = 0;
 
     mdb_rewind_table(&table);
-    while (mdb_read_next_dpg(&table)) {
+    for (;;) {
+        StandardErrorCapture capture;
+        if (!mdb_read_next_dpg(&table)) {
+            NoteLibraryOutput(capture.Finish());
+            break;
+        }
         if (table.cur_phys_pg <= lastPage) Damaged();  // the scan must only go forward
         lastPage = table.cur_phys_pg;
         const int rows = Le16(h->pg_buf + rco);
@@ -487,6 +606,8 @@ void JetFileReader::State::ScanRows(
             }
             onRow(fields);
         }
+        NoteLibraryOutput(capture.Finish());
+        if (afterPage) afterPage();
     }
 }
 
@@ -595,15 +716,24 @@ void JetFileReader::ReadRows(const std::string& tableName,
     for (unsigned i = 0; i < numCols; ++i) {
         columns[i] = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
     }
-    std::vector<Value> values(numCols);
+    // The rows of a page are handed on once libmdb is done with the page, so that what the
+    // caller does with them is not mistaken for libmdb's output.
+    std::vector<std::vector<Value>> pageRows;
     std::vector<uint8_t> scratch;
-    s.ScanRows(*table, [&](const std::vector<MdbField>& fields) {
-        for (const MdbField& f : fields) {
-            const auto c = static_cast<size_t>(f.colnum);
-            values[c] = s.Convert(*columns[c], f, scratch);
-        }
-        onRow(values);
-    });
+    s.ScanRows(
+        *table,
+        [&](const std::vector<MdbField>& fields) {
+            std::vector<Value> values(numCols);
+            for (const MdbField& f : fields) {
+                const auto c = static_cast<size_t>(f.colnum);
+                values[c] = s.Convert(*columns[c], f, scratch);
+            }
+            pageRows.push_back(std::move(values));
+        },
+        [&] {
+            for (const std::vector<Value>& row : pageRows) onRow(row);
+            pageRows.clear();
+        });
 }
 
 }  // namespace platform

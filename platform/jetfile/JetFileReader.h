@@ -4,8 +4,10 @@
 // zero-length, defaults) and indexes, and streams each table's live rows as Values. The file
 // is opened for reading only and never written. libmdb reads page structures without checks,
 // so the reader checks them first: a truncated or damaged file raises JetError 3049 rather
-// than crashing the process. One reader owns its libmdb handle; readers are movable (a
-// moved-from reader may only be destroyed or assigned), not copyable, and not thread-safe.
+// than crashing the process. What cannot be carried over (an index whose fields were deleted)
+// is left out and noted; it never refuses the whole file. One reader owns its libmdb handle;
+// readers are movable (a moved-from reader may only be destroyed or assigned), not copyable,
+// and not thread-safe.
 #pragma once
 
 #include <functional>
@@ -35,6 +37,11 @@ public:
     // Field attributes are what DAO reports for a table's fields: dbFixedField or
     // dbVariableField, plus dbAutoIncrField for an AutoNumber (a Long AutoNumber gives 17).
     const std::vector<TableDescription>& Tables() const;
+
+    // What the reader left out or what libmdb reported about the file, a sentence each: an
+    // index whose fields are gone, a damaged index definition, libmdb's own warnings ("libmdb:
+    // ..."), which never reach standard error. Complete once every table's rows were read.
+    const std::vector<std::string>& Notes() const;
 
     // Calls onRow once per live row of `table` in the file's physical order, with one Value per
     // field in field order: Boolean, Integer (Byte, Integer, Long), Single, Double (Double,

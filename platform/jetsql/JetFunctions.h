@@ -1,7 +1,8 @@
 // Jet's expression functions for SQLite: format, nz, mid, left, len, ucase, ... and the
 // helpers that translated SQL calls (jet_like, jet_concat, jet_add and jet_sub for + and -).
 // Names are registered with the prefix "jet_" (jet_format, jet_nz, ...); the translator writes
-// calls under those names.
+// calls under those names. The functions live by concern in JetTextFunctions.cpp,
+// JetNumberFunctions.cpp (with Format) and JetDateFunctions.cpp; this file registers them.
 #pragma once
 
 #include <string>
@@ -16,10 +17,6 @@ namespace platform {
 // that a name the translated SQL quotes and no table has fails as "no such column". Dates go in
 // as stored text or day counts and come out as stored text. Throws JetError on failure.
 void RegisterJetFunctions(sqlite3* db);
-
-// Jet's LIKE: * any run, ? one character, # one digit, [abc] [a-z] [!abc] character lists;
-// letters compared without regard to case.
-bool JetLikeMatches(std::string_view text, std::string_view pattern);
 
 // Jet's Format function for a date (stored text or day count) or number with a format text
 // such as "dd.mm.yyyy", "yyyymmdd", "hh:nn:ss", "0.00".

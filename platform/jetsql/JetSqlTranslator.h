@@ -7,7 +7,8 @@
 // table reference through a resolver that the engine supplies, because one SQLite connection
 // serves every open database (each as its own schema) and links and stored queries stand where
 // tables do. It never touches a database itself. Errors are JetErrors with Jet's numbers.
-// Thread rules: none; a translator holds no state between calls.
+// The work is done by StatementTranslator and ExpressionTranslator over an SqlTree; DDL is
+// parsed by DdlParser. Thread rules: none; a translator holds no state between calls.
 #pragma once
 
 #include <optional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/TableDescription.h"
+#include "platform/jetsql/DdlParser.h"
 
 namespace platform {
 
@@ -55,11 +57,19 @@ struct TranslatedStatement {
     std::string sql;  // SQLite SQL; parameters appear as named SQLite parameters
     // Declared or inherited parameters in order of declaration, each with the SQLite
     // parameter name that stands for it in `sql` (":p1", ...). A derived parameter
-    // ":p1_like" may appear as well: bind it to LikePatternForSqlite(value of :p1).
+    // ":p1_like" may appear as well: bind it to LikePattern(value of :p1).SqlitePattern().
     std::vector<ParameterDeclaration> parameters;
     std::vector<std::string> sqliteParameterNames;  // parallel to `parameters`
     // Insert, Update, Delete: the Jet name of the table written to.
     std::string targetTable;
+    // Insert, Update: the rows to write, for the engine to convert each value as an assignment
+    // would. `targetSql` is the resolved table; `targetColumns` the columns written in order
+    // (Insert without a column list: empty, meaning every column); `sourceSql` a SELECT giving
+    // the rows: for Insert the values of each new row, for Update the rowid of each row to
+    // change followed by its new values.
+    std::string targetSql;
+    std::vector<std::string> targetColumns;
+    std::string sourceSql;
     // Select: the Jet name of the single base table when the select is updatable (one table,
     // no join, grouping, DISTINCT, union or aggregate), else empty. With
     // TranslateOptions::addRowIdColumn the first result column is then that table's rowid,
@@ -69,10 +79,6 @@ struct TranslatedStatement {
 
 struct TranslateOptions {
     bool addRowIdColumn = false;
-    // Insert, Update: write "INSERT OR IGNORE" / "UPDATE OR IGNORE", so that rows breaking a
-    // key, a required field or a size are left out and the rest are applied (Jet's Execute
-    // without its fail-on-error option).
-    bool ignoreRefusedRows = false;
 };
 
 class JetSqlTranslator {
@@ -85,35 +91,10 @@ class JetSqlTranslator {
                                   const TranslateOptions& options = {}) const;
 };
 
-// DAO query type of a stored query's SQL text: select 0, crosstab 16, delete 32, update 48,
-// append 64, make-table 80, data-definition 96, union 128.
+// DAO query type of a stored query's SQL text (dbQSelect, dbQAppend, ...).
 int QueryTypeOfSql(std::string_view jetSql);
 
 // The PARAMETERS clause of a query text, in order; empty when there is none.
 std::vector<ParameterDeclaration> DeclaredParameters(std::string_view jetSql);
-
-// A Jet LIKE pattern (* ? # [list] [!list]) as a SQLite LIKE pattern with '\' as escape
-// character that matches at least what the Jet pattern matches ('#' and lists become '_').
-std::string LikePatternForSqlite(std::string_view jetPattern);
-// True when LikePatternForSqlite(jetPattern) matches more than the Jet pattern does ('#',
-// lists, letters outside ASCII), so that jet_like must decide.
-bool LikePatternNeedsExactCheck(std::string_view jetPattern);
-
-// Jet DDL, parsed. Exactly one of the members is set, by `kind`.
-struct DdlStatement {
-    enum class Kind { CreateTable, CreateIndex, DropTable, DropIndex, AddColumn } kind;
-    std::string table;
-    TableDescription createTable;  // CreateTable: fields and the indexes of PRIMARY KEY/UNIQUE/CONSTRAINT
-                            // clauses
-    IndexDescription index;        // CreateIndex (WITH PRIMARY sets Primary and Unique); DropIndex: Name
-    FieldDescription column;       // AddColumn (createTable.Indexes: those its PRIMARY KEY/UNIQUE make)
-};
-
-// Parses CREATE TABLE, CREATE [UNIQUE] INDEX ... ON t (a, b DESC) [WITH PRIMARY|DISALLOW
-// NULL|IGNORE NULL], DROP TABLE, DROP INDEX i ON t, ALTER TABLE t ADD [COLUMN] ..., ALTER
-// TABLE t ADD CONSTRAINT (a CreateIndex) and ALTER TABLE t DROP CONSTRAINT (a DropIndex);
-// nothing for other text. Throws JetError 3290, 3291, 3293 or 3295 on malformed DDL, 3191 for
-// a field defined twice, 3251 for DDL this engine does not run (CREATE VIEW, DROP COLUMN).
-std::optional<DdlStatement> ParseDdl(std::string_view jetSql);
 
 }  // namespace platform

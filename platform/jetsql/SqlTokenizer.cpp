@@ -1,6 +1,7 @@
 #include "platform/jetsql/SqlTokenizer.h"
 
 #include "platform/JetError.h"
+#include "platform/engine/SqlText.h"
 
 namespace platform {
 namespace {
@@ -19,13 +20,6 @@ bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
 }
 
 }  // namespace
-
-std::string UpperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 bool SqlToken::IsWord(std::string_view upperCaseWord) const {
     if (kind != SqlTokenKind::Word || text.size() != upperCaseWord.size()) return false;

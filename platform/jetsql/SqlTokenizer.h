@@ -30,7 +30,4 @@ struct SqlToken {
 // Throws JetError 3075 for an unterminated string, name or date literal.
 std::vector<SqlToken> TokenizeJetSql(std::string_view sql);
 
-// ASCII upper case of a word, for keyword comparisons.
-std::string UpperAscii(std::string_view s);
-
 }  // namespace platform

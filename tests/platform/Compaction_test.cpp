@@ -66,8 +66,8 @@ TEST(Compaction, AFaultBeforeTheFinalNameLeavesNoDestinationAndNoTemporaryCopy) 
         {"copy loses a row before it is checked",
          [](MeddlingFileSystem& f) { f.onSyncFile = DeleteOneRow; }, jet::kCannotOpenDatabase},
         {"sync of the copy fails", [](MeddlingFileSystem& f) { f.onSyncFile = [](const std::string&) { return false; }; },
-         3035},
-        {"rename fails", [](MeddlingFileSystem& f) { f.failRename = true; }, 3035},
+         jet::kResourcesExceeded},
+        {"rename fails", [](MeddlingFileSystem& f) { f.failRename = true; }, jet::kResourcesExceeded},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,7 +114,7 @@ TEST(Compaction, AFolderSyncThatFailsIsReportedAfterTheCopyTookItsName) {
     {
         DBEngine::FileSystemScope scope(files);
         EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb"); }),
-                  3035);
+                  jet::kResourcesExceeded);
     }
     // The name may not be durable yet, but what carries it is the complete copy.
     Database dst = DBEngine::Instance().OpenDatabase(folder / "dst.mdb");

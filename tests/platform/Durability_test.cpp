@@ -138,7 +138,7 @@ TEST(Durability, ClosingRaisesWhenAnotherProcessKeepsTheChangesFromTheFile) {
     Database db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(reader.Run("BEGIN; SELECT count(*) FROM t"), "0");  // holds a read lock
     db.Execute("insert into t (name) values ('pending')");
-    EXPECT_EQ(JetErrorOf([&] { db.Close(); }), 3260);
+    EXPECT_EQ(JetErrorOf([&] { db.Close(); }), jet::kLocked);
     EXPECT_FALSE(db.IsOpen());
     // Once the reader lets go, the change is not lost: it reaches the file.
     EXPECT_EQ(reader.Run("COMMIT"), "");
@@ -156,7 +156,7 @@ TEST(Durability, AWriteBlockedByAnotherProcessFailsAtItsCallAndChangesNothing) {
     OtherProcess writer(path);
     Database db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(writer.Run("BEGIN IMMEDIATE"), "");  // holds the write lock
-    EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t (name) values ('blocked')"); }), 3260);
+    EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t (name) values ('blocked')"); }), jet::kLocked);
     EXPECT_EQ(writer.Run("COMMIT"), "");
     db.Execute("insert into t (name) values ('later')");
     db.Close();

@@ -8,12 +8,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 
+#include "platform/DBEngine.h"
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
 #include "platform/engine/Utf8.h"
+#include "platform/jetfile/DefaultValues.h"
+#include "platform/jetfile/IndexDefinitions.h"
+#include "platform/jetfile/StandardErrorCapture.h"
 
 namespace platform {
 namespace {
@@ -287,6 +292,35 @@ TEST_P(LibraryFixture, EveryRowMatchesDescription) {
     }
 }
 
+// mdb-export prints Null and "" alike; the fixtures' descriptions tell them apart, and the
+// engine's copy of the file must keep them apart as the reader does.
+TEST_P(LibraryFixture, EngineKeepsEveryValueAndEmptyTextApartFromNull) {
+    const Json json = LoadJson(kJet + GetParam() + ".json")["tables"];
+    JetFileReader reader(kJet + GetParam() + ".mdb");
+    Database db = DBEngine::Instance().OpenDatabase(kJet + GetParam() + ".mdb");
+    for (const TableDescription& table : reader.Tables()) {
+        SCOPED_TRACE(table.Name);
+        const std::vector<Json>& rows = json[table.Name]["rows"].items;
+        std::string order;
+        for (const IndexDescription& index : table.Indexes) {
+            if (!index.Primary) continue;
+            for (const auto& f : index.Fields) order += (order.empty() ? "" : ", ") + f.Name;
+        }
+        Recordset rs = db.OpenRecordset("select * from [" + table.Name + "]" +
+                                        (order.empty() ? "" : " order by " + order));
+        size_t n = 0;
+        for (; !rs.Eof(); rs.MoveNext(), ++n) {
+            ASSERT_LT(n, rows.size());
+            for (size_t c = 0; c < table.Fields.size(); ++c) {
+                const FieldDescription& f = table.Fields[c];
+                const std::string why = Mismatch(f, rs.Fields()[c].Value(), rows[n][f.Name]);
+                EXPECT_TRUE(why.empty()) << "row " << n << ": " << why;
+            }
+        }
+        EXPECT_EQ(n, rows.size());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(JetFileReader, LibraryFixture,
                          ::testing::Values("library-2.5", "library-2.5-nosid"));
 
@@ -435,6 +469,119 @@ TEST(JetFileReader, NeverChangesTheFile) {
     // A read-only file opens as well.
     fs::permissions(path, fs::perms::owner_read);
     EXPECT_NO_THROW(JetFileReader{path});
+}
+
+// Defaults come from the field properties the file holds; Jet 3 marks ordinary text fields
+// with the bit that libmdb takes for "automatic GUID".
+TEST(JetFileReader, FieldsOfAJet3FileHaveOnlyTheDefaultsTheFileHolds) {
+    const std::map<std::string, std::string> defaults = {
+        {"Order Details.UnitPrice", "0"}, {"Order Details.Quantity", "1"},
+        {"Order Details.Discount", "0"},  {"Orders.Freight", "0"},
+        {"Products.UnitPrice", "0"},      {"Products.UnitsInStock", "0"},
+        {"Products.UnitsOnOrder", "0"},   {"Products.ReorderLevel", "0"},
+        {"Products.Discontinued", "=No"}, {"Umsätze.Freight", "0"},
+    };
+    JetFileReader reader(kJet + "northwind-jet3.mdb");
+    ASSERT_EQ(reader.Tables().size(), 9u);
+    for (const TableDescription& table : reader.Tables()) {
+        for (const FieldDescription& f : table.Fields) {
+            const std::string key = table.Name + "." + f.Name;
+            const auto it = defaults.find(key);
+            EXPECT_EQ(f.DefaultValue, it == defaults.end() ? "" : it->second) << key;
+        }
+    }
+}
+
+// Index names of the fixtures are plain ASCII in UTF-16LE.
+std::string DecodeJet4Name(const std::vector<uint8_t>& raw) {
+    std::string name;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) name += static_cast<char>(raw[i]);
+    return name;
+}
+
+// The table definition of TableIgnoreNulls2, cut at every length: the index part reads whole
+// or not at all, and never from outside the bytes (run under AddressSanitizer too).
+TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
+    const std::string file = ReadFile(kJet + "index-properties-jet4.mdb");
+    const size_t page = 37;
+    const std::vector<uint8_t> definition(file.begin() + page * 4096,
+                                          file.begin() + (page + 1) * 4096);
+    const auto whole = ReadIndexDefinitions(definition, true);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->size(), 2u);
+    const IndexDefinition& data = (*whole)[0];
+    EXPECT_EQ(DecodeJet4Name(data.RawName), "DataIndex");
+    EXPECT_EQ(data.Kind, 0);
+    ASSERT_EQ(data.Keys.size(), 2u);
+    EXPECT_EQ(data.Keys[0].FieldNumber, 1);
+    EXPECT_EQ(data.Keys[1].FieldNumber, 2);
+    EXPECT_EQ(data.Flags.value_or(0) & kIgnoreNullsIndexFlag, kIgnoreNullsIndexFlag);
+    EXPECT_EQ((*whole)[1].Kind, kPrimaryKeyIndex);
+    ASSERT_EQ((*whole)[1].Keys.size(), 1u);
+    EXPECT_EQ((*whole)[1].Keys[0].FieldNumber, 0);
+
+    size_t complete = definition.size();
+    for (size_t length = 0; length < definition.size(); ++length) {
+        const std::vector<uint8_t> cut(definition.begin(),
+                                       definition.begin() + static_cast<std::ptrdiff_t>(length));
+        const auto indexes = ReadIndexDefinitions(cut, true);
+        if (indexes) {
+            complete = std::min(complete, length);
+            EXPECT_EQ(indexes->size(), 2u);
+        } else {
+            EXPECT_LT(length, complete) << "read whole once, then not at a greater length";
+        }
+    }
+    EXPECT_LT(complete, definition.size());
+}
+
+// A default the engine cannot compute would be stored as its own text in every new row.
+TEST(JetFileReader, OnlyDefaultsTheEngineComputesAreCarriedOver) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"", true},
+        {"0", true},
+        {"-1.5", true},
+        {"=No", true},
+        {"True", true},
+        {"Null", true},
+        {"\"USA\"", true},
+        {"\"(none)\"", true},
+        {"'it''s'", true},
+        {"\"say \"\"hi\"\"\"", true},
+        {"#1/1/2000#", true},
+        {"=Now()", true},
+        {" = date() ", true},
+        {"GenGUID()", false},
+        {"=Date()+30", false},
+        {"=Time()", false},
+        {"DMax(\"Nr\",\"t\")+1", false},
+        {"\"a\" & UCase(\"b\")", false},
+        {"\"a\" & \"b\"", false},
+    };
+    for (const auto& [text, carried] : cases) {
+        EXPECT_EQ(EngineFillsInDefault(text), carried) << text;
+    }
+}
+
+TEST(JetFileReader, StandardErrorCapturesNestAndEachKeepsItsOwnText) {
+    std::string inner, outer;
+    {
+        StandardErrorCapture outerCapture;
+        std::fprintf(stderr, "a\n");
+        {
+            StandardErrorCapture innerCapture;
+            std::fputs("b\n", stderr);
+            inner = innerCapture.Finish();
+            EXPECT_EQ(innerCapture.Finish(), "");
+        }
+        std::fprintf(stderr, "c\n");
+        outer = outerCapture.Finish();
+    }
+    EXPECT_EQ(inner, "b\n");
+    EXPECT_EQ(outer, "a\nc\n");
+    StandardErrorCapture again;
+    std::fprintf(stderr, "d");
+    EXPECT_EQ(again.Finish(), "d");
 }
 
 }  // namespace

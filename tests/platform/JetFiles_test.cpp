@@ -1,8 +1,12 @@
-// The engine on real Jet 4 files: read through the same API and SQL, never written.
+// The engine on real Jet files (our Jet 4 libraries and files that Access itself wrote): read
+// through the same API and SQL, never written.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +37,58 @@ std::string TitleQuery() {
            Padded("db_all.[EQ], null as Favorit,null as Image, null as Situation, null as Tempo, null as Stimmung,", 29) +
            Padded("null as Kategorie, null as User1, null as User2, null as User3, null as User4, null as User5", 32) +
            Padded("from db_all , genre", 105) + Padded("where db_all.Genre_ID=genre.genre_id", 88);
+}
+
+// Records what the process writes to standard error while it lives, into a file of its own.
+class StandardErrorRecorder {
+public:
+    StandardErrorRecorder() {
+        std::fflush(stderr);
+        file_ = std::tmpfile();
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StandardErrorRecorder() { Stop(); }
+    std::string Stop() {
+        if (!file_) return text_;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        std::rewind(file_);
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, file_)) > 0;) text_.append(buf, n);
+        std::fclose(file_);
+        file_ = nullptr;
+        return text_;
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    int saved_ = -1;
+    std::string text_;
+};
+
+// A copy of `bytes` with the given bytes overwritten at (page, offset) of a Jet 4 file.
+struct Patch {
+    size_t page;
+    size_t offset;
+    std::string bytes;
+};
+std::string Patched(std::string bytes, const std::vector<Patch>& patches) {
+    for (const Patch& p : patches) bytes.replace(p.page * 4096 + p.offset, p.bytes.size(), p.bytes);
+    return bytes;
+}
+
+std::string IndexFields(const Index& index) {
+    std::string text;
+    for (const auto& f : index.Fields()) text += (text.empty() ? "" : ";") + f.Name;
+    return text;
+}
+
+std::string JoinedNotes(const Database& db) {
+    std::string text;
+    for (const std::string& note : db.OpenNotes()) text += note + "\n";
+    return text;
 }
 
 const char* const kJetFixtures[] = {
@@ -163,4 +219,130 @@ TEST(JetFiles, OpeningHoldsNoMoreThanASmallMultipleOfTheFile) {
     Rows(db, "select * from db_all");
     const size_t held = mallinfo2().uordblks - std::min(before, mallinfo2().uordblks);
     EXPECT_LT(held, 4 * fileSize) << "held " << held << " bytes for a file of " << fileSize;
+}
+
+TEST(JetFiles, FilesWrittenByAccessOpenWithTheirIndexesOnTheRightFields) {
+    struct Expected {
+        std::string file, table, index, fields;
+        bool primary, unique, ignoreNulls;
+        int rows;
+    };
+    const std::vector<Expected> cases = {
+        // Indexes made before other fields were deleted: field numbers have gaps.
+        {"deleted-columns-jet4.mdb", "Table1", "id", "id", false, false, false, 2},
+        {"deleted-columns-jet4.mdb", "Table1", "id2", "id2", false, false, false, 2},
+        // Logical and physical indexes in different orders.
+        {"index-properties-jet4.mdb", "TableIgnoreNulls1", "DataIndex", "data", false, false, true, 10},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls1_temp", "DataIndex", "data", false, false, true, 0},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "DataIndex", "data1;data2", false, false, true, 11},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2_temp", "DataIndex", "data1;data2", false, false, true, 0},
+        {"index-properties-jet4.mdb", "TableUnique1_temp", "DataIndex", "data", false, true, false, 10},
+        {"index-properties-jet4.mdb", "TableUnique2_temp", "DataIndex", "data1;data2", false, true, false, 11},
+        {"index-properties-jet4.mdb", "TableUnique2_temp", "PrimaryKey", "row", true, true, false, 11},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "PrimaryKey", "row", true, true, false, 11},
+        {"northwind-jet3.mdb", "Order Details", "PrimaryKey", "OrderID;ProductID", true, true, false, 2155},
+        {"northwind-jet3.mdb", "Customers", "PrimaryKey", "CustomerID", true, true, false, 91},
+        {"northwind-jet3.mdb", "Customers", "City", "City", false, false, false, 91},
+        {"northwind-jet3.mdb", "Umsätze", "PrimaryKey", "OrderID", true, true, false, 830},
+    };
+    for (const Expected& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.table + " " + c.index);
+        Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/" + c.file));
+        EXPECT_EQ(JoinedNotes(db), "");
+        TableDef table = db.TableDefs().Item(c.table);
+        const Index index = table.Indexes().Item(c.index);
+        EXPECT_EQ(IndexFields(index), c.fields);
+        EXPECT_EQ(index.Primary(), c.primary);
+        EXPECT_EQ(index.Unique(), c.unique);
+        EXPECT_EQ(index.IgnoreNulls(), c.ignoreNulls);
+        EXPECT_EQ(index.Required(), c.primary);
+        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"), std::to_string(c.rows) + "\n");
+    }
+    Database properties = DBEngine::Instance().OpenDatabase(FixturePath("jet/index-properties-jet4.mdb"));
+    size_t userTables = 0;
+    for (const std::string& name : properties.TableDefs().Names())
+        userTables += properties.TableDefs().Item(name).Attributes() == 0;
+    EXPECT_EQ(userTables, 6u);
+}
+
+TEST(JetFiles, AnIndexThatCannotBeCarriedOverIsLeftOutAndNotedWhileTheFileOpens) {
+    struct Case {
+        std::string name, file;
+        std::vector<Patch> patches;
+        std::string table, keptIndexes, note;
+        int rows;
+    };
+    // Offsets inside the table definitions of Table1 (page 24) and TableIgnoreNulls2 (page 37).
+    const std::vector<Case> cases = {
+        {"key on a deleted field", "deleted-columns-jet4.mdb", {{24, 279, std::string("\x01\x00", 2)}},
+         "Table1", "id", "index \"id2\" left out: field number 1 of its key no longer exists", 2},
+        {"index data missing", "deleted-columns-jet4.mdb", {{24, 363, "\x07"}},
+         "Table1", "id", "index \"id2\" left out: its index data is missing", 2},
+        {"index list cut short", "deleted-columns-jet4.mdb", {{24, 47, "\xc8"}},
+         "Table1", "", "Table \"Table1\": its indexes could not be read", 2},
+        // DataIndex made unique on data2, which holds 0 twice.
+        {"unique index the rows break", "index-properties-jet4.mdb",
+         {{37, 250, std::string("\x02\x00\x01\xff\xff\x00", 6)}, {37, 292, "\x81"}},
+         "TableIgnoreNulls2", "PrimaryKey", "Table \"TableIgnoreNulls2\": index \"DataIndex\" left out: ", 11},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path =
+            folder.Write(c.name + ".mdb", Patched(FileBytes(FixturePath("jet/" + c.file)), c.patches));
+        StandardErrorRecorder stderrText;
+        Database db = DBEngine::Instance().OpenDatabase(path);
+        EXPECT_EQ(stderrText.Stop(), "");
+        std::string kept;
+        for (size_t i = 0; i < db.TableDefs().Item(c.table).Indexes().Count(); ++i)
+            kept += (kept.empty() ? "" : ";") + db.TableDefs().Item(c.table).Indexes()[i].Name();
+        EXPECT_EQ(kept, c.keptIndexes);
+        EXPECT_NE(JoinedNotes(db).find(c.note), std::string::npos) << JoinedNotes(db);
+        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"), std::to_string(c.rows) + "\n");
+    }
+}
+
+TEST(JetFiles, AConvertedJet3FileFillsInOnlyTheDefaultsTheFileHolds) {
+    TempFolder folder;
+    DBEngine::Instance().CompactDatabase(FixturePath("jet/northwind-jet3.mdb"), folder / "northwind.mdb");
+    Database db = DBEngine::Instance().OpenDatabase(folder / "northwind.mdb");
+    Recordset customers = db.OpenRecordset("Customers");
+    customers.AddNew();
+    customers["CustomerID"].SetValue(Value::FromText("ZZZZZ"));
+    customers["CompanyName"].SetValue(Value::FromText("Neu GmbH"));
+    customers.Update();
+    customers.Close();
+    EXPECT_EQ(Rows(db, "select Country, Phone, Fax, ContactName from Customers where CustomerID = 'ZZZZZ'"),
+              "<null>|<null>|<null>|<null>\n");
+    db.Execute("insert into [Order Details] (OrderID, ProductID) values (10248, 1)");
+    EXPECT_EQ(Rows(db, "select Quantity, UnitPrice, Discount from [Order Details] where OrderID = 10248 and ProductID = 1"),
+              "1|0|0\n");
+    TableDef suppliers = db.TableDefs().Item("Suppliers");
+    for (const Field& f : suppliers.Fields()) EXPECT_EQ(f.DefaultValue(), "") << f.Name();
+}
+
+// libmdb prints its complaints about a file with fprintf(stderr); they must come back as the
+// file's notes (or its error), never on the process's standard error.
+TEST(JetFiles, WhatLibmdbSaysAboutAFileBecomesNotesNotOutput) {
+    TempFolder folder;
+    const std::string original = FileBytes(FixturePath("jet/library-2.5.mdb"));
+    const size_t pages = original.size() / 4096;
+    int opened = 0;
+    int libraryNotes = 0;
+    StandardErrorRecorder stderrText;
+    for (size_t page = 1; page < pages; ++page) {
+        const std::string path = folder.Write("page-" + std::to_string(page) + ".mdb",
+                                              Patched(original, {{page, 0, std::string(4096, '\xab')}}));
+        const int error = JetErrorOf([&] {
+            Database db = DBEngine::Instance().OpenDatabase(path);
+            for (const std::string& name : db.TableDefs().Names()) Rows(db, "select * from [" + name + "]");
+            ++opened;
+            libraryNotes += JoinedNotes(db).find("libmdb: warning: page " + std::to_string(page) +
+                                                 " from map doesn't match") != std::string::npos;
+        });
+        EXPECT_TRUE(error == 0 || error == jet::kCannotOpenDatabase) << page << ": " << error;
+    }
+    EXPECT_EQ(stderrText.Stop(), "");
+    EXPECT_GT(opened, 0);
+    EXPECT_GT(libraryNotes, 0);
 }

@@ -235,47 +235,6 @@ TEST(JetFunctions, FormatShowsDatesAndNumbers) {
     EXPECT_EQ(db.Eval("jet_format(NULL, 'dd.mm.yyyy')"), "<null>");
 }
 
-TEST(JetFunctions, LikeFollowsJetWildcards) {
-    struct LikeCase {
-        const char* text;
-        const char* pattern;
-        bool matches;
-    };
-    const LikeCase cases[] = {
-        {"C:\\Music\\Rock\\", "C:\\Music\\*", true},
-        {"c:\\music\\", "C:\\MUSIC\\*", true},
-        {"C:\\Musik\\", "C:\\Music\\*", false},
-        {"abc", "a?c", true},
-        {"ac", "a?c", false},
-        {"a1c", "a#c", true},
-        {"abc", "a#c", false},
-        {"bat", "[bc]at", true},
-        {"Cat", "[bc]at", true},
-        {"rat", "[bc]at", false},
-        {"rat", "[!bc]at", true},
-        {"m", "[a-z]", true},
-        {"M", "[a-z]", true},
-        {"5", "[a-z]", false},
-        {"a*b", "a[*]b", true},
-        {"axb", "a[*]b", false},
-        {"100%", "100%", true},
-        {"1000", "100%", false},
-        {"Ärger", "ä*", true},
-        {"GRÜN", "*ün", true},
-        {"", "*", true},
-        {"", "?", false},
-        {"abcabc", "*abc", true},
-        {"abcab", "*a*b*c", false},
-        {"[x", "[x", true},
-    };
-    for (const LikeCase& c : cases)
-        EXPECT_EQ(JetLikeMatches(c.text, c.pattern), c.matches) << c.text << " like " << c.pattern;
-
-    JetFunctionsDb db;
-    EXPECT_EQ(db.Eval("jet_like('Rock', 'r*')"), "-1");
-    EXPECT_EQ(db.Eval("jet_like(NULL, 'r*')"), "<null>");
-}
-
 TEST(JetFunctions, FirstAndLastTakeTheGroupsEndRows) {
     JetFunctionsDb db;
     ASSERT_EQ(sqlite3_exec(db.Handle(),
