@@ -1,12 +1,12 @@
 // Recordset: the rows of a table, a stored query or a SELECT, walked forward.
 //
-// Made by Database::OpenRecordset (or QueryDef::OpenRecordset). A recordset on one table (by
+// Made by Database::OpenRecordset (or QueryDef::OpenRecordset). Rows stream from the
+// database; snapshots (QueryDef::OpenRecordset(4)) hold theirs. A recordset on one table (by
 // name, or a SELECT from one table without grouping or joins) is updatable: AddNew or Edit,
-// set field values, Update. Like Jet's dynaset it walks the rows its query gave when it
-// opened, each once, whatever is written meanwhile: its memory grows by a row id per row.
-// Each row shows its table values as they are when the recordset reaches it (Edit reads
-// them again); rows added later are not visited and rows deleted meanwhile are passed over.
-// Other recordsets stream their rows; snapshots (QueryDef::OpenRecordset(4)) hold them.
+// set field values, Update. Like Jet's dynaset it visits the rows its query gave, each once,
+// whatever is written meanwhile: when a write to its table's file is about to happen, it
+// keeps the ids of the rows still to come (8 bytes a row) and reads each row by its id from
+// then on. Rows added after that are not visited; rows deleted meanwhile are passed over.
 // The recordset is closed by Close, by its destructor, or when its database is closed.
 // Movable, not copyable; single-threaded.
 #pragma once

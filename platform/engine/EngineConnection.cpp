@@ -25,8 +25,13 @@ constexpr auto kCommitInterval = std::chrono::milliseconds(250);
 constexpr int kCommitEveryWrites = 20000;
 constexpr auto kIdleCommit = std::chrono::milliseconds(100);
 constexpr auto kIdleLook = std::chrono::milliseconds(50);
-// How long a statement or a commit waits for another process's lock before it fails (3260).
+// How long a statement or a commit waits for another process's lock before it fails (3260),
+// looking again every kBusyStepMs. The batch thread waits only briefly and tries again later,
+// so that it never keeps the engine's own calls waiting long.
 constexpr int kBusyWaitMs = 5000;
+constexpr int kBatchThreadBusyWaitMs = 200;
+constexpr int kBusyStepMs = 10;
+constexpr auto kBatchThreadRetry = std::chrono::seconds(1);
 // How often long work hands control to the caller's progress callback.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // SQLite virtual-machine steps between two looks at the clock.
@@ -106,7 +111,7 @@ EngineConnection::EngineConnection() {
         ThrowJetError(jet::kEngineFailure, "cannot start SQLite");
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyWaitMs);
+    sqlite3_busy_handler(db_, &EngineConnection::OnBusy, this);
     RegisterJetFunctions(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
     batchThread_ = std::thread([this] { CommitIdleBatches(); });
@@ -125,7 +130,8 @@ void EngineConnection::CommitIdleBatches() {
             batchOpen_ = false;  // SQLite ended it itself (a failed statement rolled it back)
             continue;
         }
-        if (std::chrono::steady_clock::now() - lastWrite_ < kIdleCommit) continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastWrite_ < kIdleCommit || now < retryAfter_) continue;
         const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK) {
             pendingWrites_ = 0;
@@ -134,7 +140,7 @@ void EngineConnection::CommitIdleBatches() {
         } else {
             // Reported at the engine's next write or commit, which tries once more first.
             failedBatch_ = MapSqliteError(db_, rc, "COMMIT");
-            lastWrite_ = std::chrono::steady_clock::now();  // try again after a pause
+            retryAfter_ = now + kBatchThreadRetry;
         }
     }
 }
@@ -178,6 +184,13 @@ bool EngineConnection::CallProgressCallback() {
     }
     inProgressCallback = false;
     return goOn;
+}
+
+int EngineConnection::OnBusy(void*, int attempts) {
+    const int limit = onBatchThread ? kBatchThreadBusyWaitMs : kBusyWaitMs;
+    if (attempts * kBusyStepMs >= limit) return 0;
+    sqlite3_sleep(kBusyStepMs);
+    return 1;
 }
 
 int EngineConnection::OnSqliteProgress(void* self) {

@@ -168,6 +168,7 @@ private:
     static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
                          const char* trigger);
     static int OnSqliteProgress(void* self);
+    static int OnBusy(void* self, int attempts);
     // Runs the caller's callback; false when it asks to cancel (or fails).
     bool CallProgressCallback();
     // The background thread: commits a batch whose writer has paused.
@@ -186,6 +187,7 @@ private:
     std::recursive_mutex batchMutex_;
     std::chrono::steady_clock::time_point transactionStart_;
     std::chrono::steady_clock::time_point lastWrite_;
+    std::chrono::steady_clock::time_point retryAfter_;  // of the batch thread, after a failure
     bool batchOpen_ = false;  // a BEGIN of ours awaits its COMMIT
     int pendingWrites_ = 0;
     int writeDepth_ = 0;

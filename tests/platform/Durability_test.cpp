@@ -162,3 +162,19 @@ TEST(Durability, AWriteBlockedByAnotherProcessFailsAtItsCallAndChangesNothing) {
     db.Close();
     EXPECT_EQ(writer.Run("SELECT group_concat(name) FROM t"), "later");
 }
+
+TEST(Durability, ABatchTheBackgroundCouldNotCommitFailsTheNextWriteUntilTheFileIsFree) {
+    TempFolder folder;
+    const std::string path = CreateTable(folder);
+    OtherProcess reader(path);
+    Database db = DBEngine::Instance().OpenDatabase(path);
+    EXPECT_EQ(reader.Run("BEGIN; SELECT count(*) FROM t"), "0");
+    db.Execute("insert into t (name) values ('a')");
+    // Long enough for the background commit to give up waiting for the reader.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t (name) values ('b')"); }), jet::kLocked);
+    EXPECT_EQ(reader.Run("COMMIT"), "");
+    db.Execute("insert into t (name) values ('c')");
+    db.Close();
+    EXPECT_EQ(reader.Run("SELECT group_concat(name) FROM t"), "a,c");
+}
