@@ -24,7 +24,7 @@ class RecordsetCursor;
 struct ExecuteRefusals;
 
 class OpenDatabaseState : public std::enable_shared_from_this<OpenDatabaseState> {
-public:
+  public:
     std::string name;
     std::shared_ptr<Attachment> attachment;
     // Opened read-only on request: every write through this handle is refused.
@@ -57,7 +57,7 @@ public:
 
     void Close();
 
-private:
+  private:
     std::optional<BaseTable> FollowLink(const TableInfo& link, int depth);
     void ApplyDdl(const DdlStatement& ddl);
     void BindParameters(Statement& statement, const TranslatedStatement& translated,

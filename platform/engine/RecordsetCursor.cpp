@@ -13,10 +13,18 @@ FieldDescription ExpressionFieldDescription(const std::string& name, int storage
     FieldDescription description;
     description.Name = name;
     switch (storage) {
-        case SQLITE_INTEGER: description.Type = dbLong; break;
-        case SQLITE_FLOAT: description.Type = dbDouble; break;
-        case SQLITE_BLOB: description.Type = dbLongBinary; break;
-        default: description.Type = dbText; break;
+        case SQLITE_INTEGER:
+            description.Type = dbLong;
+            break;
+        case SQLITE_FLOAT:
+            description.Type = dbDouble;
+            break;
+        case SQLITE_BLOB:
+            description.Type = dbLongBinary;
+            break;
+        default:
+            description.Type = dbText;
+            break;
     }
     description.Size = DefaultFieldSize(description.Type);
     description.AllowZeroLength = true;
@@ -47,7 +55,9 @@ void RecordsetCursor::Start() {
             info = owner->GetCatalog().FindTable(table);
             if (info) description = info->FindField(origin);
         }
-        Field field(description ? *description : ExpressionFieldDescription(name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
+        Field field(description ? *description
+                                : ExpressionFieldDescription(
+                                      name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
         field.description_.Name = name;
         field.owner_ = this;
         field.column_ = static_cast<int>(fields.size());
@@ -114,8 +124,9 @@ void RecordsetCursor::FixKeyset() {
             computedSlot[i] = computed++;
         }
     }
-    fetch = Statement(db->Connection().Db(), "SELECT " + (fetched ? columns : std::string("NULL")) +
-                                                 " FROM " + target->Qualified() + " WHERE rowid = ?1");
+    fetch =
+        Statement(db->Connection().Db(), "SELECT " + (fetched ? columns : std::string("NULL")) +
+                                             " FROM " + target->Qualified() + " WHERE rowid = ?1");
     const auto keep = [&](int64_t rowid, auto&& valueOf) {
         keys.push_back(rowid);
         if (computed == 0) return;
@@ -246,7 +257,8 @@ void RecordsetCursor::AddNew() {
     dirty.assign(fields.size(), 0);
     for (size_t i = 0; i < fields.size(); ++i) {
         if (const FieldDescription* description = targetField[i]) {
-            if (!(description->Attributes & dbAutoIncrField)) buffer[i] = DefaultValueAsValue(*description);
+            if (!(description->Attributes & dbAutoIncrField))
+                buffer[i] = DefaultValueAsValue(*description);
         }
     }
     mode = Mode::Adding;
@@ -277,7 +289,8 @@ void RecordsetCursor::Update() {
         if (!index.Primary && !index.Required) continue;
         for (const auto& f : index.Fields) {
             const FieldDescription* description = table.FindField(f.Name);
-            if (description && !(description->Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
+            if (description && !(description->Attributes & dbAutoIncrField))
+                required.push_back(LowerName(f.Name));
         }
     }
     for (const std::string& name : required) {
@@ -328,7 +341,8 @@ void RecordsetCursor::Update() {
     Statement& write = connection.Cached(sql);
     for (size_t k = 0; k < columns.size(); ++k)
         BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
-    if (mode == Mode::Editing) write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
+    if (mode == Mode::Editing)
+        write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
     connection.BeginWrite(target->attachment);
     int64_t changed = 0;
     try {

@@ -29,7 +29,7 @@ namespace platform {
 class OpenDatabaseState;
 
 class RecordsetCursor : public WriteWatcher {
-public:
+  public:
     enum class Mode { None, Adding, Editing };
 
     RecordsetCursor() = default;
@@ -53,19 +53,20 @@ public:
     std::vector<int64_t> keys;
     size_t keyPosition = 0;
     Statement fetch;
-    std::vector<int> fetchColumn;                  // per field: its column in `fetch`, or -1
-    std::vector<size_t> computedSlot;              // per field not fetched: its place in a row below
+    std::vector<int> fetchColumn;      // per field: its column in `fetch`, or -1
+    std::vector<size_t> computedSlot;  // per field not fetched: its place in a row below
     std::vector<std::vector<Value>> computedRows;  // per key: the values of fields not fetched
 
     std::vector<Field> fields;
-    std::vector<char> typedColumn;  // per field: a table column, read by its field type
+    std::vector<char> typedColumn;             // per field: a table column, read by its field type
     std::map<std::string, size_t> fieldIndex;  // lower-cased name -> position
     std::vector<Value> current;
     int64_t currentRowid = 0;
 
     // Where AddNew/Edit write: the one table the rows come from, if any.
     std::optional<BaseTable> target;
-    std::vector<const FieldDescription*> targetField;  // per recordset field, null when not writable
+    std::vector<const FieldDescription*>
+        targetField;  // per recordset field, null when not writable
 
     Mode mode = Mode::None;
     std::vector<Value> buffer;

@@ -19,7 +19,7 @@ namespace {
 
 // Passes everything on, but lets a test meddle with or fail the sync and rename calls.
 class MeddlingFileSystem : public ForwardingFileSystem {
-public:
+  public:
     using ForwardingFileSystem::ForwardingFileSystem;
     std::function<bool(const std::string&)> onSyncFile = [](const std::string&) { return true; };
     bool failRename = false;
@@ -65,9 +65,11 @@ TEST(Compaction, AFaultBeforeTheFinalNameLeavesNoDestinationAndNoTemporaryCopy) 
     const std::vector<Case> cases = {
         {"copy loses a row before it is checked",
          [](MeddlingFileSystem& f) { f.onSyncFile = DeleteOneRow; }, jet::kCannotOpenDatabase},
-        {"sync of the copy fails", [](MeddlingFileSystem& f) { f.onSyncFile = [](const std::string&) { return false; }; },
+        {"sync of the copy fails",
+         [](MeddlingFileSystem& f) { f.onSyncFile = [](const std::string&) { return false; }; },
          jet::kResourcesExceeded},
-        {"rename fails", [](MeddlingFileSystem& f) { f.failRename = true; }, jet::kResourcesExceeded},
+        {"rename fails", [](MeddlingFileSystem& f) { f.failRename = true; },
+         jet::kResourcesExceeded},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,7 +83,10 @@ TEST(Compaction, AFaultBeforeTheFinalNameLeavesNoDestinationAndNoTemporaryCopy) 
         c.arrange(files);
         {
             DBEngine::FileSystemScope scope(files);
-            EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb"); }),
+            EXPECT_EQ(JetErrorOf([&] {
+                          DBEngine::Instance().CompactDatabase(folder / "src.mdb",
+                                                               folder / "dst.mdb");
+                      }),
                       c.error);
         }
         EXPECT_FALSE(folder.Exists("dst.mdb"));
@@ -91,7 +96,8 @@ TEST(Compaction, AFaultBeforeTheFinalNameLeavesNoDestinationAndNoTemporaryCopy) 
 
 TEST(Compaction, GoesThroughTheGivenFileSystemOnlyWhileItsScopeLives) {
     TempFolder folder;
-    CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (1)"}).Close();
+    CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (1)"})
+        .Close();
     LocalFileSystem local;
     MeddlingFileSystem files(local);
     {
@@ -107,13 +113,16 @@ TEST(Compaction, GoesThroughTheGivenFileSystemOnlyWhileItsScopeLives) {
 
 TEST(Compaction, AFolderSyncThatFailsIsReportedAfterTheCopyTookItsName) {
     TempFolder folder;
-    CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (7)"}).Close();
+    CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (7)"})
+        .Close();
     LocalFileSystem local;
     MeddlingFileSystem files(local);
     files.failSyncFolder = true;
     {
         DBEngine::FileSystemScope scope(files);
-        EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb"); }),
+        EXPECT_EQ(JetErrorOf([&] {
+                      DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb");
+                  }),
                   jet::kResourcesExceeded);
     }
     // The name may not be durable yet, but what carries it is the complete copy.

@@ -2,7 +2,6 @@
 // process holds the file. The other process is forked and uses SQLite directly.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,7 +22,7 @@ namespace {
 // answers with the first column of the last row ("" when none) or "error <code>"; it does not
 // wait for locks. Its transactions stay open between calls until it is sent COMMIT.
 class OtherProcess {
-public:
+  public:
     explicit OtherProcess(const std::string& path) {
         int toChild[2];
         int fromChild[2];
@@ -58,7 +57,7 @@ public:
         return answer;
     }
 
-private:
+  private:
     static void Serve(const std::string& path, int in, int out) {
         sqlite3* db = nullptr;
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -92,7 +91,8 @@ const std::string kBusy = "error " + std::to_string(SQLITE_BUSY);
 
 std::string CreateTable(const TempFolder& folder) {
     const std::string path = folder / "d.mdb";
-    CreateDatabaseWith(path, {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(20))"})
+    CreateDatabaseWith(
+        path, {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(20))"})
         .Close();
     return path;
 }
@@ -110,7 +110,8 @@ TEST(Durability, AWriteReachesTheFileSoonAfterItsCallWhileTheHandleStaysOpenAndI
     };
     const std::vector<Write> writes = {
         {"Execute", [&] { db.Execute("insert into t (name) values ('a')"); }},
-        {"Update", [&] {
+        {"Update",
+         [&] {
              Recordset rs = db.OpenRecordset("t");
              rs.AddNew();
              rs["name"].SetValue(Value::FromText("b"));
@@ -156,7 +157,8 @@ TEST(Durability, AWriteBlockedByAnotherProcessFailsAtItsCallAndChangesNothing) {
     OtherProcess writer(path);
     Database db = DBEngine::Instance().OpenDatabase(path);
     EXPECT_EQ(writer.Run("BEGIN IMMEDIATE"), "");  // holds the write lock
-    EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t (name) values ('blocked')"); }), jet::kLocked);
+    EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t (name) values ('blocked')"); }),
+              jet::kLocked);
     EXPECT_EQ(writer.Run("COMMIT"), "");
     db.Execute("insert into t (name) values ('later')");
     db.Close();
