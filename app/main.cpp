@@ -1,9 +1,15 @@
-// RodividuZIDU: carries a Sonavoxa library from format 2.5 to 3.4. Until the migration window
-// is in place, the program only says so and leaves everything untouched.
-#include <iostream>
+// RodividuZIDU: carries a Sonavoxa library from format 2.5 to 3.4 in one window.
+#include <QApplication>
 
-int main() {
-    std::cout << "RodividuZIDU: the migration window is not part of this build yet; nothing was "
-                 "changed.\n";
-    return 0;
+#include "app/RivivuviRUWindow.h"
+#include "platform/os/LocalFileSystem.h"
+#include "settings/Mod_API.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    platform::LocalFileSystem fileSystem;
+    app::RivivuviRUWindow window(settings::Mod_API::Default(), fileSystem);
+    window.Load();
+    window.show();
+    return QApplication::exec();
 }

@@ -17,6 +17,7 @@
 
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
+#include "platform/engine/JetTextOrder.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
         {
             sqlite3* db = nullptr;
             sqlite3_open(limit.c_str(), &db);
+            JetTextOrder::Register(db);  // the text columns' indexes are kept in Jet's order
             sqlite3_exec(db, ("ATTACH " + std::string("'") + source + "' AS src").c_str(), nullptr, nullptr, nullptr);
             sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
             sqlite3_stmt* read = nullptr;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "platform/engine/JetTextOrder.h"
 #include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
 #include "platform/os/LocalFileSystem.h"
@@ -24,6 +25,7 @@ public:
         const int rc = sqlite3_open_v2(path.c_str(), &db_,
                                        write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
         if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, path);
+        JetTextOrder::Register(db_);  // the integrity check reads indexes in their order
     }
     ~CopyChecker() { sqlite3_close_v2(db_); }
     CopyChecker(const CopyChecker&) = delete;

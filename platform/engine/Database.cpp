@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <limits>
+#include <vector>
 
 #include "platform/engine/ActionQuery.h"
 #include "platform/engine/OpenDatabaseState.h"
@@ -158,6 +160,22 @@ void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedSta
         if (int index = statement.ParameterIndex(likeName.c_str())) {
             if (v.IsNull()) statement.BindNull(index);
             else statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
+            // The ranges an index serves: the pattern's prefix; without one every text, and
+            // every number (a blob sorts after every text, -inf before every number).
+            const auto range = v.IsNull() ? std::nullopt : LikePattern(v.ToText()).PrefixRange();
+            const std::vector<uint8_t> afterTexts{0}, empty{1};
+            if (int from = statement.ParameterIndex((sqliteName + "_from").c_str()))
+                statement.BindText(from, range ? range->first : std::string());
+            if (int to = statement.ParameterIndex((sqliteName + "_to").c_str())) {
+                if (range) statement.BindText(to, range->second);
+                else statement.BindBlob(to, afterTexts);
+            }
+            if (int from = statement.ParameterIndex((sqliteName + "_numfrom").c_str())) {
+                if (range) statement.BindBlob(from, empty);  // [X'01', X'00') holds nothing
+                else statement.BindDouble(from, -std::numeric_limits<double>::infinity());
+            }
+            if (int to = statement.ParameterIndex((sqliteName + "_numto").c_str()))
+                statement.BindBlob(to, afterTexts);
         }
     }
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/engine/Catalog.h"
+#include "platform/engine/JetTextOrder.h"
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
 
@@ -116,7 +117,7 @@ std::string SqlColumnDefinition(const FieldDescription& f, bool rowidAlias, bool
             sql += " BLOB";
             break;
         default:
-            sql += " TEXT COLLATE NOCASE";
+            sql += std::string(" TEXT COLLATE ") + JetTextOrder::kCollation;
             break;
     }
     if ((notNull || f.Required) && !rowidAlias) sql += " NOT NULL";

@@ -2,9 +2,9 @@
 //
 // Storage: Boolean, Byte, Integer and Long as SQLite integers (true is -1); Single, Double
 // and Currency as reals; Date as text "YYYY-MM-DD HH:MM:SS"; Text, Memo and GUID as text
-// (COLLATE NOCASE, as Jet compares text without regard to case); Binary as blobs. Types,
-// ranges and text sizes are also written into each table as CHECK constraints, so that SQL
-// statements cannot store what an assignment would refuse.
+// (COLLATE JET_GENERAL, Jet's order: letter case ignored, see JetTextOrder); Binary as
+// blobs. Types, ranges and text sizes are also written into each table as CHECK constraints,
+// so that SQL statements cannot store what an assignment would refuse.
 #pragma once
 
 #include <optional>

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -547,7 +548,9 @@ Value JetFileReader::State::Convert(const MdbColumn& col, const MdbField& field,
         case MDB_NUMERIC: {
             char* text = mdb_numeric_to_string(mdb.get(), field.start, col.col_scale,
                                                col.col_prec);
-            const double d = text ? std::strtod(text, nullptr) : 0.0;
+            // libmdb writes the digits with a point; strtod would read them by the locale.
+            double d = 0.0;
+            if (text) std::from_chars(text, text + std::strlen(text), d);
             g_free(text);
             return Value::FromDouble(d);
         }

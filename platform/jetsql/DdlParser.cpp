@@ -1,6 +1,7 @@
 #include "platform/jetsql/DdlParser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -129,7 +130,10 @@ FieldDescription DdlParser::Column(std::vector<IndexDescription>& indexes) {
     f.Size = DefaultFieldSize(f.Type);
     if (TakeSymbol("(")) {  // TEXT(50), BINARY(16), COUNTER(1, 1), DECIMAL(10, 2)
         if (i_ >= t_.size() || t_[i_].kind != SqlTokenKind::Number) Fail();
-        const double size = std::stod(t_[i_++].text);
+        // from_chars, not stod: a size reads the same under every process locale.
+        const std::string& digits = t_[i_++].text;
+        double size = 0;
+        std::from_chars(digits.data(), digits.data() + digits.size(), size);
         if (TakeSymbol(",")) {
             if (i_ >= t_.size() || t_[i_].kind != SqlTokenKind::Number) Fail();
             ++i_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/DateConversion.h"
+#include "platform/engine/JetTextOrder.h"
 #include "platform/engine/SqlText.h"
 #include "platform/jetsql/LikePattern.h"
 
@@ -172,8 +173,14 @@ void TruthAsJetValue(std::vector<Piece>& p, bool skipFirst) {
     }
 }
 
-// `x LIKE pattern` runs as SQLite's LIKE, which an index on a NOCASE column serves for a
-// prefix pattern, narrowed by jet_like where SQLite's pattern matches more than Jet's.
+// `x` within [from, to) in the text order of columns, which an index on x serves.
+std::string InRange(const std::string& x, const std::string& from, const std::string& to) {
+    const std::string ordered = "(" + x + ") COLLATE " + JetTextOrder::kCollation;
+    return ordered + " >= " + from + " AND " + ordered + " < " + to;
+}
+
+// `x LIKE pattern` runs as SQLite's LIKE within the range of the pattern's prefix, which an
+// index on x serves, narrowed by jet_like where SQLite's pattern matches more than Jet's.
 std::string Like(const std::vector<Piece>& p, size_t start, size_t leftEnd, size_t likeAt,
                  size_t end, bool negated) {
     const std::string x = JoinPieces(p, start, leftEnd);
@@ -182,13 +189,20 @@ std::string Like(const std::vector<Piece>& p, size_t start, size_t leftEnd, size
         const LikePattern pattern(p[likeAt + 1].literal);
         std::string text =
             "(" + x + " LIKE " + QuoteLiteral(pattern.SqlitePattern()) + " ESCAPE '\\'";
+        if (const auto range = pattern.PrefixRange())
+            text += " AND " + InRange(x, QuoteLiteral(range->first), QuoteLiteral(range->second));
         if (pattern.NeedsExactCheck())
             text += " AND jet_like(" + x + ", " + p[likeAt + 1].text + ")";
         return not_ + text + ")";
     }
     if (end == likeAt + 2 && p[likeAt + 1].isParameter) {
+        // Two ranges, as the type of x is not known here: the engine binds name_from and
+        // name_to to the pattern's PrefixRange and the second range to nothing; without a
+        // prefix, to every text, and the second range to every number and text.
         const std::string& name = p[likeAt + 1].text;
-        return not_ + "(" + x + " LIKE " + name + "_like ESCAPE '\\' AND jet_like(" + x + ", " +
+        return not_ + "(" + x + " LIKE " + name + "_like ESCAPE '\\' AND (" +
+               InRange(x, name + "_from", name + "_to") + " OR " +
+               InRange(x, name + "_numfrom", name + "_numto") + ") AND jet_like(" + x + ", " +
                name + "))";
     }
     return not_ + "jet_like(" + x + ", " + JoinPieces(p, likeAt + 1, end) + ")";

@@ -119,19 +119,28 @@ bool StartsNoCase(std::string_view s, size_t at, std::string_view prefix) {
     return s.size() - at >= prefix.size() && EqualsNoCase(s.substr(at, prefix.size()), prefix);
 }
 
+// ASCII lower case of a format character; tolower would follow the process locale.
+char AsciiLower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; }
+
+// The regional formats follow English/US, the convention of dbLangGeneral databases, whatever
+// the process locale.
+constexpr const char* kShortDate = "m/d/yyyy";
+constexpr const char* kLongDate = "dddd, mmmm d, yyyy";
+constexpr const char* kLongTime = "h:nn:ss AM/PM";
+
 std::string NamedDateFormat(double ole, std::string_view name, bool* known) {
     *known = true;
     const CalendarDateTime c = OleDateToCalendar(ole);
     if (EqualsNoCase(name, "General Date")) {
         const bool hasDate = DayOf(c) != 0, hasTime = c.hour || c.minute || c.second;
-        std::string out = hasDate || !hasTime ? FormatDate(ole, "dd.mm.yyyy") : "";
-        if (hasTime) out += (out.empty() ? "" : " ") + FormatDate(ole, "hh:nn:ss");
+        std::string out = hasDate || !hasTime ? FormatDate(ole, kShortDate) : "";
+        if (hasTime) out += (out.empty() ? "" : " ") + FormatDate(ole, kLongTime);
         return out;
     }
-    if (EqualsNoCase(name, "Long Date")) return FormatDate(ole, "dddd, d. mmmm yyyy");
+    if (EqualsNoCase(name, "Long Date")) return FormatDate(ole, kLongDate);
     if (EqualsNoCase(name, "Medium Date")) return FormatDate(ole, "dd-mmm-yy");
-    if (EqualsNoCase(name, "Short Date")) return FormatDate(ole, "dd.mm.yyyy");
-    if (EqualsNoCase(name, "Long Time")) return FormatDate(ole, "hh:nn:ss");
+    if (EqualsNoCase(name, "Short Date")) return FormatDate(ole, kShortDate);
+    if (EqualsNoCase(name, "Long Time")) return FormatDate(ole, kLongTime);
     if (EqualsNoCase(name, "Medium Time")) return FormatDate(ole, "hh:nn AM/PM");
     if (EqualsNoCase(name, "Short Time")) return FormatDate(ole, "hh:nn");
     *known = false;
@@ -157,10 +166,9 @@ std::string FormatDate(double ole, std::string_view fmt) {
     bool afterHour = false;
     for (size_t i = 0; i < fmt.size();) {
         const char ch = fmt[i];
-        const char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        const char lc = AsciiLower(ch);
         size_t run = 1;
-        while (i + run < fmt.size() && std::tolower(static_cast<unsigned char>(fmt[i + run])) == lc)
-            ++run;
+        while (i + run < fmt.size() && AsciiLower(fmt[i + run]) == lc) ++run;
         if (ch == '"') {
             const size_t close = fmt.find('"', i + 1);
             const size_t end = close == std::string_view::npos ? fmt.size() : close;
@@ -180,8 +188,7 @@ std::string FormatDate(double ole, std::string_view fmt) {
             const bool lower = ch == 'a' || ch == 'p';
             std::string mark = full ? (pm ? "PM" : "AM") : (pm ? "P" : "A");
             if (lower)
-                for (char& m : mark)
-                    m = static_cast<char>(std::tolower(static_cast<unsigned char>(m)));
+                for (char& m : mark) m = AsciiLower(m);
             out += mark;
             i += StartsNoCase(fmt, i, "AM/PM") ? 5 : StartsNoCase(fmt, i, "A/P") ? 3 : 4;
             continue;
@@ -197,9 +204,9 @@ std::string FormatDate(double ole, std::string_view fmt) {
                 else if (run == 4)
                     out += kDayNames[WeekdayOf(ole, 1) - 1];
                 else if (run == 5)
-                    out += FormatDate(ole, "dd.mm.yyyy");
+                    out += FormatDate(ole, kShortDate);
                 else
-                    out += FormatDate(ole, "dddd, d. mmmm yyyy");
+                    out += FormatDate(ole, kLongDate);
                 break;
             case 'm':
                 if (afterHour && run <= 2)
@@ -264,7 +271,7 @@ bool IsDateFormat(std::string_view fmt) {
     if (named) return true;
     bool quoted = false, dateChars = false;
     for (size_t i = 0; i < fmt.size(); ++i) {
-        const char ch = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
+        const char ch = AsciiLower(fmt[i]);
         if (ch == '"') quoted = !quoted;
         if (quoted) continue;
         if (ch == '\\') {

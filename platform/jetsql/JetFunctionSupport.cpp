@@ -1,6 +1,7 @@
 #include "platform/jetsql/JetFunctionSupport.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -8,13 +9,15 @@
 
 namespace platform {
 
+// Numbers are written and read with to_chars/from_chars: always a point, whatever locale the
+// process runs in (printf and strtod follow LC_NUMERIC, which a Qt application sets).
 std::string NumberText(double d) {
     char buf[40];
-    if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
-        std::snprintf(buf, sizeof buf, "%.0f", d);
-    else
-        std::snprintf(buf, sizeof buf, "%.15g", d);
-    std::string s = buf;
+    const bool whole = std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15;
+    const auto result =
+        whole ? std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 0)
+              : std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    std::string s(buf, result.ec == std::errc() ? result.ptr : buf);
     return s == "-0" ? "0" : s;
 }
 
@@ -34,11 +37,12 @@ std::string TextOf(sqlite3_value* v) {
 }
 
 std::optional<double> ParseNumber(std::string_view text) {
-    const std::string s(TrimSpace(text));
+    std::string_view s = TrimSpace(text);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double d = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || !std::isfinite(d)) return std::nullopt;
+    double d = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
     return d;
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/JetError.h"
+#include "platform/engine/JetTextOrder.h"
 #include "platform/jetsql/JetFunctionSupport.h"
 
 namespace platform {
@@ -51,6 +52,8 @@ void RegisterJetFunctions(sqlite3* db) {
                                        FirstLastFinal, nullptr) != SQLITE_OK)
             ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
     }
+    // Translated `like` compares prefixes in the text order of columns.
+    JetTextOrder::Register(db);
 }
 
 }  // namespace platform

@@ -13,9 +13,10 @@ struct sqlite3;
 namespace platform {
 
 // Registers every function on the connection (jet_* scalars, the aggregates jet_first and
-// jet_last) and switches off SQLite's fallback that reads an unknown "name" as a string, so
-// that a name the translated SQL quotes and no table has fails as "no such column". Dates go in
-// as stored text or day counts and come out as stored text. Throws JetError on failure.
+// jet_last) and the text order JET_GENERAL, and switches off SQLite's fallback that reads an
+// unknown "name" as a string, so that a name the translated SQL quotes and no table has fails
+// as "no such column". Dates go in as stored text or day counts and come out as stored text.
+// Throws JetError on failure.
 void RegisterJetFunctions(sqlite3* db);
 
 // Jet's Format function for a date (stored text or day count) or number with a format text

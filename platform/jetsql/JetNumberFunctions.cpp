@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -79,8 +80,9 @@ std::string FormatNumberSection(double v, std::string_view f) {
     double magnitude = std::fabs(v);
     if (magnitude * scale < 1e15) magnitude = std::round(magnitude * scale) / scale;
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", maxDec, magnitude);
-    std::string digits = buf;
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, maxDec);
+    std::string digits(buf, written.ec == std::errc() ? written.ptr : buf);
     std::string intPart = digits.substr(0, digits.find('.'));
     std::string decPart =
         digits.find('.') == std::string::npos ? "" : digits.substr(digits.find('.') + 1);
@@ -96,16 +98,27 @@ std::string FormatNumberSection(double v, std::string_view f) {
     return prefix + number + suffix;
 }
 
+bool IsNamedNumberFormat(std::string_view fmt) {
+    for (const char* name : {"General Number", "Fixed", "Standard", "Percent", "Currency",
+                             "Scientific", "Yes/No", "True/False", "On/Off"})
+        if (EqualsNoCase(fmt, name)) return true;
+    return false;
+}
+
 std::string FormatNumber(double v, std::string_view fmt) {
     if (fmt.empty() || EqualsNoCase(fmt, "General Number")) return NumberText(v);
     if (EqualsNoCase(fmt, "Fixed")) return FormatNumber(v, "0.00");
     if (EqualsNoCase(fmt, "Standard")) return FormatNumber(v, "#,##0.00");
     if (EqualsNoCase(fmt, "Percent")) return FormatNumber(v, "0.00%");
-    if (EqualsNoCase(fmt, "Currency")) return FormatNumber(v, "#,##0.00");
+    // English/US, the convention of dbLangGeneral databases, whatever the process locale.
+    if (EqualsNoCase(fmt, "Currency")) return FormatNumber(v, "$#,##0.00;($#,##0.00)");
     if (EqualsNoCase(fmt, "Scientific")) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.2E", v);
-        return buf;
+        const auto written =
+            std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 2);
+        std::string out(buf, written.ec == std::errc() ? written.ptr : buf);
+        std::replace(out.begin(), out.end(), 'e', 'E');
+        return out;
     }
     if (EqualsNoCase(fmt, "Yes/No")) return v != 0 ? "Yes" : "No";
     if (EqualsNoCase(fmt, "True/False")) return v != 0 ? "True" : "False";
@@ -186,7 +199,10 @@ void Val(sqlite3_context* ctx, Args a) {
             n = k;
         }
     }
-    const double d = std::strtod(compact.substr(0, n).c_str(), nullptr);
+    std::string_view number(compact.data(), n);
+    if (!number.empty() && number.front() == '+') number.remove_prefix(1);
+    double d = 0;
+    if (std::from_chars(number.data(), number.data() + number.size(), d).ec != std::errc()) d = 0;
     ResultNumber(ctx, std::isfinite(d) ? d : 0);
 }
 
@@ -357,15 +373,17 @@ void AddOrSubtract(sqlite3_context* ctx, Args a) {
 
 std::string JetFormat(std::string_view valueText, bool valueIsNumber, double number,
                       std::string_view formatText) {
+    // "Currency" and "Scientific" hold letters of date formats; they are number formats.
+    const bool dateFormat = IsDateFormat(formatText) && !IsNamedNumberFormat(formatText);
     if (valueIsNumber) {
-        if (IsDateFormat(formatText)) return FormatDate(number, formatText);
+        if (dateFormat) return FormatDate(number, formatText);
         return FormatNumber(number, formatText);
     }
     const auto date = ParseDateText(valueText);
     const auto num = ParseNumber(valueText);
     if (formatText.empty()) return std::string(valueText);
-    if (date && (IsDateFormat(formatText) || !num)) return FormatDate(*date, formatText);
-    if (num && !IsDateFormat(formatText)) return FormatNumber(*num, formatText);
+    if (date && (dateFormat || !num)) return FormatDate(*date, formatText);
+    if (num && !dateFormat) return FormatNumber(*num, formatText);
     if (num) return FormatDate(*num, formatText);
     return FormatText(valueText, formatText);
 }

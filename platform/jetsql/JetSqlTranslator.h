@@ -56,8 +56,10 @@ struct TranslatedStatement {
     StatementKind kind = StatementKind::Select;
     std::string sql;  // SQLite SQL; parameters appear as named SQLite parameters
     // Declared or inherited parameters in order of declaration, each with the SQLite
-    // parameter name that stands for it in `sql` (":p1", ...). A derived parameter
-    // ":p1_like" may appear as well: bind it to LikePattern(value of :p1).SqlitePattern().
+    // parameter name that stands for it in `sql` (":p1", ...). Derived parameters may appear
+    // as well: bind ":p1_like" to LikePattern(value of :p1).SqlitePattern(), ":p1_from" and
+    // ":p1_to" to its PrefixRange() and ":p1_numfrom", ":p1_numto" to X'01' and X'00'; where
+    // it has no PrefixRange, to '', X'00', -inf and X'00' (see Database.cpp).
     std::vector<ParameterDeclaration> parameters;
     std::vector<std::string> sqliteParameterNames;  // parallel to `parameters`
     // Insert, Update, Delete: the Jet name of the table written to.

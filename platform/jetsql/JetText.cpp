@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/engine/JetTextOrder.h"
 #include "platform/engine/Utf8.h"
 
 namespace platform {
@@ -41,36 +42,11 @@ std::string EncodeUtf8(std::u32string_view s) {
     return out;
 }
 
-// Enough for the names in a music library, which is what the comparisons see.
-char32_t LowerChar(char32_t c) {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c < 0xC0) return c;
-    if (c <= 0xDE && c != 0xD7) return c + 32;
-    if (c >= 0x100 && c <= 0x137 && c % 2 == 0) return c + 1;
-    if (c >= 0x139 && c <= 0x148 && c % 2 == 1) return c + 1;
-    if (c >= 0x14A && c <= 0x177 && c % 2 == 0) return c + 1;
-    if (c == 0x178) return 0xFF;
-    if (c == 0x179 || c == 0x17B || c == 0x17D) return c + 1;
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
-}
+// The same letters as the text order of columns, so that Like, LCase and UCase agree with
+// `=` and `order by`.
+char32_t LowerChar(char32_t c) { return JetTextOrder::FoldCase(c); }
 
-char32_t UpperChar(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 32;
-    if (c < 0xE0) return c;
-    if (c <= 0xFE && c != 0xF7) return c - 32;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x101 && c <= 0x137 && c % 2 == 1) return c - 1;
-    if (c >= 0x13A && c <= 0x148 && c % 2 == 0) return c - 1;
-    if (c >= 0x14B && c <= 0x177 && c % 2 == 1) return c - 1;
-    if (c == 0x17A || c == 0x17C || c == 0x17E) return c - 1;
-    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 32;
-    if (c >= 0x430 && c <= 0x44F) return c - 32;
-    if (c >= 0x450 && c <= 0x45F) return c - 80;
-    return c;
-}
+char32_t UpperChar(char32_t c) { return JetTextOrder::UpperCase(c); }
 
 std::u32string LowerText(std::u32string s) {
     for (char32_t& c : s) c = LowerChar(c);

@@ -13,7 +13,7 @@ namespace platform {
 std::u32string DecodeUtf8(std::string_view s);
 std::string EncodeUtf8(std::u32string_view s);
 
-// Jet's case mapping of one character: Latin-1, Latin Extended-A, Greek and Cyrillic.
+// Jet's case mapping of one character, from JetTextOrder's table (Latin, Greek, Cyrillic).
 char32_t LowerChar(char32_t c);
 char32_t UpperChar(char32_t c);
 

@@ -1,5 +1,6 @@
 #include "platform/jetsql/LikePattern.h"
 
+#include "platform/engine/JetTextOrder.h"
 #include "platform/engine/Utf8.h"
 #include "platform/jetsql/JetText.h"
 
@@ -99,6 +100,19 @@ std::string LikePattern::SqlitePattern() const {
         }
     }
     return out;
+}
+
+std::optional<std::pair<std::string, std::string>> LikePattern::PrefixRange() const {
+    std::string prefix;
+    for (const Element& e : elements_) {
+        if (e.kind != Element::Literal) break;
+        AppendUtf8(prefix, static_cast<uint32_t>(e.ch));
+    }
+    constexpr std::string_view kStartsOfNumbers = "0123456789+-.iI";  // "Inf" too
+    if (prefix.empty() || kStartsOfNumbers.find(prefix[0]) != std::string_view::npos)
+        return std::nullopt;
+    std::string after = prefix + std::string(JetTextOrder::kAfterEveryPrefix);
+    return std::pair{std::move(prefix), std::move(after)};
 }
 
 bool LikePattern::NeedsExactCheck() const {

@@ -1,6 +1,7 @@
 #include "platform/jetsql/StatementTranslator.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <utility>
 
@@ -45,7 +46,10 @@ std::vector<ParameterDeclaration> ParseParametersClause(const std::vector<SqlTok
             if (i + 2 >= t.size() || t[i + 1].kind != SqlTokenKind::Number ||
                 !t[i + 2].IsSymbol(")"))
                 SyntaxError(p.name);
-            p.size = static_cast<int32_t>(std::min(std::stod(t[i + 1].text), 1e9));
+            const std::string& digits = t[i + 1].text;  // from_chars: locale-free
+            double size = 0;
+            std::from_chars(digits.data(), digits.data() + digits.size(), size);
+            p.size = static_cast<int32_t>(std::min(size, 1e9));
             i += 3;
         }
         for (const auto& known : out)

@@ -214,7 +214,7 @@ TEST(JetFunctions, FormatShowsDatesAndNumbers) {
         {"2005-03-04 13:05:09", false, 0, "h:nn AM/PM", "1:05 PM"},
         {"2005-03-04 13:05:09", false, 0, "dddd, d. mmmm yyyy", "Friday, 4. March 2005"},
         {"2005-03-04 13:05:09", false, 0, "ddd mmm", "Fri Mar"},
-        {"2005-03-04 13:05:09", false, 0, "Short Date", "04.03.2005"},
+        {"2005-03-04 13:05:09", false, 0, "Short Date", "3/4/2005"},
         {"2005-03-04 13:05:09", false, 0, "\"Tag\" d", "Tag 4"},
         {"", true, 38415.5, "dd.mm.yyyy hh:nn", "04.03.2005 12:00"},
         {"", true, 1234.5, "0.00", "1234.50"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -148,6 +149,21 @@ class SqlDb {
             if (like > 0)
                 sqlite3_bind_text(raw, like, LikePattern(values[i]).SqlitePattern().c_str(), -1,
                                   SQLITE_TRANSIENT);
+            const auto range = LikePattern(values[i]).PrefixRange();
+            const int from = sqlite3_bind_parameter_index(raw, (name + "_from").c_str());
+            const int to = sqlite3_bind_parameter_index(raw, (name + "_to").c_str());
+            if (from > 0)
+                sqlite3_bind_text(raw, from, range ? range->first.c_str() : "", -1,
+                                  SQLITE_TRANSIENT);
+            if (to > 0 && range)
+                sqlite3_bind_text(raw, to, range->second.c_str(), -1, SQLITE_TRANSIENT);
+            else if (to > 0)
+                sqlite3_bind_blob(raw, to, "", 1, SQLITE_TRANSIENT);
+            const int numFrom = sqlite3_bind_parameter_index(raw, (name + "_numfrom").c_str());
+            const int numTo = sqlite3_bind_parameter_index(raw, (name + "_numto").c_str());
+            if (numFrom > 0 && range) sqlite3_bind_blob(raw, numFrom, "\1", 1, SQLITE_TRANSIENT);
+            else if (numFrom > 0) sqlite3_bind_double(raw, numFrom, -HUGE_VAL);
+            if (numTo > 0) sqlite3_bind_blob(raw, numTo, "", 1, SQLITE_TRANSIENT);
         }
         Rows rows;
         int rc;

@@ -1,0 +1,180 @@
+#include "app/RivivuviRUWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <cmath>
+
+namespace app {
+namespace {
+
+// The window's client area, in twips.
+constexpr int kClientWidth = 6930;
+constexpr int kClientHeight = 3855;
+// Input waits at most this long during a run; painting during engine work is paced too.
+constexpr qint64 kYieldIntervalMs = 10;
+constexpr qint64 kRepaintIntervalMs = 40;
+
+QString ToQt(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace
+
+RivivuviRUWindow::RivivuviRUWindow(settings::Mod_API& api, platform::FileSystem& fileSystem)
+    : frame1_(new QGroupBox(this)),
+      text2_(new QLineEdit(frame1_)),
+      cmdGetOldDB_(new QPushButton(QStringLiteral("..."), frame1_)),
+      text1_(new QPlainTextEdit(this)),
+      progressBar1_(new QProgressBar(this)),
+      cmdOK_(new QPushButton(QStringLiteral("Datenübername starten"), this)),
+      logic_(std::make_unique<migration::frmRivivuviRU>(*this, api, fileSystem)) {
+    frame1_->setObjectName("Frame1");
+    text2_->setObjectName("Text2");
+    cmdGetOldDB_->setObjectName("cmdGetOldDB");
+    text1_->setObjectName("Text1");
+    progressBar1_->setObjectName("ProgressBar1");
+    cmdOK_->setObjectName("cmdOK");
+
+    setFixedSize(Pixels(kClientWidth), Pixels(kClientHeight));
+    Place(frame1_, 75, 75, 6765, 885);
+    Place(text2_, 150, 375, 5865, 315);
+    Place(cmdGetOldDB_, 6120, 375, 390, 315);
+    Place(text1_, 75, 1050, 6765, 2340);
+    Place(progressBar1_, 120, 3480, 4335, 255);
+    Place(cmdOK_, 4680, 3480, 2190, 315);
+
+    QFont dialogButtonFont(QStringLiteral("Verdana"));
+    dialogButtonFont.setPointSizeF(9.75);
+    dialogButtonFont.setBold(true);
+    cmdGetOldDB_->setFont(dialogButtonFont);
+
+    text2_->setReadOnly(true);
+    text1_->setReadOnly(true);
+    text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    progressBar1_->setRange(0, 100);
+    progressBar1_->setValue(0);
+    progressBar1_->setTextVisible(false);
+
+    setTabOrder(cmdOK_, cmdGetOldDB_);
+    cmdOK_->setFocus();
+    connect(cmdOK_, &QPushButton::clicked, this, [this] { logic_->cmdOK_Click(); });
+    connect(cmdGetOldDB_, &QPushButton::clicked, this, [this] { logic_->cmdGetOldDB_Click(); });
+    sinceYield_.start();
+    sinceRepaint_.start();
+}
+
+RivivuviRUWindow::~RivivuviRUWindow() {
+    if (busy_) QApplication::restoreOverrideCursor();
+}
+
+void RivivuviRUWindow::Load() { logic_->Form_Load(); }
+
+int RivivuviRUWindow::Pixels(int twips) const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const double dpi = s ? s->logicalDotsPerInch() : 96.0;
+    return static_cast<int>(std::lround(twips / 15.0 * dpi / 96.0));
+}
+
+void RivivuviRUWindow::Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}
+
+void RivivuviRUWindow::SetCaption(const std::string& text) { setWindowTitle(ToQt(text)); }
+
+void RivivuviRUWindow::SetFrameCaption(const std::string& text) { frame1_->setTitle(ToQt(text)); }
+
+void RivivuviRUWindow::SetOldDatabaseText(const std::string& text) { text2_->setText(ToQt(text)); }
+
+void RivivuviRUWindow::ReplaceLog(const std::string& text) {
+    text1_->setPlainText(ToQt(text));
+    text1_->moveCursor(QTextCursor::End);
+}
+
+void RivivuviRUWindow::AppendLog(const std::string& text) {
+    text1_->moveCursor(QTextCursor::End);
+    text1_->insertPlainText(ToQt(text));
+    text1_->moveCursor(QTextCursor::End);
+    text1_->ensureCursorVisible();
+}
+
+void RivivuviRUWindow::SetProgressMaximum(int maximum) { progressBar1_->setMaximum(maximum); }
+
+void RivivuviRUWindow::SetProgressValue(int value) { progressBar1_->setValue(value); }
+
+void RivivuviRUWindow::SetStartEnabled(bool enabled) { cmdOK_->setEnabled(enabled); }
+
+void RivivuviRUWindow::SetBusyPointer(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void RivivuviRUWindow::Yield() {
+    if (sinceYield_.elapsed() < kYieldIntervalMs) return;
+    QCoreApplication::processEvents();
+    sinceYield_.restart();
+}
+
+void RivivuviRUWindow::Repaint() {
+    // Called from inside the engine: paint only. Processing events here could start engine
+    // work from a click, which the engine refuses at this point.
+    if (sinceRepaint_.elapsed() < kRepaintIntervalMs) return;
+    if (isVisible()) repaint();
+    sinceRepaint_.restart();
+}
+
+void RivivuviRUWindow::ShowMessage(migration::MessageIcon icon, const std::string& text) {
+    QMessageBox box(icon == migration::MessageIcon::Information ? QMessageBox::Information
+                                                                : QMessageBox::Critical,
+                    QStringLiteral("Sonavoxa"), ToQt(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+std::optional<std::string> RivivuviRUWindow::ChooseFile(
+    const migration::FileDialogRequest& request) {
+    QFileDialog dialog(this, ToQt(request.title));
+    // Qt's own dialog everywhere: a path can always be typed into its file name box.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(ToQt(request.filterDescription) + QStringLiteral(" (") +
+                         ToQt(request.filterPattern).trimmed() + QStringLiteral(")"));
+    dialog.selectFile(ToQt(request.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first().toStdString();
+}
+
+void RivivuviRUWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // After the window is on the screen, as an activation comes; the logic acts on the first.
+    QTimer::singleShot(0, this, [this] { logic_->Form_Activate(); });
+}
+
+void RivivuviRUWindow::closeEvent(QCloseEvent* event) {
+    // A run is never cut off half-way: the window stays until it has finished.
+    if (!logic_->QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+}  // namespace app

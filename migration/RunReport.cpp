@@ -1,0 +1,72 @@
+#include "migration/RunReport.h"
+
+#include "platform/JetError.h"
+
+namespace migration {
+namespace {
+
+std::string FirstError(int number, const std::string& text) {
+    if (number == 0) return text.empty() ? std::string() : "; " + text;
+    return "; erster Fehler " + std::to_string(number) + ": " + text;
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : ", ") + p;
+    return out;
+}
+
+}  // namespace
+
+void TableReport::Note(const platform::JetError& error) { Note(error.Number(), error.what()); }
+
+void TableReport::Note(int number, const std::string& text) {
+    if (firstErrorNumber != 0 || number == 0) return;
+    firstErrorNumber = number;
+    firstErrorText = text;
+}
+
+void TableReport::FailStep(const std::string& step, const platform::JetError& error) {
+    failedSteps.push_back(step);
+    Note(error);
+}
+
+bool TableReport::Failed() const {
+    return rowsStored != rowsRead || valuesRefused != 0 || !failedSteps.empty();
+}
+
+std::string TableReport::FailureLine() const {
+    if (!Failed()) return {};
+    std::vector<std::string> parts;
+    if (rowsStored != rowsRead) {
+        parts.push_back(std::to_string(rowsRead - rowsStored) + " von " + std::to_string(rowsRead) +
+                        " Datensätzen nicht übernommen");
+    }
+    if (valuesRefused != 0) {
+        parts.push_back(std::to_string(valuesRefused) + " Werte nicht übernommen");
+    }
+    for (const std::string& step : failedSteps) parts.push_back(step + " fehlgeschlagen");
+    return "Fehler in " + tableName + ": " + Join(parts) +
+           FirstError(firstErrorNumber, firstErrorText);
+}
+
+std::string StepReport::FailureLine() const {
+    if (!Failed()) return {};
+    std::vector<std::string> parts;
+    if (!completed) parts.push_back("abgebrochen");
+    if (skipped != 0) parts.push_back(std::to_string(skipped) + " Schritte übersprungen");
+    if (parts.empty()) parts.push_back("fehlgeschlagen");
+    return "Fehler in " + step + ": " + Join(parts) + FirstError(errorNumber, errorText);
+}
+
+bool RunReport::Failed() const {
+    for (const TableReport& t : tables) {
+        if (t.Failed()) return true;
+    }
+    for (const StepReport& s : completion) {
+        if (s.Failed()) return true;
+    }
+    return compaction.Failed();
+}
+
+}  // namespace migration

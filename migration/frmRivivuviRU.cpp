@@ -1,0 +1,517 @@
+#include "migration/frmRivivuviRU.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "maintenance/UpdateDB.h"
+#include "migration/ColumnRules.h"
+#include "migration/LikePattern.h"
+#include "migration/PlanEntries.h"
+#include "platform/DBEngine.h"
+#include "platform/os/FileSystem.h"
+#include "platform/JetError.h"
+#include "settings/Mod_API.h"
+
+namespace migration {
+namespace {
+
+using platform::Database;
+using platform::JetError;
+using platform::Recordset;
+using platform::Value;
+
+constexpr char kCrLf[] = "\r\n";
+constexpr char kTargetName[] = "/sonavoxa.mdb";
+constexpr char kCompactionName[] = "/temp.mdb";
+
+const std::string kTargetWarning =
+    "Achtung !!!!\r\n"
+    "\r\n"
+    "In Ihrer Datenbank befinden sich noch Datensätze.\r\n"
+    "Wenn Sie die Datenübernahme starten, werden diese Datensätze\r\n"
+    "unwiederruflich gelöscht.";
+
+const std::string kUnfinishedRun =
+    "Die letzte Datenübernahme wurde nicht beendet. Starten Sie sie erneut, um alle Daten zu "
+    "übernehmen.";
+
+std::string TargetNotFound(const std::string& dataFolder) {
+    return "Keine Sonavoxa Datenbank in " + dataFolder + " gefunden !!\r\n" +
+           "Kopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
+}
+
+std::string OpenFailure(const std::string& path, const JetError& error) {
+    return "Die Datenbank " + path + " kann nicht geöffnet werden.\r\n\r\nFehler " +
+           std::to_string(error.Number()) + ": " + error.what() +
+           "\r\n\r\nEs wurde nichts verändert.";
+}
+
+Database OpenDatabase(const std::string& path) {
+    return platform::DBEngine::Instance().OpenDatabase(path);
+}
+
+// The user's old database is never written, whatever kind of file it is.
+Database OpenReadOnly(const std::string& path) {
+    return platform::DBEngine::Instance().OpenDatabase(path, false, true);
+}
+
+long CountRows(Database& db, const std::string& table) {
+    Recordset count = db.OpenRecordset("select count(*) as anz from " + table);
+    return static_cast<long>(count["anz"].Value().ToInteger());
+}
+
+// The rename that replaced the target is only durable once its folder is on the disk.
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    (void)::close(fd);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+StepReport Report(const std::string& step, const maintenance::MaintenanceOutcome& outcome) {
+    StepReport r;
+    r.step = step;
+    r.completed = outcome.completed;
+    r.skipped = outcome.skippedSteps;
+    r.errorNumber = outcome.errorNumber;
+    r.errorText = outcome.errorText;
+    return r;
+}
+
+// How one source column reaches the target row, resolved once per table.
+struct ColumnCopy {
+    enum Rule { SameName, PlaylistSid, MixText } rule = SameName;
+    platform::Field* source = nullptr;
+    platform::Field* target = nullptr;  // null: the target has no column of that name
+};
+
+platform::Field* FindField(Recordset& rs, const std::string& name) {
+    try {
+        return &rs[name];
+    } catch (const JetError&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+frmRivivuviRU::frmRivivuviRU(WindowPort& port, settings::Mod_API& api,
+                             platform::FileSystem& fileSystem)
+    : port_(port), api_(api), fileSystem_(fileSystem) {
+    // Reading a large old database or compacting can take seconds inside one engine call;
+    // the window keeps painting then, but takes no input until the run yields.
+    platform::DBEngine::Instance().SetProgressCallback([this] {
+        port_.Repaint();
+        return true;
+    });
+}
+
+frmRivivuviRU::~frmRivivuviRU() {
+    platform::DBEngine::Instance().SetProgressCallback(std::function<bool()>());
+}
+
+void frmRivivuviRU::Form_Load() {
+    targetPath_ = api_.DataPath() + kTargetName;
+    dbadmin::CheckDatabase check(api_, fileSystem_);
+    check.SetTargetDatabasePath(targetPath_);
+    tempCheck_ = check.CheckTempDatabase();
+    treeCheck_ = check.CheckTreeDatabase();
+    targetFound_ = false;
+    plan_.OldVersion("2.5");
+    plan_.CurrVersion("3.4");
+    port_.SetCaption("Daten aus alter Datenbank in neue Version 3.4 übernehmen");
+    port_.SetFrameCaption(" Alte Datenbank auswählen Version ( 2.5 ) ");
+    RegisterPlanEntries(plan_);
+}
+
+void frmRivivuviRU::Form_Activate() {
+    if (activated_) return;
+    activated_ = true;
+    const std::string dataFolder = api_.DataPath();
+    const std::string target = dataFolder + kTargetName;
+    if (!fileSystem_.FileExists(target)) {
+        ReplaceLog(TargetNotFound(dataFolder));
+    } else {
+        try {
+            Database db = OpenDatabase(target);
+            const bool hasTitles = CountRows(db, "db_all") > 0;
+            if (hasTitles) ReplaceLog(kTargetWarning);
+            targetFound_ = true;
+        } catch (const JetError&) {
+            ReplaceLog(TargetNotFound(dataFolder));
+        }
+    }
+    if (fileSystem_.FileExists(dataFolder + "/" + kRunMarkerName)) {
+        AppendLog((log_.empty() ? "" : "\r\n\r\n") + kUnfinishedRun);
+    }
+}
+
+void frmRivivuviRU::cmdGetOldDB_Click() {
+    const FileDialogRequest request{
+        "Sonavoxa.mdb", "Sonavoxa Datenbank Version " + plan_.OldVersion() + " auswählen.",
+        "Sonavoxa-Datenbank *.mdb ", " *.mdb"};
+    const std::optional<std::string> chosen = port_.ChooseFile(request);
+    if (!chosen) return;  // cancelled: the earlier choice stands
+    plan_.OldDBName(*chosen);
+    try {
+        std::string stored;
+        {
+            Database db = OpenReadOnly(plan_.OldDBName());
+            Recordset versions = db.OpenRecordset("select * from db_version");
+            if (versions.Eof()) platform::ThrowJetError(platform::jet::kNoCurrentRecord);
+            const Value version = versions["Version"].Value();
+            if (!version.IsNull()) stored = version.ToText();
+        }
+        // An empty or Null version leaves "**", which accepts anything, as it always did.
+        if (Like(plan_.OldVersion(), "*" + stored + "*")) {
+            port_.SetOldDatabaseText(plan_.OldDBName());
+            return;
+        }
+        if (stored == plan_.CurrVersion()) {
+            port_.ShowMessage(MessageIcon::Information,
+                              plan_.OldDBName() + " ist eine aktuelle Sonavoxa " +
+                                  plan_.CurrVersion() +
+                                  " Datenbank, die Daten müssen nicht konvertiert werden.");
+        } else {
+            port_.ShowMessage(MessageIcon::Critical,
+                              plan_.OldDBName() + " ist keine Sonavoxa " + plan_.OldVersion() +
+                                  " Datenbank. Die gewählte Datenbank hat die Version ( " + stored +
+                                  " ) und kann daher nicht übernommen werden.");
+        }
+        plan_.OldDBName("");
+    } catch (const JetError&) {
+        port_.ShowMessage(MessageIcon::Critical,
+                          plan_.OldDBName() + " ist keine Sonavoxa Datenbank");
+        plan_.OldDBName("");
+    }
+}
+
+void frmRivivuviRU::cmdOK_Click() {
+    if (!targetFound_ || running_) return;
+    if (plan_.OldDBName().empty()) {
+        cmdGetOldDB_Click();
+        if (plan_.OldDBName().empty()) return;
+    }
+
+    // Both databases open before anything changes; a failure leaves the window as it was.
+    const std::string oldPath = plan_.OldDBName();
+    const std::string dataFolder = api_.DataPath();
+    const std::string targetPath = dataFolder + kTargetName;
+    Database oldDb;
+    Database target;
+    try {
+        oldDb = OpenReadOnly(oldPath);
+    } catch (const JetError& e) {
+        port_.ShowMessage(MessageIcon::Critical, OpenFailure(oldPath, e));
+        return;
+    }
+    try {
+        target = OpenDatabase(targetPath);
+    } catch (const JetError& e) {
+        port_.ShowMessage(MessageIcon::Critical, OpenFailure(targetPath, e));
+        return;
+    }
+
+    running_ = true;
+    report_ = RunReport();
+    ReplaceLog("");
+    port_.SetStartEnabled(false);
+    port_.SetBusyPointer(true);
+    port_.Yield();
+
+    // Present from here until the compacted target is in place; a crash leaves it behind.
+    const std::string marker = dataFolder + "/" + kRunMarkerName;
+    (void)fileSystem_.WriteFile(marker, "Datenübernahme aus " + oldPath + "\n");
+
+    const auto transferStart = std::chrono::steady_clock::now();
+    // A copy of the list: choosing another old database meanwhile must not disturb the walk.
+    const RivivuviRU::EntryList entries = plan_.GetMigTables();
+    for (const auto& entry : entries) {
+        report_.tables.push_back(TransferTable(*entry, oldDb, target));
+    }
+    report_.transferSeconds = SecondsSince(transferStart);
+
+    target.Close();
+    CompleteRun();
+    CompactTarget();
+    oldDb.Close();
+    (void)fileSystem_.DeleteFile(marker);
+    running_ = false;
+}
+
+TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& oldDb,
+                                         Database& target) {
+    TableReport report;
+    report.tableName = entry.TableName;
+    const std::string& table = entry.TableName;
+
+    try {
+        Recordset count = oldDb.OpenRecordset("select count(*) as anz from " + table);
+        SetProgressMaximum(count["anz"].Value().ToDouble());
+    } catch (const JetError& e) {
+        report.FailStep("Zählen", e);
+    }
+
+    try {
+        target.Execute(entry.WhereSqlByDel.empty()
+                           ? "delete from " + table
+                           : "delete from " + table + " where " + entry.WhereSqlByDel);
+    } catch (const JetError& e) {
+        report.FailStep("Leeren der Zieltabelle", e);
+    }
+
+    AppendLog("Übernehme " + entry.Beschreibung);
+    port_.Yield();
+
+    Recordset targetRows;
+    bool targetOpen = false;
+    try {
+        targetRows = target.OpenRecordset(table);
+        targetOpen = true;
+    } catch (const JetError& e) {
+        report.FailStep("Öffnen der Zieltabelle", e);
+    }
+
+    Recordset sourceRows;
+    bool sourceOpen = false;
+    try {
+        sourceRows = oldDb.OpenRecordset(entry.UpdateSQL.empty() ? table : entry.UpdateSQL);
+        sourceOpen = true;
+    } catch (const JetError& e) {
+        // Nothing is read from a table that cannot be read: its line shows 0.
+        report.FailStep("Lesen der alten Tabelle", e);
+    }
+
+    long counter = 0;
+    if (sourceOpen) {
+        // The table name is compared exactly, the column names in lower case.
+        std::vector<ColumnCopy> columns;
+        platform::Field* sicherung = nullptr;
+        for (platform::Field& field : sourceRows.Fields()) {
+            ColumnCopy column;
+            column.source = &field;
+            const std::string name = platform::LowerName(field.Name());
+            if (table == "pl_name" && name == "sid") {
+                column.rule = ColumnCopy::PlaylistSid;
+                if (targetOpen) sicherung = FindField(targetRows, "sicherung");
+            } else if (table == "pl_all" && (name == "mixin" || name == "mixout")) {
+                column.rule = ColumnCopy::MixText;
+            }
+            if (targetOpen) column.target = FindField(targetRows, field.Name());
+            columns.push_back(column);
+        }
+
+        const auto refuseValue = [&report](const JetError& e) {
+            ++report.valuesRefused;
+            report.Note(e);
+        };
+        bool more = true;
+        while (more) {
+            try {
+                if (sourceRows.Eof()) break;
+            } catch (const JetError& e) {
+                report.FailStep("Lesen der alten Tabelle", e);
+                break;
+            }
+            SetProgressValue(static_cast<double>(counter));
+            bool started = false;
+            if (targetOpen) {
+                try {
+                    targetRows.AddNew();
+                    started = true;
+                } catch (const JetError& e) {
+                    report.Note(e);
+                }
+            }
+            for (const ColumnCopy& column : columns) {
+                if (!started) break;
+                try {
+                    const Value value = column.source->Value();
+                    if (column.rule == ColumnCopy::PlaylistSid) {
+                        if (column.target == nullptr) {
+                            platform::ThrowJetError(platform::jet::kItemNotFound);
+                        }
+                        column.target->SetValue(value);
+                        if (sicherung == nullptr) {
+                            platform::ThrowJetError(platform::jet::kItemNotFound);
+                        }
+                        sicherung->SetValue(Value::FromBoolean(true));
+                    } else if (column.target == nullptr) {
+                        continue;  // a column the target does not have is left out
+                    } else if (column.rule == ColumnCopy::MixText && !value.IsNull()) {
+                        column.target->SetValue(Value::FromText(RewriteMixText(value.ToText())));
+                    } else {
+                        column.target->SetValue(value);
+                    }
+                } catch (const JetError& e) {
+                    refuseValue(e);
+                }
+            }
+            try {
+                sourceRows.MoveNext();
+            } catch (const JetError& e) {
+                // A source that cannot move on would be read forever.
+                report.FailStep("Lesen der alten Tabelle", e);
+                more = false;
+            }
+            if (started) {
+                try {
+                    targetRows.Update();
+                    ++report.rowsStored;
+                } catch (const JetError& e) {
+                    report.Note(e);
+                    try {
+                        targetRows.CancelUpdate();
+                    } catch (const JetError&) {
+                        // the next AddNew starts afresh all the same
+                    }
+                }
+            }
+            ++counter;
+            port_.Yield();
+        }
+    }
+    report.rowsRead = counter;
+
+    targetRows.Close();
+    sourceRows.Close();
+    AppendLog(" " + std::to_string(counter) + kCrLf);
+
+    if (!entry.InsertSql.empty()) {
+        try {
+            // Execute leaves refused rows out silently; a statement that added nothing failed.
+            if (target.Execute(entry.InsertSql) == 0)
+                report.failedSteps.push_back("Nachbearbeitung");
+        } catch (const JetError& e) {
+            report.FailStep("Nachbearbeitung", e);
+        }
+    }
+    if (report.Failed()) AppendLog(report.FailureLine() + kCrLf);
+    return report;
+}
+
+void frmRivivuviRU::CompleteRun() {
+    SetProgressValue(0);
+    AppendLog("Aktualisiere Datenbank");
+    maintenance::UpdateDB update(api_);
+    update.SetYield([this] { port_.Yield(); });
+    update.SetDbName(api_.DataPath() + kTargetName);
+    SetProgressValue(0);
+    SetProgressMaximum(5);
+
+    const auto treeStart = std::chrono::steady_clock::now();
+    SetProgressValue(1);
+    report_.completion.push_back(Report("UpdataTreeDir", update.UpdataTreeDir()));
+    SetProgressValue(2);
+    report_.completion.push_back(Report("UpdateTreeAlbum", update.UpdateTreeAlbum()));
+    SetProgressValue(3);
+    report_.completion.push_back(Report("UpdateTreeGenre", update.UpdateTreeGenre()));
+    SetProgressValue(4);
+    report_.completion.push_back(Report("UpdateTreeInterpret", update.UpdateTreeInterpret()));
+    report_.treeSeconds = SecondsSince(treeStart);
+
+    const auto recountStart = std::chrono::steady_clock::now();
+    SetProgressValue(5);
+    report_.completion.push_back(Report("UpdatePlnameCount", update.UpdatePlnameCount()));
+    report_.recountSeconds = SecondsSince(recountStart);
+    SetProgressValue(0);
+    port_.SetBusyPointer(false);
+
+    for (const StepReport& step : report_.completion) {
+        if (step.Failed()) AppendLog(kCrLf + step.FailureLine());
+    }
+    AppendLog("\r\nDatenübername komplett.\r\n");
+}
+
+void frmRivivuviRU::CompactTarget() {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string dataFolder = api_.DataPath();
+    const std::string target = dataFolder + kTargetName;
+    const std::string compacted = dataFolder + kCompactionName;
+    StepReport& step = report_.compaction;
+
+    const auto fail = [&step](int number, const std::string& text) {
+        step.completed = false;
+        step.errorNumber = number;
+        step.errorText = text;
+    };
+    if (fileSystem_.FileExists(compacted) && !fileSystem_.DeleteFile(compacted)) {
+        fail(0, compacted + " kann nicht gelöscht werden; die Datenbank bleibt unkomprimiert");
+    } else {
+        try {
+            long titles = 0;
+            {
+                Database db = OpenDatabase(target);
+                titles = CountRows(db, "db_all");
+            }
+            // The engine writes the copy completely and checks it before it takes this name,
+            // so a file here now is this compaction's; still, count it before trusting it.
+            platform::DBEngine::Instance().CompactDatabase(target, compacted);
+            long copied = -1;
+            {
+                Database db = OpenReadOnly(compacted);
+                copied = CountRows(db, "db_all");
+            }
+            if (copied != titles) {
+                fail(0,
+                     "die komprimierte Kopie ist unvollständig; die Datenbank bleibt "
+                     "unkomprimiert");
+            } else if (!fileSystem_.ReplaceFile(compacted, target)) {
+                fail(0, "die komprimierte Kopie kann nicht an die Stelle von " + target +
+                            " treten; die Datenbank bleibt unkomprimiert");
+            } else {
+                SyncFolder(dataFolder);
+                report_.compacted = true;
+            }
+        } catch (const JetError& e) {
+            fail(e.Number(), e.what());
+        }
+        if (!report_.compacted && fileSystem_.FileExists(compacted)) {
+            (void)fileSystem_.DeleteFile(compacted);
+        }
+    }
+    report_.compactionSeconds = SecondsSince(start);
+    if (step.Failed()) AppendLog(step.FailureLine() + kCrLf);
+}
+
+void frmRivivuviRU::ReplaceLog(const std::string& text) {
+    log_ = text;
+    port_.ReplaceLog(text);
+}
+
+void frmRivivuviRU::AppendLog(const std::string& text) {
+    log_ += text;
+    port_.AppendLog(text);
+}
+
+// A progress bar refuses a maximum of 0 or less (a Qt bar would turn into a busy indicator)
+// and a value outside 0..maximum; a refused setting leaves the bar as it was.
+void frmRivivuviRU::SetProgressMaximum(double maximum) {
+    const auto single = static_cast<float>(maximum);
+    if (!(single > 0) || single > static_cast<float>(INT_MAX)) return;
+    progressMaximum_ = single;
+    port_.SetProgressMaximum(static_cast<int>(std::lround(single)));
+    if (progressValue_ > progressMaximum_) {
+        progressValue_ = progressMaximum_;
+        port_.SetProgressValue(static_cast<int>(std::lround(progressValue_)));
+    }
+}
+
+void frmRivivuviRU::SetProgressValue(double value) {
+    const auto single = static_cast<float>(value);
+    if (!(single >= 0) || single > progressMaximum_) return;
+    progressValue_ = single;
+    port_.SetProgressValue(static_cast<int>(std::lround(single)));
+}
+
+}  // namespace migration

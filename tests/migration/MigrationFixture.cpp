@@ -1,0 +1,112 @@
+#include "MigrationFixture.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "tools/LibraryGenerator.h"
+
+namespace migration::testing_support {
+
+namespace fs = std::filesystem;
+
+MigrationTest::MigrationTest() {
+    env_ = {{"HOME", temp / "home"},
+            {"XDG_DATA_HOME", temp / "data"},
+            {"XDG_CONFIG_HOME", temp / "config"},
+            {"XDG_CONFIG_DIRS", temp / "etc"},
+            {"SONAVOXA_COMMON_DATA_DIR", temp / "common"},
+            {"SONAVOXA_PROGRAMS_DIR", temp / "opt"},
+            {"SONAVOXA_PROGRAM_DIR", temp / "Program"},
+            {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
+    temp.MakeFolder("data");
+    temp.MakeFolder("old");
+    temp.Write("etc/sonavoxa/registry.ini", "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
+    fs::copy(SONAVOXA_PROGRAM_DIR, temp / "Program", fs::copy_options::recursive);
+}
+
+MigrationTest::~MigrationTest() = default;
+
+settings::Mod_API& MigrationTest::NewApi() {
+    form.reset();
+    folders_ = std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env_));
+    program_ = std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env_));
+    registry_ = std::make_unique<settings::RegistryStore>(
+        settings::RegistryStore::AtStandardPlaces(local, *folders_));
+    api_ = std::make_unique<settings::Mod_API>(local, *folders_, *program_, *registry_);
+    return *api_;
+}
+
+frmRivivuviRU& MigrationTest::NewForm(platform::FileSystem* fileSystem) {
+    settings::Mod_API& api = NewApi();
+    form = std::make_unique<frmRivivuviRU>(port, api, fileSystem ? *fileSystem : local);
+    return *form;
+}
+
+frmRivivuviRU& MigrationTest::Start(platform::FileSystem* fileSystem) {
+    NewForm(fileSystem);
+    form->Form_Load();
+    form->Form_Activate();
+    return *form;
+}
+
+std::string MigrationTest::OldFixture(const std::string& name) const {
+    const std::string to = temp / ("old/" + name);
+    fs::copy_file(std::string(SONAVOXA_FIXTURES) + "/jet/" + name, to,
+                  fs::copy_options::overwrite_existing);
+    return to;
+}
+
+std::string MigrationTest::GeneratedLibrary(long titles, bool withSid, uint64_t seed) const {
+    const std::string path =
+        temp / ("old/generated-" + std::to_string(titles) + (withSid ? "" : "-nosid") + ".mdb");
+    tools::LibraryOptions options;
+    options.titles = titles;
+    options.withSid = withSid;
+    options.seed = seed;
+    tools::LibraryGenerator(options).Write(path);
+    return path;
+}
+
+void MigrationTest::Migrate(const std::string& path) {
+    port.answers.push_back(path);
+    form->cmdGetOldDB_Click();
+    form->cmdOK_Click();
+}
+
+int JetErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const platform::JetError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+std::string Rows(const std::string& databasePath, const std::string& select) {
+    platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
+    std::string out;
+    platform::Recordset rs = db.OpenRecordset(select);
+    auto fields = rs.Fields();
+    while (!rs.Eof()) {
+        for (size_t i = 0; i < fields.Count(); ++i) {
+            const platform::Value v = fields[i].Value();
+            out += (i ? "|" : "") + (v.IsNull() ? std::string("<null>") : v.ToDisplayText());
+        }
+        out += "\n";
+        rs.MoveNext();
+    }
+    return out;
+}
+
+long Number(const std::string& databasePath, const std::string& select) {
+    platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
+    platform::Recordset rs = db.OpenRecordset(select);
+    return static_cast<long>(rs.Fields()[0].Value().ToInteger());
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace migration::testing_support

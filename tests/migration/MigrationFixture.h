@@ -1,0 +1,152 @@
+// Test scaffolding for the migration window: a machine in a temporary folder with the real
+// program folder installed, a recording WindowPort that pre-answers dialogs, and helpers that
+// read databases and the old-library fixtures.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "migration/WindowPort.h"
+#include "migration/frmRivivuviRU.h"
+#include "platform/DBEngine.h"
+#include "platform/JetError.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/os/ProgramLocation.h"
+#include "platform/os/StandardFolders.h"
+#include "support/TempFolder.h"
+#include "settings/Mod_API.h"
+#include "settings/RegistryStore.h"
+
+namespace migration::testing_support {
+
+// Remembers everything the logic shows; answers file dialogs from a queue (an empty queue
+// cancels). `onYield` runs inside every Yield, as user input would.
+class RecordingPort : public WindowPort {
+  public:
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetFrameCaption(const std::string& text) override { frameCaption = text; }
+    void SetOldDatabaseText(const std::string& text) override { oldDatabaseText = text; }
+    void ReplaceLog(const std::string& text) override {
+        log = text;
+        events.push_back("log=");
+    }
+    void AppendLog(const std::string& text) override {
+        log += text;
+        events.push_back("log+");
+    }
+    void SetProgressMaximum(int maximum) override {
+        progressMaximum = maximum;
+        events.push_back("max " + std::to_string(maximum));
+    }
+    void SetProgressValue(int value) override {
+        progressValue = value;
+        events.push_back("value " + std::to_string(value));
+    }
+    void SetStartEnabled(bool enabled) override {
+        startEnabled = enabled;
+        events.push_back(enabled ? "start on" : "start off");
+    }
+    void SetBusyPointer(bool isBusy) override {
+        busy = isBusy;
+        events.push_back(isBusy ? "busy" : "normal");
+    }
+    void Yield() override {
+        ++yields;
+        events.push_back("yield");
+        if (onYield) onYield();
+    }
+    void Repaint() override { ++repaints; }
+    void ShowMessage(MessageIcon icon, const std::string& text) override {
+        messages.push_back({icon, text});
+        events.push_back("message");
+    }
+    std::optional<std::string> ChooseFile(const FileDialogRequest& request) override {
+        requests.push_back(request);
+        events.push_back("dialog");
+        if (answers.empty()) return std::nullopt;
+        std::optional<std::string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    // The progress values and maxima in the order they were set.
+    std::vector<std::string> ProgressEvents() const {
+        std::vector<std::string> out;
+        for (const std::string& e : events) {
+            if (e.rfind("max ", 0) == 0 || e.rfind("value ", 0) == 0) out.push_back(e);
+        }
+        return out;
+    }
+
+    struct Message {
+        MessageIcon icon;
+        std::string text;
+    };
+
+    std::string caption, frameCaption, oldDatabaseText, log;
+    int progressMaximum = 100;
+    int progressValue = 0;
+    bool startEnabled = true;
+    bool busy = false;
+    int yields = 0;
+    int repaints = 0;
+    std::vector<Message> messages;
+    std::vector<FileDialogRequest> requests;
+    std::deque<std::optional<std::string>> answers;
+    std::vector<std::string> events;
+    std::function<void()> onYield;
+};
+
+// A machine in a temporary folder: the built program folder copied to "Program", the path
+// mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
+class MigrationTest : public ::testing::Test {
+  protected:
+    MigrationTest();
+    ~MigrationTest() override;
+
+    // A fresh Mod_API over this machine (as at a start of the tool); the window logic is gone.
+    settings::Mod_API& NewApi();
+    // A fresh Mod_API and window logic over this machine.
+    frmRivivuviRU& NewForm(platform::FileSystem* fileSystem = nullptr);
+    // NewForm, Form_Load and Form_Activate.
+    frmRivivuviRU& Start(platform::FileSystem* fileSystem = nullptr);
+
+    std::string DataFolder() const { return temp / "data/Sonavoxa"; }
+    std::string TargetPath() const { return DataFolder() + "/sonavoxa.mdb"; }
+    // A copy of a fixture of tests/fixtures/jet in the user's documents.
+    std::string OldFixture(const std::string& name) const;
+    // A library written by make-library's generator.
+    std::string GeneratedLibrary(long titles, bool withSid = true, uint64_t seed = 3) const;
+    // Chooses `path` through the dialog and runs the transfer.
+    void Migrate(const std::string& path);
+
+    ::testing_support::TempFolder temp;
+    platform::LocalFileSystem local;
+    RecordingPort port;
+    std::unique_ptr<frmRivivuviRU> form;
+
+  private:
+    std::map<std::string, std::string> env_;
+    std::unique_ptr<platform::StandardFolders> folders_;
+    std::unique_ptr<platform::ProgramLocation> program_;
+    std::unique_ptr<settings::RegistryStore> registry_;
+    std::unique_ptr<settings::Mod_API> api_;
+};
+
+// The Jet error number that `action` raises, or 0.
+int JetErrorOf(const std::function<void()>& action);
+// Every row of a SELECT as display texts joined by '|' (Null as <null>), rows by '\n'.
+std::string Rows(const std::string& databasePath, const std::string& select);
+// One number from a SELECT's first row and column.
+long Number(const std::string& databasePath, const std::string& select);
+std::string FileBytes(const std::string& path);
+
+}  // namespace migration::testing_support

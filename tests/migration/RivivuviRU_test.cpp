@@ -1,0 +1,180 @@
+// The migration plan: registration, keyed lookup, the title query; and the two small rules the
+// plan's users apply (the version pattern and the mix-text rewrite).
+#include "migration/RivivuviRU.h"
+
+#include <gtest/gtest.h>
+
+#include "MigrationFixture.h"
+#include "migration/ColumnRules.h"
+#include "migration/LikePattern.h"
+#include "migration/PlanEntries.h"
+
+namespace migration {
+namespace {
+
+using testing_support::JetErrorOf;
+
+std::shared_ptr<MigriereTable> Entry(const std::string& name) {
+    auto entry = std::make_shared<MigriereTable>();
+    entry->TableName = name;
+    return entry;
+}
+
+TEST(RivivuviRU, NewPlanAndEntryAreEmpty) {
+    const MigriereTable entry;
+    for (const std::string* member :
+         {&entry.WhereSqlByDel, &entry.TableName, &entry.WhereSQL, &entry.UpdateSQL,
+          &entry.UpdateSouceField, &entry.InsertSql, &entry.Beschreibung}) {
+        EXPECT_TRUE(member->empty());
+    }
+    const RivivuviRU plan;
+    EXPECT_TRUE(plan.OldDBName().empty());
+    EXPECT_TRUE(plan.OldVersion().empty());
+    EXPECT_TRUE(plan.CurrVersion().empty());
+    EXPECT_TRUE(plan.GetMigTables().empty());
+}
+
+TEST(RivivuviRU, RegistersTheSevenTablesInTransferOrder) {
+    RivivuviRU plan;
+    RegisterPlanEntries(plan);
+    EXPECT_EQ(plan.OldVersion(), "2.5");
+    EXPECT_EQ(plan.CurrVersion(), "3.4");
+    struct Expected {
+        const char* table;
+        const char* description;
+        bool titleQuery;
+        const char* insertSql;
+    };
+    const Expected expected[] = {
+        {"db_all", "MP3 Dateiinformationen", true, ""},
+        {"pl_name", "Playlistnamen", false,
+         "insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"},
+        {"pl_group", "Gruppennamen", false, ""},
+        {"db_edit", "Vor kurzem bearbeitet", false, ""},
+        {"pl_stat", "Statistikdaten", false, ""},
+        {"PL_MIXSETS", "Mixstyles", false, ""},
+        {"pl_all", "Playlistinformationen", false, ""},
+    };
+    const auto& entries = plan.GetMigTables();
+    ASSERT_EQ(entries.size(), std::size(expected));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(expected[i].table);
+        EXPECT_EQ(entries[i]->TableName, expected[i].table);
+        EXPECT_EQ(entries[i]->Beschreibung, expected[i].description);
+        EXPECT_EQ(entries[i]->UpdateSQL, expected[i].titleQuery ? TitleQuery() : "");
+        EXPECT_EQ(entries[i]->InsertSql, expected[i].insertSql);
+        EXPECT_TRUE(entries[i]->WhereSqlByDel.empty());
+        EXPECT_TRUE(entries[i]->WhereSQL.empty());
+        EXPECT_TRUE(entries[i]->UpdateSouceField.empty());
+    }
+}
+
+TEST(RivivuviRU, LooksUpKeysWithoutRegardToLetterCase) {
+    RivivuviRU plan;
+    RegisterPlanEntries(plan);
+    EXPECT_EQ(&plan.GetMigTable("PL_ALL"), plan.GetMigTables()[6].get());
+    EXPECT_EQ(&plan.GetMigTable("pl_mixsets"), plan.GetMigTables()[5].get());
+    EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable("genre"); }), platform::jet::kInvalidArgument);
+    EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable(""); }), platform::jet::kInvalidArgument);
+}
+
+TEST(RivivuviRU, RefusesADuplicateKeyAndKeepsTheList) {
+    RivivuviRU plan;
+    RegisterPlanEntries(plan);
+    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("DB_ALL")); }), kDuplicateCollectionKey);
+    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(nullptr); }), platform::jet::kInvalidArgument);
+    EXPECT_EQ(plan.GetMigTables().size(), 7u);
+    EXPECT_EQ(plan.GetMigTable("db_all").Beschreibung, "MP3 Dateiinformationen");
+}
+
+TEST(RivivuviRU, KeyIsFixedWhenTheEntryIsAdded) {
+    RivivuviRU plan;
+    auto entry = Entry("pl_stat");
+    plan.AddMigTable(entry);
+    entry->TableName = "renamed";
+    EXPECT_EQ(&plan.GetMigTable("pl_stat"), entry.get());
+    EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable("renamed"); }), platform::jet::kInvalidArgument);
+    // The old key is still taken; the new name is free.
+    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("PL_STAT")); }), kDuplicateCollectionKey);
+    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("renamed")); }), 0);
+}
+
+TEST(RivivuviRU, SharesEntriesAndHandsOutTheLiveList) {
+    RivivuviRU plan;
+    const RivivuviRU::EntryList& list = plan.GetMigTables();
+    auto entry = Entry("db_edit");
+    plan.AddMigTable(entry);
+    plan.AddMigTable(Entry("pl_group"));
+    ASSERT_EQ(list.size(), 2u);
+    entry->Beschreibung = "changed by its owner";
+    EXPECT_EQ(list[0]->Beschreibung, "changed by its owner");
+    EXPECT_EQ(list[1]->TableName, "pl_group");
+}
+
+TEST(TitleQuery, IsNineBlankPaddedPiecesJoiningGenreWithALeftJoin) {
+    const std::string query = TitleQuery();
+    ASSERT_EQ(query.size(), 9u * 124u);
+    auto piece = [&](int n) { return query.substr(static_cast<size_t>(n - 1) * 124, 124); };
+    auto trimmed = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
+    EXPECT_EQ(piece(1).rfind("select db_all.[FID],db_all.[Titel]", 0), 0u);
+    EXPECT_EQ(trimmed(piece(1)).back(), ',');
+    EXPECT_EQ(piece(7).substr(124 - 32), std::string(32, ' '));
+    EXPECT_EQ(trimmed(piece(7)).substr(trimmed(piece(7)).size() - 15), ", null as User5");
+    EXPECT_EQ(trimmed(piece(8)), "from db_all left join genre");
+    EXPECT_EQ(trimmed(piece(9)), "on db_all.Genre_ID=genre.genre_id");
+    EXPECT_EQ(query.find("Genre_ID,"), std::string::npos);  // the id is replaced by the name
+}
+
+TEST(TitleQuery, ReadsFortyFiveColumnsAndKeepsTitlesWithoutGenre) {
+    platform::Database db = platform::DBEngine::Instance().OpenDatabase(
+        std::string(SONAVOXA_FIXTURES) + "/jet/library-2.5.mdb");
+    platform::Recordset rs = db.OpenRecordset(TitleQuery());
+    auto fields = rs.Fields();
+    ASSERT_EQ(fields.Count(), 45u);
+    EXPECT_EQ(fields[6].Name(), "Genre");
+    EXPECT_EQ(fields[44].Name(), "User5");
+    long rows = 0;
+    bool sawTitle42 = false;
+    for (; !rs.Eof(); rs.MoveNext(), ++rows) {
+        if (rs["FID"].Value().ToInteger() == 42) {
+            sawTitle42 = true;
+            EXPECT_TRUE(rs["Genre"].Value().IsNull());  // its genre row is missing
+        }
+    }
+    EXPECT_EQ(rows, 44);
+    EXPECT_TRUE(sawTitle42);
+}
+
+TEST(Like, MatchesVisualBasicPatterns) {
+    struct Case {
+        const char* text;
+        const char* pattern;
+        bool match;
+    };
+    const Case cases[] = {
+        {"2.5", "*2.5*", true},    {"2.5", "*2*", true},    {"2.5", "*5*", true},
+        {"2.5", "**", true},       {"2.5", "*3.4*", false}, {"2.5", "*2.0*", false},
+        {"2.5", "*2.5.1*", false}, {"2.5", "*.*", true},    {"2.5", "*?.?*", true},
+        {"2.5", "#.#", true},      {"2.5", "#.##", false},  {"2.5", "[0-3].[!0-4]", true},
+        {"2.5", "[!2]*", false},   {"2.5", "*[]2.5", true}, {"abc", "ABC", false},
+        {"a-b", "a[-]b", true},    {"äöü", "?ö?", true},    {"", "*", true},
+        {"", "?", false},          {"x*y", "x[*]y", true},  {"xzy", "x[*]y", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Like(c.text, c.pattern), c.match) << c.text << " like " << c.pattern;
+    }
+    EXPECT_EQ(JetErrorOf([] { Like("2.5", "*[2*"); }), kInvalidPatternString);
+}
+
+TEST(RewriteMixText, TurnsMinusOneIntoZeroThenDropsFourCommaRuns) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-1,5,,,,", "0,5"},   {"-12", "02"},    {",,,,,,", ",,"},
+        {"3,4", "3,4"},        {"", ""},         {"-1-1", "00"},
+        {"--11", "-01"},       {",,,,,,,,", ""}, {"-1,,,,-1", "00"},
+        {"1,-1,,,,,", "1,0,"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(RewriteMixText(in), out) << in;
+}
+
+}  // namespace
+}  // namespace migration

@@ -1,0 +1,317 @@
+// What the run does when things go wrong: failures reported in the log, databases that cannot
+// be opened, an unfinished earlier run, the close button during a run, the compaction's file
+// handling. And the run's preconditions.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "MigrationFixture.h"
+#include "platform/os/ForwardingFileSystem.h"
+#include "tools/LibraryGenerator.h"
+
+namespace migration {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::FileBytes;
+using testing_support::MigrationTest;
+using testing_support::Number;
+using testing_support::Rows;
+
+void Execute(const std::string& path, const std::string& sql) {
+    platform::Database db = platform::DBEngine::Instance().OpenDatabase(path);
+    db.Execute(sql);
+}
+
+// Lines of the log without their "\r\n".
+std::vector<std::string> Lines(const std::string& log) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", from)) {
+        lines.push_back(log.substr(from, at - from));
+        from = at + 2;
+    }
+    if (from < log.size()) lines.push_back(log.substr(from));
+    return lines;
+}
+
+using RunSafety = MigrationTest;
+
+TEST_F(RunSafety, WithoutAChosenDatabaseTheStartButtonAsksAndACancelChangesNothing) {
+    Start();
+    port.events.clear();
+    form->cmdOK_Click();
+    EXPECT_EQ(port.events, std::vector<std::string>{"dialog"});
+    EXPECT_TRUE(port.startEnabled);
+    EXPECT_EQ(port.log, "");
+}
+
+TEST_F(RunSafety, StartButtonChoosesWhenNothingIsChosenYet) {
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    Start();
+    port.answers.push_back(old);
+    form->cmdOK_Click();
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
+}
+
+TEST_F(RunSafety, RowsAlreadyInTheTargetAreReplaced) {
+    Start();
+    Execute(TargetPath(), "insert into pl_group (name, pos) values ('stale', 9)");
+    Execute(TargetPath(), "insert into db_all (Titel) values ('stale')");
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group where name = 'stale'"), 0);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all where Titel = 'stale'"), 0);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 2);
+}
+
+TEST_F(RunSafety, OldDatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    Start();
+    port.answers.push_back(old);
+    form->cmdGetOldDB_Click();
+    fs::remove(old);
+    const std::string targetBefore = FileBytes(TargetPath());
+    port.events.clear();
+    form->cmdOK_Click();
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
+    EXPECT_NE(port.messages[0].text.find(old), std::string::npos);
+    EXPECT_NE(port.messages[0].text.find("Fehler 3024: "), std::string::npos);
+    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
+    EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
+    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+}
+
+TEST_F(RunSafety, TargetThatCannotBeOpenedIsReportedAndNothingChanges) {
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    Start();
+    port.answers.push_back(old);
+    form->cmdGetOldDB_Click();
+    temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
+    port.events.clear();
+    form->cmdOK_Click();
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_NE(port.messages[0].text.find("Fehler 3343: "), std::string::npos);
+    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
+    EXPECT_EQ(temp.Read("data/Sonavoxa/sonavoxa.mdb"), "damaged");
+}
+
+TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
+    const std::string old = GeneratedLibrary(30);
+    Execute(old, "update pl_group set name = 'Doppelt'");
+    const long groups = Number(old, "select count(*) from pl_group");
+    ASSERT_GT(groups, 1);
+    Start();
+    Execute(TargetPath(), "create unique index UniqueName on pl_group (name)");
+    Migrate(old);
+    const auto lines = Lines(port.log);
+    const auto at =
+        std::find(lines.begin(), lines.end(), "Übernehme Gruppennamen " + std::to_string(groups));
+    ASSERT_NE(at, lines.end()) << port.log;
+    ASSERT_NE(at + 1, lines.end());
+    EXPECT_EQ((at + 1)->rfind("Fehler in pl_group: " + std::to_string(groups - 1) + " von " +
+                                  std::to_string(groups) +
+                                  " Datensätzen nicht übernommen; erster Fehler 3022: ",
+                              0),
+              0u)
+        << *(at + 1);
+    EXPECT_EQ(lines.back(), "Datenübername komplett.");
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 1);
+}
+
+TEST_F(RunSafety, RefusedValuesAreCountedWhileTheirRowsAreKept) {
+    const std::string old = GeneratedLibrary(30);
+    const long mixsets = Number(old, "select count(*) from PL_MIXSETS");
+    Start();
+    Execute(TargetPath(), "drop table PL_MIXSETS");
+    Execute(TargetPath(),
+            "create table PL_MIXSETS (MSID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name "
+            "TEXT(2), mixin TEXT(255), mixout TEXT(255), fadetime LONG)");
+    {
+        platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
+        db.SetAllowZeroLength("PL_MIXSETS", "mixin", true);
+        db.SetAllowZeroLength("PL_MIXSETS", "mixout", true);
+    }
+    Migrate(old);
+    const auto lines = Lines(port.log);
+    const auto at =
+        std::find(lines.begin(), lines.end(), "Übernehme Mixstyles " + std::to_string(mixsets));
+    ASSERT_NE(at, lines.end()) << port.log;
+    ASSERT_NE(at + 1, lines.end());
+    EXPECT_EQ((at + 1)->rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) +
+                                  " Werte nicht übernommen; erster Fehler 3163: ",
+                              0),
+              0u)
+        << *(at + 1);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from PL_MIXSETS where name is null"), mixsets);
+}
+
+TEST_F(RunSafety, OldLibraryOnReadOnlyMediaMigrates) {
+    const std::string old = GeneratedLibrary(30);
+    fs::permissions(old, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    Start();
+    Migrate(old);
+    EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 30);
+}
+
+TEST_F(RunSafety, MissingTablesOnEitherSideAreReportedAndTheRunGoesOn) {
+    const std::string old = GeneratedLibrary(30);
+    Execute(old, "drop table pl_stat");
+    Start();
+    Execute(TargetPath(), "drop table PL_MIXSETS");
+    Migrate(old);
+    const auto lines = Lines(port.log);
+    ASSERT_EQ(lines.size(), 11u) << port.log;
+    EXPECT_EQ(lines[4], "Übernehme Statistikdaten 0");
+    EXPECT_EQ(lines[5].rfind("Fehler in pl_stat: Zählen fehlgeschlagen, Lesen der alten Tabelle "
+                             "fehlgeschlagen; erster Fehler 3078: ",
+                             0),
+              0u)
+        << lines[5];
+    const long mixsets = Number(old, "select count(*) from PL_MIXSETS");
+    EXPECT_EQ(lines[6], "Übernehme Mixstyles " + std::to_string(mixsets));
+    EXPECT_EQ(lines[7].rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) + " von " +
+                                 std::to_string(mixsets) +
+                                 " Datensätzen nicht übernommen, Leeren der Zieltabelle "
+                                 "fehlgeschlagen, Öffnen der Zieltabelle fehlgeschlagen; erster "
+                                 "Fehler 3078: ",
+                             0),
+              0u)
+        << lines[7];
+    EXPECT_EQ(lines[8].rfind("Übernehme Playlistinformationen ", 0), 0u);
+    EXPECT_GT(Number(TargetPath(), "select count(*) from pl_all"), 0);
+    EXPECT_EQ(lines[10], "Datenübername komplett.");
+}
+
+TEST_F(RunSafety, AnEmptyTableLeavesTheBarAloneAndLogsZero) {
+    const std::string old = GeneratedLibrary(30);
+    Execute(old, "delete from db_edit");
+    Start();
+    Migrate(old);
+    EXPECT_NE(port.log.find("\r\nÜbernehme Vor kurzem bearbeitet 0\r\nÜbernehme Statistikdaten"),
+              std::string::npos);
+    EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+    EXPECT_EQ(std::count(port.events.begin(), port.events.end(), "max 0"), 0);
+}
+
+TEST_F(RunSafety, UnfinishedRunIsNamedAtTheNextStartAndTheMarkerLivesOnlyDuringARun) {
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    Start();
+    const std::string marker = DataFolder() + "/" + kRunMarkerName;
+    bool markerSeen = false;
+    bool closeRefused = true;
+    port.onYield = [&] {
+        markerSeen = markerSeen || fs::exists(marker);
+        closeRefused = closeRefused && !form->QueryUnload();
+    };
+    Migrate(old);
+    port.onYield = nullptr;
+    EXPECT_TRUE(markerSeen);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(form->QueryUnload());
+    EXPECT_FALSE(fs::exists(marker));
+
+    // As if the machine had stopped during a run.
+    temp.Write("data/Sonavoxa/" + std::string(kRunMarkerName), "x");
+    Start();
+    EXPECT_EQ(port.log,
+              "Achtung !!!!\r\n\r\nIn Ihrer Datenbank befinden sich noch Datensätze.\r\nWenn Sie "
+              "die Datenübernahme starten, werden diese Datensätze\r\nunwiederruflich gelöscht."
+              "\r\n\r\nDie letzte Datenübernahme wurde nicht beendet. Starten Sie sie erneut, um "
+              "alle Daten zu übernehmen.");
+    Migrate(old);
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_FALSE(form->LastRun().Failed());
+}
+
+TEST_F(RunSafety, LeftoverCompactionFileIsReplacedByAFreshCopy) {
+    Start();
+    temp.Write("data/Sonavoxa/temp.mdb", "left over from a crash");
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    EXPECT_TRUE(form->LastRun().compacted);
+    EXPECT_FALSE(fs::exists(DataFolder() + "/temp.mdb"));
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
+}
+
+TEST_F(RunSafety, ReadOnlyLeftoverKeepsTheUncompactedTargetAndSaysSo) {
+    Start();
+    const std::string leftover = temp.Write("data/Sonavoxa/temp.mdb", "read-only leftover");
+    fs::permissions(leftover, fs::perms::owner_read | fs::perms::group_read);
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    EXPECT_FALSE(form->LastRun().compacted);
+    const auto lines = Lines(port.log);
+    EXPECT_EQ(lines[lines.size() - 2], "Datenübername komplett.");
+    EXPECT_EQ(lines.back().rfind("Fehler in Komprimieren: abgebrochen; " + leftover, 0), 0u)
+        << lines.back();
+    EXPECT_EQ(temp.Read("data/Sonavoxa/temp.mdb"), "read-only leftover");
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
+}
+
+// Fails every atomic replacement, as a full disk or a foreign lock would.
+class NoReplaceFileSystem : public platform::ForwardingFileSystem {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool ReplaceFile(const std::string&, const std::string&) override { return false; }
+};
+
+TEST_F(RunSafety, FailedReplacementLeavesTheCompleteUncompactedTarget) {
+    NoReplaceFileSystem failing(local);
+    Start(&failing);
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    EXPECT_FALSE(form->LastRun().compacted);
+    EXPECT_FALSE(fs::exists(DataFolder() + "/temp.mdb"));
+    EXPECT_NE(Lines(port.log).back().find("Fehler in Komprimieren: abgebrochen"),
+              std::string::npos);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_name"), 4);
+}
+
+TEST_F(RunSafety, FailedTreeRebuildIsNamedAndTheRunStillCompletes) {
+    Start();
+    Execute(TargetPath(), "drop table TREE_ALBUM");
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    const auto lines = Lines(port.log);
+    ASSERT_EQ(lines.size(), 10u) << port.log;
+    EXPECT_EQ(lines[7], "Aktualisiere Datenbank");
+    EXPECT_EQ(lines[8].rfind("Fehler in UpdateTreeAlbum: ", 0), 0u) << lines[8];
+    EXPECT_EQ(lines[9], "Datenübername komplett.");
+    EXPECT_TRUE(form->LastRun().compacted);
+}
+
+TEST_F(RunSafety, GeneratedLibraryArrivesWhole) {
+    for (const bool withSid : {true, false}) {
+        SCOPED_TRACE(withSid ? "with sid" : "without sid");
+        const std::string old =
+            temp / (std::string("old/gen-") + (withSid ? "sid" : "nosid") + ".mdb");
+        tools::LibraryOptions options;
+        options.titles = 400;
+        options.withSid = withSid;
+        const tools::LibrarySummary summary = tools::LibraryGenerator(options).Write(old);
+        const std::string oldBytes = FileBytes(old);
+        Start();
+        Migrate(old);
+        const std::string target = TargetPath();
+        EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+        EXPECT_EQ(Number(target, "select count(*) from db_all"), summary.titles);
+        EXPECT_EQ(Number(target, "select count(*) from db_all where Genre is null"),
+                  summary.withoutGenre);
+        EXPECT_EQ(Number(target, "select count(*) from db_all where DEL"), summary.deleted);
+        EXPECT_EQ(Number(target, "select count(*) from pl_all"), summary.entries);
+        EXPECT_EQ(Number(target, "select count(*) from pl_name"), summary.playlists + 1);
+        EXPECT_EQ(Number(target, "select count(*) from pl_name where sicherung"),
+                  withSid ? summary.playlists : 0);
+        EXPECT_EQ(Number(target,
+                         "select count(*) from pl_all where mixin like '*-1*' or mixout "
+                         "like '*-1*' or mixin like '*,,,,*' or mixout like '*,,,,*'"),
+                  0);
+        EXPECT_EQ(Rows(target,
+                       "select count(*) from pl_name p where anzahl <> (select count(*) "
+                       "from pl_all a where a.pnid = p.NID)"),
+                  "0\n");
+        EXPECT_EQ(FileBytes(old), oldBytes);
+    }
+}
+
+}  // namespace
+}  // namespace migration

@@ -1,0 +1,200 @@
+// The window before any data moves: loading, the target check, the old-database choice.
+#include "migration/frmRivivuviRU.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "MigrationFixture.h"
+
+namespace migration {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::FileBytes;
+using testing_support::MigrationTest;
+using testing_support::Number;
+
+const char kWarning[] =
+    "Achtung !!!!\r\n\r\nIn Ihrer Datenbank befinden sich noch Datensätze.\r\n"
+    "Wenn Sie die Datenübernahme starten, werden diese Datensätze\r\nunwiederruflich gelöscht.";
+
+class Window : public MigrationTest {
+  protected:
+    std::string NotFound() const {
+        return "Keine Sonavoxa Datenbank in " + DataFolder() +
+               " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
+    }
+    void Choose(const std::optional<std::string>& answer) {
+        port.answers.push_back(answer);
+        form->cmdGetOldDB_Click();
+    }
+};
+
+TEST_F(Window, LoadPreparesTheDataFolderChecksSideDatabasesAndSetsCaptions) {
+    NewForm().Form_Load();
+    EXPECT_EQ(form->TargetDatabasePath(), TargetPath());
+    EXPECT_TRUE(fs::exists(TargetPath()));
+    EXPECT_TRUE(fs::exists(DataFolder() + "/Skin"));
+    EXPECT_NE(temp.Read("config/sonavoxa/registry.ini").find("SkinVersion"), std::string::npos);
+    EXPECT_TRUE(fs::exists(DataFolder() + "/sonavoxa.temp.mdb"));
+    EXPECT_TRUE(fs::exists(DataFolder() + "/sonavoxa.tree.mdb"));
+    EXPECT_TRUE(form->TempCheck().rebuilt);
+    EXPECT_TRUE(form->TreeCheck().rebuilt);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from TREE_DIR"), 0);  // linked and usable
+    EXPECT_FALSE(form->TargetFound());
+    EXPECT_EQ(port.caption, "Daten aus alter Datenbank in neue Version 3.4 übernehmen");
+    EXPECT_EQ(port.frameCaption, " Alte Datenbank auswählen Version ( 2.5 ) ");
+    EXPECT_EQ(form->MigPlan().GetMigTables().size(), 7u);
+    EXPECT_EQ(form->MigPlan().OldVersion(), "2.5");
+    EXPECT_EQ(form->MigPlan().CurrVersion(), "3.4");
+    EXPECT_TRUE(port.log.empty());
+
+    // The next start finds everything in order and rebuilds nothing.
+    NewForm().Form_Load();
+    EXPECT_FALSE(form->TempCheck().rebuilt);
+    EXPECT_FALSE(form->TreeCheck().rebuilt);
+}
+
+TEST_F(Window, TargetCheckWithAnEmptyTitleTableLeavesTheLogEmpty) {
+    Start();
+    EXPECT_TRUE(form->TargetFound());
+    EXPECT_EQ(port.log, "");
+}
+
+TEST_F(Window, TargetCheckWarnsAboutTitlesInTheTarget) {
+    Start();
+    {
+        platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
+        db.Execute("insert into db_all (Titel) values ('left from before')");
+    }
+    Start();
+    EXPECT_TRUE(form->TargetFound());
+    EXPECT_EQ(port.log, kWarning);
+}
+
+TEST_F(Window, TargetCheckWithoutAUsableTargetNamesTheDataFolder) {
+    for (const bool present : {false, true}) {
+        SCOPED_TRACE(present ? "not a database" : "missing");
+        NewForm().Form_Load();
+        fs::remove(TargetPath());
+        if (present) temp.Write("data/Sonavoxa/sonavoxa.mdb", "no database");
+        form->Form_Activate();
+        EXPECT_FALSE(form->TargetFound());
+        EXPECT_EQ(port.log, NotFound());
+        // Without a target the start button does nothing at all.
+        port.events.clear();
+        form->MigPlan().OldDBName(OldFixture("library-2.5.mdb"));
+        form->cmdOK_Click();
+        EXPECT_TRUE(port.events.empty());
+        fs::remove(TargetPath());
+    }
+}
+
+TEST_F(Window, ActivatesOnlyOnce) {
+    Start();
+    port.log = "kept";
+    fs::remove(TargetPath());
+    form->Form_Activate();  // as after every dialog: nothing happens
+    EXPECT_EQ(port.log, "kept");
+    EXPECT_TRUE(form->TargetFound());
+}
+
+TEST_F(Window, FileDialogProposesTheDatabaseWithTitleAndFilter) {
+    Start();
+    Choose(std::nullopt);
+    ASSERT_EQ(port.requests.size(), 1u);
+    EXPECT_EQ(port.requests[0].fileName, "Sonavoxa.mdb");
+    EXPECT_EQ(port.requests[0].title, "Sonavoxa Datenbank Version 2.5 auswählen.");
+    EXPECT_EQ(port.requests[0].filterDescription, "Sonavoxa-Datenbank *.mdb ");
+    EXPECT_EQ(port.requests[0].filterPattern, " *.mdb");
+    EXPECT_TRUE(port.messages.empty());
+    EXPECT_EQ(form->MigPlan().OldDBName(), "");
+}
+
+TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
+    enum Outcome { Accepted, M1, M2, M3 };
+    struct Case {
+        const char* file;
+        Outcome outcome;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"library-2.5.mdb", Accepted, ""},   {"library-2.5-nosid.mdb", Accepted, ""},
+        {"version-3.4.mdb", M1, ""},         {"version-2.0.mdb", M2, "2.0"},
+        {"version-2.mdb", Accepted, ""},     {"version-5.mdb", Accepted, ""},
+        {"version-2.5.1.mdb", M2, "2.5.1"},  {"version-null.mdb", Accepted, ""},
+        {"version-empty-table.mdb", M3, ""}, {"no-version-table.mdb", M3, ""},
+        {"not-a-database.mdb", M3, ""},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = OldFixture(c.file);
+        port.messages.clear();
+        port.oldDatabaseText = "before";
+        Choose(path);
+        if (c.outcome == Accepted) {
+            EXPECT_TRUE(port.messages.empty());
+            EXPECT_EQ(form->MigPlan().OldDBName(), path);
+            EXPECT_EQ(port.oldDatabaseText, path);
+            continue;
+        }
+        EXPECT_EQ(form->MigPlan().OldDBName(), "");
+        EXPECT_EQ(port.oldDatabaseText, "before");
+        ASSERT_EQ(port.messages.size(), 1u);
+        const auto& m = port.messages[0];
+        switch (c.outcome) {
+            case M1:
+                EXPECT_EQ(m.icon, MessageIcon::Information);
+                EXPECT_EQ(m.text, path +
+                                      " ist eine aktuelle Sonavoxa 3.4 Datenbank, die Daten "
+                                      "müssen nicht konvertiert werden.");
+                break;
+            case M2:
+                EXPECT_EQ(m.icon, MessageIcon::Critical);
+                EXPECT_EQ(m.text, path +
+                                      " ist keine Sonavoxa 2.5 Datenbank. Die gewählte "
+                                      "Datenbank hat die Version ( " +
+                                      c.stored + " ) und kann daher nicht übernommen werden.");
+                break;
+            default:
+                EXPECT_EQ(m.icon, MessageIcon::Critical);
+                EXPECT_EQ(m.text, path + " ist keine Sonavoxa Datenbank");
+        }
+    }
+}
+
+TEST_F(Window, MissingFileIsNoDatabaseAndCancelKeepsTheChoice) {
+    Start();
+    const std::string accepted = OldFixture("library-2.5.mdb");
+    Choose(accepted);
+    Choose(std::nullopt);
+    EXPECT_EQ(form->MigPlan().OldDBName(), accepted);
+    EXPECT_EQ(port.oldDatabaseText, accepted);
+
+    const std::string missing = temp / "old/nowhere.mdb";
+    Choose(missing);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].text, missing + " ist keine Sonavoxa Datenbank");
+    EXPECT_EQ(form->MigPlan().OldDBName(), "");
+    EXPECT_EQ(port.oldDatabaseText, accepted);  // the box keeps the earlier path
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(Window, ChoosingNeverChangesTheOldFile) {
+    Start();
+    const std::string jet = OldFixture("library-2.5.mdb");
+    const std::string engineFile = GeneratedLibrary(20);
+    for (const std::string& path : {jet, engineFile}) {
+        const std::string before = FileBytes(path);
+        const auto time = fs::last_write_time(path);
+        Choose(path);
+        EXPECT_EQ(form->MigPlan().OldDBName(), path);
+        EXPECT_EQ(FileBytes(path), before);
+        EXPECT_EQ(fs::last_write_time(path), time);
+    }
+}
+
+}  // namespace
+}  // namespace migration

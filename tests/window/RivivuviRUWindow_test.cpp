@@ -1,0 +1,138 @@
+// The real Qt window, offscreen: its widgets, captions, fonts and positions, and one run driven
+// through its buttons.
+#include "app/RivivuviRUWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "migration/MigrationFixture.h"
+
+namespace app {
+namespace {
+
+using migration::testing_support::MigrationTest;
+using migration::testing_support::Number;
+
+// Answers the file dialog with a path and tries to close the window during the run.
+class ScriptedWindow : public RivivuviRUWindow {
+  public:
+    using RivivuviRUWindow::RivivuviRUWindow;
+
+    std::optional<std::string> ChooseFile(const migration::FileDialogRequest&) override {
+        return answer;
+    }
+    void Yield() override {
+        RivivuviRUWindow::Yield();
+        if (Logic().Running() && !closeTried) {
+            closeTried = true;
+            closedDuringRun = close();
+        }
+    }
+
+    std::optional<std::string> answer;
+    bool closeTried = false;
+    bool closedDuringRun = false;
+};
+
+class Window : public MigrationTest {
+  protected:
+    template <typename T>
+    T* Child(QWidget& window, const char* name) {
+        T* child = window.findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    void Settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(Window, ShowsItsControlsWhereTheyBelong) {
+    ScriptedWindow window(NewApi(), local);
+    window.Load();
+    window.show();
+    Settle();
+    EXPECT_EQ(window.windowTitle().toStdString(),
+              "Daten aus alter Datenbank in neue Version 3.4 übernehmen");
+    EXPECT_EQ(window.size(), QSize(window.Pixels(6930), window.Pixels(3855)));
+    const double scale = window.screen()->logicalDotsPerInch() / 96.0;
+    EXPECT_EQ(window.Pixels(6930), static_cast<int>(std::lround(462 * scale)));
+
+    struct Expected {
+        const char* name;
+        int left, top, width, height;
+    };
+    for (const Expected& e :
+         {Expected{"Frame1", 75, 75, 6765, 885}, Expected{"Text2", 150, 375, 5865, 315},
+          Expected{"cmdGetOldDB", 6120, 375, 390, 315}, Expected{"Text1", 75, 1050, 6765, 2340},
+          Expected{"ProgressBar1", 120, 3480, 4335, 255},
+          Expected{"cmdOK", 4680, 3480, 2190, 315}}) {
+        QWidget* w = Child<QWidget>(window, e.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), QRect(window.Pixels(e.left), window.Pixels(e.top),
+                                       window.Pixels(e.width), window.Pixels(e.height)))
+            << e.name;
+    }
+    auto* frame = Child<QGroupBox>(window, "Frame1");
+    EXPECT_EQ(frame->title().toStdString(), " Alte Datenbank auswählen Version ( 2.5 ) ");
+    auto* chooser = Child<QPushButton>(window, "cmdGetOldDB");
+    EXPECT_EQ(chooser->parentWidget(), frame);
+    EXPECT_EQ(Child<QLineEdit>(window, "Text2")->parentWidget(), frame);
+    EXPECT_EQ(chooser->text(), "...");
+    EXPECT_EQ(chooser->font().family(), "Verdana");  // as requested, whatever is installed
+    EXPECT_DOUBLE_EQ(chooser->font().pointSizeF(), 9.75);
+    EXPECT_TRUE(chooser->font().bold());
+    auto* start = Child<QPushButton>(window, "cmdOK");
+    EXPECT_EQ(start->text().toStdString(), "Datenübername starten");
+    EXPECT_TRUE(start->isEnabled());
+    auto* bar = Child<QProgressBar>(window, "ProgressBar1");
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 100);
+    auto* log = Child<QPlainTextEdit>(window, "Text1");
+    EXPECT_EQ(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_TRUE(log->toPlainText().isEmpty());
+    EXPECT_TRUE(window.Logic().TargetFound());  // activated once it was shown
+}
+
+TEST_F(Window, RunsTheMigrationFromItsButtonsAndRefusesToCloseMeanwhile) {
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    ScriptedWindow window(NewApi(), local);
+    window.Load();
+    window.show();
+    Settle();
+    window.answer = old;
+    Child<QPushButton>(window, "cmdGetOldDB")->click();
+    EXPECT_EQ(Child<QLineEdit>(window, "Text2")->text().toStdString(), old);
+    Child<QPushButton>(window, "cmdOK")->click();
+
+    EXPECT_TRUE(window.closeTried);
+    EXPECT_FALSE(window.closedDuringRun);
+    EXPECT_EQ(Child<QPlainTextEdit>(window, "Text1")->toPlainText().toStdString(),
+              "Übernehme MP3 Dateiinformationen 10\nÜbernehme Playlistnamen 3\n"
+              "Übernehme Gruppennamen 2\nÜbernehme Vor kurzem bearbeitet 3\n"
+              "Übernehme Statistikdaten 4\nÜbernehme Mixstyles 2\n"
+              "Übernehme Playlistinformationen 12\nAktualisiere Datenbank\n"
+              "Datenübername komplett.\n");
+    EXPECT_FALSE(Child<QPushButton>(window, "cmdOK")->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>(window, "ProgressBar1")->value(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
+    EXPECT_TRUE(window.close());
+}
+
+}  // namespace
+}  // namespace app
+
+// Qt's application object must go before the process's static objects do, so it lives in main.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
