@@ -14,6 +14,8 @@
 
 namespace platform {
 
+class FileSystem;
+
 // DAO's general sort order with code page 1252: the locale CreateDatabase is given.
 inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 
@@ -61,13 +63,29 @@ public:
     // any engine call from inside it raises. An empty function removes the callback.
     void SetProgressCallback(std::function<bool()> callback);
 
+    // The engine's own file work (the compaction's existence checks, syncs, rename and
+    // temporary copy) goes through the machine's file system, or through the one a
+    // FileSystemScope puts in its place while it lives (tests use this to inject faults).
+    // Scopes nest; each restores the file system before it. The engine does not own it.
+    class FileSystemScope {
+    public:
+        explicit FileSystemScope(FileSystem& files);
+        ~FileSystemScope();
+        FileSystemScope(const FileSystemScope&) = delete;
+        FileSystemScope& operator=(const FileSystemScope&) = delete;
+
+    private:
+        FileSystem* previous_;
+    };
+
 private:
     friend class Workspace;
-    DBEngine() = default;
+    DBEngine();
     // Attaches every file that the open databases link to, so a transaction can reach them.
     void AttachLinkedFiles();
     Workspace workspace_;
-    std::vector<std::weak_ptr<DatabaseState>> open_;
+    FileSystem* files_;
+    std::vector<std::weak_ptr<OpenDatabaseState>> open_;
 };
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // Database: an open database handle, and the collections of its table and query definitions.
 //
 // Made by DBEngine::OpenDatabase or CreateDatabase; the caller owns it until Close or
-// destruction, which also closes its recordsets and leaves every change on disk. Any number
+// destruction, which also closes its recordsets and commits every change to disk. Changes
+// reach the disk at most about 300 ms after their call also while the handle stays open. Any number
 // of handles may be open on the same file; each sees the others' changes at once. A Jet .mdb
 // file opens read-only: every write through such a handle fails with 3027. Movable, not
 // copyable; single-threaded.
@@ -17,7 +18,7 @@
 
 namespace platform {
 
-struct DatabaseState;
+class OpenDatabaseState;
 
 // Execute option: undo the whole statement and raise the first refused row's error.
 inline constexpr int dbFailOnError = 128;
@@ -43,9 +44,9 @@ public:
 
 private:
     friend class Database;
-    explicit TableDefCollection(std::shared_ptr<DatabaseState> db);
+    explicit TableDefCollection(std::shared_ptr<OpenDatabaseState> db);
     void Refresh();
-    std::shared_ptr<DatabaseState> db_;
+    std::shared_ptr<OpenDatabaseState> db_;
     std::vector<std::string> names_;
 };
 
@@ -59,8 +60,8 @@ public:
 
 private:
     friend class Database;
-    explicit QueryDefCollection(std::shared_ptr<DatabaseState> db);
-    std::shared_ptr<DatabaseState> db_;
+    explicit QueryDefCollection(std::shared_ptr<OpenDatabaseState> db);
+    std::shared_ptr<OpenDatabaseState> db_;
     std::vector<std::string> names_;
 };
 
@@ -110,14 +111,17 @@ public:
     // field of a stored table definition).
     void SetAllowZeroLength(const std::string& table, const std::string& field, bool allow);
 
-    // Closes the handle and its recordsets; harmless when already closed.
+    // Closes the handle and its recordsets; harmless when already closed. Raises 3260 when
+    // another process keeps the changes from being committed (after a 5 s wait); the handle is
+    // closed all the same and the changes are committed once the file is free. The destructor
+    // cannot raise: call Close where that must be known.
     void Close();
 
 private:
     friend class DBEngine;
-    explicit Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
-    DatabaseState& State() const;
-    std::shared_ptr<DatabaseState> state_;
+    explicit Database(std::shared_ptr<OpenDatabaseState> state) : state_(std::move(state)) {}
+    OpenDatabaseState& State() const;
+    std::shared_ptr<OpenDatabaseState> state_;
     long recordsAffected_ = 0;
     ExecuteRefusals refusals_;
 };

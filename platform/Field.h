@@ -16,7 +16,7 @@
 
 namespace platform {
 
-struct RecordsetState;
+class RecordsetCursor;
 
 class Field {
 public:
@@ -46,9 +46,9 @@ public:
     const FieldDescription& Description() const { return description_; }
 
 private:
-    friend struct RecordsetState;
+    friend class RecordsetCursor;
     FieldDescription description_;
-    RecordsetState* owner_ = nullptr;
+    RecordsetCursor* owner_ = nullptr;
     int column_ = -1;
 };
 

@@ -42,6 +42,7 @@ inline constexpr int kInvalidSqlStatement = 3129;
 inline constexpr int kCharactersAfterEnd = 3142;
 inline constexpr int kFieldTooSmall = 3163;
 inline constexpr int kFieldNotUpdatable = 3164;
+inline constexpr int kRecordDeleted = 3167;
 inline constexpr int kFieldDefinedTwice = 3191;
 inline constexpr int kDatabaseExists = 3204;
 inline constexpr int kInvalidOperation = 3219;

@@ -17,7 +17,7 @@
 
 namespace platform {
 
-struct DatabaseState;
+class OpenDatabaseState;
 
 inline constexpr int dbOpenTable = 1;
 inline constexpr int dbOpenDynaset = 2;
@@ -66,8 +66,8 @@ public:
 private:
     friend class Database;
     friend class QueryDefCollection;
-    QueryDef(std::shared_ptr<DatabaseState> db, std::string name, std::string sql, int type);
-    std::shared_ptr<DatabaseState> db_;
+    QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std::string sql, int type);
+    std::shared_ptr<OpenDatabaseState> db_;
     std::string name_;
     std::string sql_;
     int type_ = 0;

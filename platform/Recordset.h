@@ -1,11 +1,13 @@
 // Recordset: the rows of a table, a stored query or a SELECT, walked forward.
 //
 // Made by Database::OpenRecordset (or QueryDef::OpenRecordset). Rows stream from the
-// database: memory does not grow with the number of rows, except for snapshots
-// (QueryDef::OpenRecordset(4)), which hold their rows. A recordset on one table (by name,
-// or a SELECT from one table without grouping or joins) is updatable: AddNew or Edit, set
-// field values, Update. Each Update is committed on its own, as Jet's implicit transactions
-// are. The recordset is closed by Close, by its destructor, or when its database is closed.
+// database; snapshots (QueryDef::OpenRecordset(4)) hold theirs. A recordset on one table (by
+// name, or a SELECT from one table without grouping or joins) is updatable: AddNew or Edit,
+// set field values, Update. Like Jet's dynaset it visits the rows its query gave, each once,
+// whatever is written meanwhile: when a write to its table's file is about to happen, it
+// keeps the ids of the rows still to come (8 bytes a row) and reads each row by its id from
+// then on. Rows added after that are not visited; rows deleted meanwhile are passed over.
+// The recordset is closed by Close, by its destructor, or when its database is closed.
 // Movable, not copyable; single-threaded.
 #pragma once
 
@@ -55,7 +57,8 @@ public:
     bool Updatable() const;
     // AddNew: starts a new row, its fields set to their default values. Edit: starts
     // changing the current row (3021 at the end). Update: writes the row; 3020 without AddNew
-    // or Edit, 3314 for a required field left Null, 3022 for a duplicate key. After a failed
+    // or Edit, 3314 for a required field left Null, 3022 for a duplicate key, 3167 (Edit and
+    // Update) when the row was deleted since the recordset reached it. After a failed
     // Update the row stays being edited; AddNew or Edit start afresh. CancelUpdate drops it.
     void AddNew();
     void Edit();
@@ -68,9 +71,9 @@ public:
 private:
     friend class Database;
     friend class QueryDef;
-    explicit Recordset(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
-    RecordsetState& State() const;
-    std::shared_ptr<RecordsetState> state_;
+    explicit Recordset(std::shared_ptr<RecordsetCursor> state) : state_(std::move(state)) {}
+    RecordsetCursor& State() const;
+    std::shared_ptr<RecordsetCursor> state_;
 };
 
 }  // namespace platform

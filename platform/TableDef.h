@@ -17,7 +17,7 @@
 
 namespace platform {
 
-struct DatabaseState;
+class OpenDatabaseState;
 
 class TableDef {
 public:
@@ -50,7 +50,7 @@ private:
     friend class TableDefCollection;
     // Binds the definition to the table `name` of an open database (after Append or when
     // read from TableDefs), so that later field and index appends change the table.
-    void BindTo(std::shared_ptr<DatabaseState> db);
+    void BindTo(std::shared_ptr<OpenDatabaseState> db);
 
     std::string name_;
     int32_t attributes_ = 0;

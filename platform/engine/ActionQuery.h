@@ -11,7 +11,8 @@
 #pragma once
 
 #include "platform/Database.h"
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/BaseTable.h"
+#include "platform/engine/EngineConnection.h"
 #include "platform/engine/Statement.h"
 #include "platform/jetsql/JetSqlTranslator.h"
 

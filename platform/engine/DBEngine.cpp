@@ -2,15 +2,15 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 
-#include "platform/engine/DatabaseState.h"
 #include "platform/engine/JetTextOrder.h"
+#include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
+#include "platform/os/LocalFileSystem.h"
 #include "platform/engine/SqliteErrors.h"
 
 namespace fs = std::filesystem;
@@ -18,20 +18,12 @@ namespace fs = std::filesystem;
 namespace platform {
 namespace {
 
-// Flushes a file or folder to disk.
-void SyncPath(const std::string& path, bool directory) {
-    const int fd = ::open(path.c_str(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
-    if (fd < 0) ThrowJetError(3035, path);
-    const int rc = ::fsync(fd);
-    ::close(fd);
-    if (rc != 0) ThrowJetError(3035, path);
-}
-
 // One private connection on a finished copy: checks it and fixes its counters.
 class CopyChecker {
 public:
-    explicit CopyChecker(const std::string& path) {
-        const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    CopyChecker(const std::string& path, bool write) {
+        const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                       write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
         if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, path);
         JetTextOrder::Register(db_);  // the integrity check reads indexes in their order
     }
@@ -68,7 +60,21 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+LocalFileSystem& MachineFileSystem() {
+    static LocalFileSystem files;
+    return files;
+}
+
 }  // namespace
+
+DBEngine::DBEngine() : files_(&MachineFileSystem()) {}
+
+DBEngine::FileSystemScope::FileSystemScope(FileSystem& files)
+    : previous_(DBEngine::Instance().files_) {
+    DBEngine::Instance().files_ = &files;
+}
+
+DBEngine::FileSystemScope::~FileSystemScope() { DBEngine::Instance().files_ = previous_; }
 
 DBEngine& DBEngine::Instance() {
     static DBEngine engine;
@@ -120,7 +126,7 @@ Database Workspace::CreateDatabase(const std::string& path, const std::string& l
 }
 
 Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, bool readOnly) {
-    auto state = std::make_shared<DatabaseState>();
+    auto state = std::make_shared<OpenDatabaseState>();
     state->name = path;
     state->readOnly = readOnly;
     state->attachment = EngineConnection::Instance().Open(path, readOnly);
@@ -130,7 +136,7 @@ Database DBEngine::OpenDatabase(const std::string& path, bool /*exclusive*/, boo
 }
 
 Database DBEngine::CreateDatabase(const std::string& path, const std::string& locale) {
-    auto state = std::make_shared<DatabaseState>();
+    auto state = std::make_shared<OpenDatabaseState>();
     state->name = path;
     state->attachment = EngineConnection::Instance().Create(path, locale);
     std::erase_if(open_, [](const auto& weak) { return weak.expired(); });
@@ -139,10 +145,14 @@ Database DBEngine::CreateDatabase(const std::string& path, const std::string& lo
 }
 
 void DBEngine::CompactDatabase(const std::string& source, const std::string& destination) {
+    EngineConnection::RequireNotInProgressCallback();
+    FileSystem& files = *files_;
+    if (files.FileExists(destination) || files.FolderExists(destination))
+        ThrowJetError(jet::kDatabaseExists);
     std::error_code ec;
-    if (fs::exists(destination, ec)) ThrowJetError(jet::kDatabaseExists);
     const fs::path destinationPath = fs::absolute(destination, ec);
-    if (!fs::is_directory(destinationPath.parent_path(), ec)) ThrowJetError(jet::kInvalidPath, destination);
+    const std::string folder = destinationPath.parent_path().string();
+    if (destination.empty() || !files.FolderExists(folder)) ThrowJetError(jet::kInvalidPath, destination);
 
     EngineConnection& connection = EngineConnection::Instance();
     std::shared_ptr<Attachment> attachment = connection.Open(source, true);
@@ -151,18 +161,17 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     static std::atomic<int> counter{0};
     const std::string temporary = destinationPath.string() + ".compacting-" +
                                   std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    // The temporary copy goes in every case: it either failed or now has a second name.
+    // The temporary copy goes in every case: it either failed or now has the destination's name.
     struct RemoveTemporary {
+        FileSystem& files;
         std::string path;
         ~RemoveTemporary() {
-            std::error_code ignored;
-            fs::remove(path, ignored);
+            if (files.FileExists(path)) files.DeleteFile(path);
         }
-    } removeTemporary{temporary};
+    } removeTemporary{files, temporary};
 
     connection.Exec("VACUUM " + attachment->QuotedSchema() + " INTO " + QuoteLiteral(temporary));
 
-    // Compare the copy with its source before it may take the destination's name.
     std::vector<std::pair<std::string, int64_t>> counts;
     {
         Statement tables(connection.Db(), "SELECT name FROM " + attachment->QuotedSchema() +
@@ -176,20 +185,23 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
             counts.emplace_back(name, count.ColumnInteger(0));
         }
     }
+    CopyChecker(temporary, true).ResetCounters();
+    if (!files.SyncFile(temporary)) ThrowJetError(jet::kResourcesExceeded, temporary);
+    // The copy is compared with its source as it lies on the disk, after the sync, before it
+    // may take the destination's name.
     {
-        CopyChecker copy(temporary);
+        CopyChecker copy(temporary, false);
         if (!copy.IntegrityOk()) ThrowJetError(jet::kCannotOpenDatabase, destination);
         for (const auto& [name, rows] : counts)
             if (copy.RowCount(name) != rows) ThrowJetError(jet::kCannotOpenDatabase, destination);
-        copy.ResetCounters();
     }
-    SyncPath(temporary, false);
-    // link() never replaces: a destination that appeared meanwhile is not overwritten.
-    if (::link(temporary.c_str(), destinationPath.c_str()) != 0) {
-        if (errno == EEXIST) ThrowJetError(jet::kDatabaseExists);
-        ThrowJetError(3035, destination);
+    // The rename never replaces: a destination that appeared meanwhile is not overwritten.
+    if (!files.RenameFile(temporary, destinationPath.string())) {
+        if (files.FileExists(destinationPath.string()) || files.FolderExists(destinationPath.string()))
+            ThrowJetError(jet::kDatabaseExists);
+        ThrowJetError(jet::kResourcesExceeded, destination);
     }
-    SyncPath(destinationPath.parent_path().string(), true);
+    if (!files.SyncFolder(folder)) ThrowJetError(jet::kResourcesExceeded, folder);
 }
 
 }  // namespace platform

@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <exception>
 #include <limits>
 #include <vector>
 
 #include "platform/engine/ActionQuery.h"
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
+#include "platform/engine/RecordsetCursor.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
 #include "platform/engine/SqlText.h"
@@ -46,7 +48,7 @@ bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOpe
 // translated in place, their own parameters joining the statement's.
 class DatabaseNameResolver : public SqlNameResolver {
 public:
-    explicit DatabaseNameResolver(DatabaseState& db) : db_(db) {}
+    explicit DatabaseNameResolver(OpenDatabaseState& db) : db_(db) {}
 
     std::optional<TableReference> ResolveTable(std::string_view name) override {
         if (auto base = db_.FindBaseTable(name)) {
@@ -73,7 +75,7 @@ public:
 
 private:
     static constexpr int kMaxExpansions = 64;
-    DatabaseState& db_;
+    OpenDatabaseState& db_;
     int expansions_ = 0;
 };
 
@@ -83,11 +85,11 @@ std::string BaseTable::Qualified() const {
     return attachment->QuotedSchema() + "." + QuoteIdentifier(info->name);
 }
 
-void DatabaseState::RequireOpen() const {
+void OpenDatabaseState::RequireOpen() const {
     if (!attachment) ThrowJetError(jet::kObjectInvalid);
 }
 
-std::optional<BaseTable> DatabaseState::FindBaseTable(std::string_view tableName) {
+std::optional<BaseTable> OpenDatabaseState::FindBaseTable(std::string_view tableName) {
     RequireOpen();
     auto info = OwnCatalog().FindTable(tableName);
     if (!info) return std::nullopt;
@@ -95,7 +97,7 @@ std::optional<BaseTable> DatabaseState::FindBaseTable(std::string_view tableName
     return BaseTable{attachment.get(), info};
 }
 
-std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int depth) {
+std::optional<BaseTable> OpenDatabaseState::FollowLink(const TableInfo& link, int depth) {
     if (depth >= kMaxLinkHops) ThrowJetError(jet::kInputTableNotFound, link.name);
     const std::string path = ConnectDatabasePath(link.connect);
     if (path.empty()) ThrowJetError(jet::kFileNotFound, path);
@@ -114,7 +116,7 @@ std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int de
     if (!info) ThrowJetError(jet::kInputTableNotFound, source);
     if (info->kind == ObjectKind::Link) {
         // A link in the other file: follow it from there.
-        DatabaseState hop;
+        OpenDatabaseState hop;
         hop.attachment = file;
         auto result = hop.FollowLink(*info, depth + 1);
         for (auto& [key, value] : hop.linkedFiles) linkedFiles.emplace(key, value);
@@ -123,13 +125,13 @@ std::optional<BaseTable> DatabaseState::FollowLink(const TableInfo& link, int de
     return BaseTable{file.get(), info};
 }
 
-TranslatedStatement DatabaseState::Translate(const std::string& jetSql, const TranslateOptions& options) {
+TranslatedStatement OpenDatabaseState::Translate(const std::string& jetSql, const TranslateOptions& options) {
     DatabaseNameResolver resolver(*this);
     JetSqlTranslator translator;
     return translator.Translate(jetSql, resolver, options);
 }
 
-void DatabaseState::BindParameters(Statement& statement, const TranslatedStatement& translated,
+void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedStatement& translated,
                                    const std::vector<ParameterValue>& parameters) {
     int missing = 0;
     for (size_t i = 0; i < translated.parameters.size(); ++i) {
@@ -179,7 +181,7 @@ void DatabaseState::BindParameters(Statement& statement, const TranslatedStateme
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));
 }
 
-std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jetSql,
+std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(const std::string& jetSql,
                                                           const std::vector<ParameterValue>& parameters,
                                                           bool snapshot) {
     RequireOpen();
@@ -187,7 +189,7 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jet
     options.addRowIdColumn = !snapshot;
     TranslatedStatement t = Translate(jetSql, options);
     if (t.kind != StatementKind::Select) ThrowJetError(jet::kInvalidOperation);
-    auto state = std::make_shared<RecordsetState>();
+    auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(), t.sql);
     BindParameters(state->statement, t, parameters);
@@ -201,8 +203,8 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenSelect(const std::string& jet
     return state;
 }
 
-std::shared_ptr<RecordsetState> DatabaseState::OpenTable(const BaseTable& table) {
-    auto state = std::make_shared<RecordsetState>();
+std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenTable(const BaseTable& table) {
+    auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
     state->statement = Statement(Connection().Db(),
                                  "SELECT rowid AS \"__rowid__\", * FROM " + table.Qualified());
@@ -213,8 +215,8 @@ std::shared_ptr<RecordsetState> DatabaseState::OpenTable(const BaseTable& table)
     return state;
 }
 
-long DatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
-                            int options, ExecuteRefusals* refusals) {
+long OpenDatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
+                                int options, ExecuteRefusals* refusals) {
     RequireOpen();
     if (refusals) *refusals = {};
     std::string sql = TrimText(text);
@@ -252,7 +254,7 @@ long DatabaseState::Execute(const std::string& text, const std::vector<Parameter
     return outcome.affected;
 }
 
-void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
+void OpenDatabaseState::ApplyDdl(const DdlStatement& ddl) {
     RequireWritable(*attachment);
     Catalog& catalog = OwnCatalog();
     switch (ddl.kind) {
@@ -276,32 +278,47 @@ void DatabaseState::ApplyDdl(const DdlStatement& ddl) {
     Connection().CommitIfDue();
 }
 
-void DatabaseState::RequireWritable(const Attachment& file) const {
+void OpenDatabaseState::RequireWritable(const Attachment& file) const {
     if (readOnly) ThrowJetError(jet::kReadOnly);
     file.RequireWritable();
 }
 
-void DatabaseState::Close() {
+void OpenDatabaseState::Close() {
     for (auto& weak : recordsets)
         if (auto rs = weak.lock()) rs->Close();
     recordsets.clear();
+    // The handle closes in any case; a commit that failed is raised after it.
+    std::exception_ptr failure;
     if (attachment) {
         try {
             attachment->Connection().Commit();
         } catch (...) {
+            failure = std::current_exception();
         }
     }
     linkedFiles.clear();
     attachment.reset();
+    if (failure) std::rethrow_exception(failure);
 }
 
 // --- Database ---------------------------------------------------------------------------
 
-Database::~Database() { Close(); }
+Database::~Database() {
+    try {
+        Close();
+    } catch (const JetError&) {
+        // A destructor cannot raise; the changes stay pending and are committed once the
+        // file is free. Callers that must know call Close.
+    }
+}
 Database::Database(Database&&) noexcept = default;
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
-        Close();
+        try {
+            Close();
+        } catch (const JetError&) {
+            // As in the destructor.
+        }
         state_ = std::move(other.state_);
         recordsAffected_ = other.recordsAffected_;
         refusals_ = std::move(other.refusals_);
@@ -309,7 +326,7 @@ Database& Database::operator=(Database&& other) noexcept {
     return *this;
 }
 
-DatabaseState& Database::State() const {
+OpenDatabaseState& Database::State() const {
     if (!state_ || !state_->attachment) ThrowJetError(jet::kObjectInvalid);
     return *state_;
 }
@@ -326,7 +343,7 @@ bool Database::ReadOnly() const { return State().readOnly || State().attachment-
 std::vector<std::string> Database::OpenNotes() const { return State().attachment->OpenNotes(); }
 
 long Database::Execute(const std::string& sql, int options) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     recordsAffected_ = 0;
     refusals_ = {};
     recordsAffected_ = st.Execute(sql, {}, options, &refusals_);
@@ -334,7 +351,7 @@ long Database::Execute(const std::string& sql, int options) {
 }
 
 Recordset Database::OpenRecordset(const std::string& source) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     const std::string text = TrimText(source);
     if (!LooksLikeSelect(text)) {
         if (auto base = st.FindBaseTable(text)) return Recordset(st.OpenTable(*base));
@@ -363,7 +380,7 @@ TableDef Database::CreateTableDef(const std::string& name) {
 }
 
 QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sql) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     if (!name.empty()) {
         st.RequireWritable(*st.attachment);
         st.OwnCatalog().CreateQuery(name, sql);
@@ -373,20 +390,20 @@ QueryDef Database::CreateQueryDef(const std::string& name, const std::string& sq
 }
 
 void Database::SetAllowZeroLength(const std::string& table, const std::string& field, bool allow) {
-    DatabaseState& st = State();
+    OpenDatabaseState& st = State();
     st.RequireWritable(*st.attachment);
     st.OwnCatalog().SetAllowZeroLength(table, field, allow);
     st.Connection().CommitIfDue();
 }
 
 void Database::Close() {
-    if (state_) state_->Close();
-    state_.reset();
+    std::shared_ptr<OpenDatabaseState> state = std::move(state_);
+    if (state) state->Close();
 }
 
 // --- TableDefCollection ----------------------------------------------------------------
 
-TableDefCollection::TableDefCollection(std::shared_ptr<DatabaseState> db) : db_(std::move(db)) {
+TableDefCollection::TableDefCollection(std::shared_ptr<OpenDatabaseState> db) : db_(std::move(db)) {
     Refresh();
 }
 
@@ -449,7 +466,7 @@ void TableDefCollection::Delete(std::string_view name) {
 
 // --- QueryDefCollection ----------------------------------------------------------------
 
-QueryDefCollection::QueryDefCollection(std::shared_ptr<DatabaseState> db) : db_(std::move(db)) {
+QueryDefCollection::QueryDefCollection(std::shared_ptr<OpenDatabaseState> db) : db_(std::move(db)) {
     db_->RequireOpen();
     names_ = db_->OwnCatalog().QueryNames();
 }

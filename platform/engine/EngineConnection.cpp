@@ -19,15 +19,26 @@ namespace fs = std::filesystem;
 namespace platform {
 namespace {
 
-// A batch is committed after this long or this many changes, whichever comes first.
+// A batch is committed after this long or this many changes, whichever comes first, and
+// by the background thread once no write came for kIdleCommit (it looks every kIdleLook).
 constexpr auto kCommitInterval = std::chrono::milliseconds(250);
 constexpr int kCommitEveryWrites = 20000;
+constexpr auto kIdleCommit = std::chrono::milliseconds(100);
+constexpr auto kIdleLook = std::chrono::milliseconds(50);
+// How long a statement or a commit waits for another process's lock before it fails (3260),
+// looking again every kBusyStepMs. The batch thread waits only briefly and tries again later,
+// so that it never keeps the engine's own calls waiting long.
+constexpr int kBusyWaitMs = 5000;
+constexpr int kBatchThreadBusyWaitMs = 200;
+constexpr int kBusyStepMs = 10;
+constexpr auto kBatchThreadRetry = std::chrono::seconds(1);
 // How often long work hands control to the caller's progress callback.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // SQLite virtual-machine steps between two looks at the clock.
 constexpr int kProgressSteps = 4000;
 
 bool inProgressCallback = false;
+thread_local bool onBatchThread = false;
 
 enum class FileKind { Missing, Empty, Engine, Jet, Other };
 
@@ -91,18 +102,59 @@ EngineConnection& EngineConnection::Instance() {
 }
 
 EngineConnection::EngineConnection() {
-    const int rc = sqlite3_open_v2(":memory:", &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                                   nullptr);
+    const int rc = sqlite3_open_v2(
+        ":memory:", &db_,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
         ThrowJetError(jet::kEngineFailure, "cannot start SQLite");
     }
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_handler(db_, &EngineConnection::OnBusy, this);
     RegisterJetFunctions(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
+    batchThread_ = std::thread([this] { CommitIdleBatches(); });
+}
+
+void EngineConnection::CommitIdleBatches() {
+    onBatchThread = true;
+    std::unique_lock<std::mutex> wait(wakeMutex_);
+    while (!stopping_) {
+        wake_.wait_for(wait, kIdleLook);
+        if (stopping_) break;
+        std::unique_lock<std::recursive_mutex> batch(batchMutex_, std::try_to_lock);
+        if (!batch.owns_lock()) continue;  // the engine is busy writing: it commits itself
+        if (!batchOpen_ || writeDepth_ > 0 || transactionDepth_ > 0) continue;
+        if (sqlite3_get_autocommit(db_)) {
+            batchOpen_ = false;  // SQLite ended it itself (a failed statement rolled it back)
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastWrite_ < kIdleCommit || now < retryAfter_) continue;
+        const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            pendingWrites_ = 0;
+            batchOpen_ = false;
+            failedBatch_.reset();
+        } else {
+            // Reported at the engine's next write or commit, which tries once more first.
+            failedBatch_ = MapSqliteError(db_, rc, "COMMIT");
+            retryAfter_ = now + kBatchThreadRetry;
+        }
+    }
+}
+
+void EngineConnection::SettleFailedBatch() {
+    if (!failedBatch_) return;
+    if (sqlite3_get_autocommit(db_)) {
+        // SQLite gave the batch up (an I/O error): its changes are lost, which the caller
+        // must learn.
+        const JetError failure = *failedBatch_;
+        failedBatch_.reset();
+        throw failure;
+    }
+    if (transactionDepth_ == 0) Commit();
 }
 
 bool EngineConnection::InProgressCallback() { return inProgressCallback; }
@@ -134,8 +186,18 @@ bool EngineConnection::CallProgressCallback() {
     return goOn;
 }
 
+int EngineConnection::OnBusy(void*, int attempts) {
+    const int limit = onBatchThread ? kBatchThreadBusyWaitMs : kBusyWaitMs;
+    if (attempts * kBusyStepMs >= limit) return 0;
+    sqlite3_sleep(kBusyStepMs);
+    return 1;
+}
+
 int EngineConnection::OnSqliteProgress(void* self) {
     auto* connection = static_cast<EngineConnection*>(self);
+    // The batch thread's commit is no work of the caller's: never call back from there (nor
+    // look at the callback, which the caller's thread may be replacing).
+    if (onBatchThread) return 0;
     if (!connection->progress_) return 0;
     if (std::chrono::steady_clock::now() - connection->lastProgress_ < kProgressInterval) return 0;
     if (connection->CallProgressCallback()) return 0;
@@ -144,6 +206,7 @@ int EngineConnection::OnSqliteProgress(void* self) {
 }
 
 void EngineConnection::BeginCancellableWrite() {
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (!progress_ || transactionDepth_ > 0) return;
     Commit();
     cancellableWrite_ = true;
@@ -160,8 +223,12 @@ void EngineConnection::Pin(std::shared_ptr<Attachment> attachment) {
 }
 
 void EngineConnection::BeginTransaction() {
+    RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    SettleFailedBatch();
     if (sqlite3_get_autocommit(db_)) {
         Exec("BEGIN");
+        batchOpen_ = true;
         transactionStart_ = std::chrono::steady_clock::now();
         pendingWrites_ = 0;
     }
@@ -170,6 +237,7 @@ void EngineConnection::BeginTransaction() {
 }
 
 void EngineConnection::CommitTransaction() {
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
     Exec("RELEASE jet_transaction_" + std::to_string(transactionDepth_ - 1));
     --transactionDepth_;
@@ -181,6 +249,7 @@ void EngineConnection::CommitTransaction() {
 }
 
 void EngineConnection::RollbackTransaction() {
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
     const std::string name = "jet_transaction_" + std::to_string(transactionDepth_ - 1);
     Exec("ROLLBACK TO " + name);
@@ -197,9 +266,16 @@ void EngineConnection::RollbackTransaction() {
 }
 
 EngineConnection::~EngineConnection() {
+    {
+        std::lock_guard<std::mutex> wait(wakeMutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (batchThread_.joinable()) batchThread_.join();
     try {
         Commit();
     } catch (...) {
+        // Nobody is left to tell; the pending changes are lost as in a killed process.
     }
     cache_.clear();
     sqlite3_close_v2(db_);
@@ -269,9 +345,23 @@ Statement& EngineConnection::Cached(const std::string& sql) {
 
 void EngineConnection::ClearStatementCache() { cache_.clear(); }
 
-void EngineConnection::BeginWrite() {
+void EngineConnection::WatchWrites(WriteWatcher* watcher) { watchers_.push_back(watcher); }
+
+void EngineConnection::UnwatchWrites(WriteWatcher* watcher) noexcept {
+    std::erase(watchers_, watcher);
+}
+
+void EngineConnection::BeginWrite(const Attachment* file) {
+    RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    if (!watchers_.empty()) {
+        const std::vector<WriteWatcher*> watchers = watchers_;  // they unwatch as they go
+        for (WriteWatcher* watcher : watchers) watcher->BeforeWrite(file);
+    }
+    if (writeDepth_ == 0) SettleFailedBatch();
     if (sqlite3_get_autocommit(db_)) {
         Exec("BEGIN");
+        batchOpen_ = true;
         transactionStart_ = std::chrono::steady_clock::now();
         pendingWrites_ = 0;
     }
@@ -279,12 +369,18 @@ void EngineConnection::BeginWrite() {
 }
 
 void EngineConnection::EndWrite() noexcept {
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (writeDepth_ > 0) --writeDepth_;
     ++pendingWrites_;
+    lastWrite_ = std::chrono::steady_clock::now();
 }
 
 void EngineConnection::CommitIfDue() {
-    if (writeDepth_ > 0 || transactionDepth_ > 0 || sqlite3_get_autocommit(db_)) return;
+    RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    if (writeDepth_ > 0 || transactionDepth_ > 0) return;
+    SettleFailedBatch();
+    if (sqlite3_get_autocommit(db_)) return;
     if (pendingWrites_ >= kCommitEveryWrites ||
         std::chrono::steady_clock::now() - transactionStart_ >= kCommitInterval) {
         Commit();
@@ -292,13 +388,29 @@ void EngineConnection::CommitIfDue() {
 }
 
 void EngineConnection::Commit() {
-    if (!db_ || sqlite3_get_autocommit(db_) || transactionDepth_ > 0) return;
-    Exec("COMMIT");
+    RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    if (!db_ || transactionDepth_ > 0) return;
+    if (sqlite3_get_autocommit(db_)) {
+        SettleFailedBatch();
+        return;
+    }
+    // On failure (3260 when another process holds the file past the busy wait) the batch
+    // stays pending and the background thread keeps trying.
+    try {
+        Exec("COMMIT");
+    } catch (const JetError& e) {
+        failedBatch_ = e;
+        throw;
+    }
     pendingWrites_ = 0;
+    batchOpen_ = false;
+    failedBatch_.reset();
 }
 
 std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool readOnly) {
     RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     const std::string canonical = CanonicalPath(path);
     if (auto it = byPath_.find(canonical); it != byPath_.end()) {
         if (auto existing = it->second.lock()) {
@@ -393,6 +505,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
     } catch (...) {
         EndWrite();
         sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
+        batchOpen_ = false;
         try {
             Exec("ROLLBACK");
         } catch (...) {
@@ -406,6 +519,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
 
 std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, const std::string& locale) {
     RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ > 0)
         ThrowJetError(jet::kEngineFailure, "a file cannot be created inside a transaction: " + path);
     std::error_code ec;
@@ -442,12 +556,19 @@ void EngineConnection::Detach(const std::string& schema) {
         else ++it;
     }
     released_.insert(schema);
+    // Inside the progress callback, or with a batch that could not be committed, the file
+    // stays attached until a later commit lets it go; waiting for a lock again here would
+    // only delay the caller.
+    if (inProgressCallback) return;
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    if (failedBatch_) return;
     Commit();
     DetachReleased();
 }
 
 void EngineConnection::DetachReleased() noexcept {
-    if (released_.empty() || !db_) return;
+    if (released_.empty() || !db_ || inProgressCallback) return;
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     ClearStatementCache();
     for (auto it = released_.begin(); it != released_.end();) {
         // SQLite refuses while any statement of the connection still reads; the file is

@@ -4,20 +4,29 @@
 // its own ("db1", "db2", ...); a Jet file is loaded into a private temporary schema. One
 // connection means every handle sees every change at once, links are plain references into
 // another schema, and one lazily committed transaction makes row-by-row writing fast: writes
-// are committed in batches (every few hundred milliseconds) and whenever a database handle is
-// closed, so a closed handle always leaves everything on disk.
+// are gathered in a batch that is committed when a call ends after 250 ms of writing, when
+// the writer pauses for 100 ms (by a background thread, so an idle process leaves nothing
+// pending), and whenever a database handle is closed.
 //
-// The connection lives as long as the process and is used from one thread only.
+// The connection lives as long as the process and is used from one thread only; the batch
+// thread touches nothing but the batch, under `batchMutex_`, which every change of the batch's
+// state takes too.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/JetError.h"
 
 #include "platform/engine/Catalog.h"
 #include "platform/engine/Statement.h"
@@ -27,6 +36,17 @@ struct sqlite3;
 namespace platform {
 
 class EngineConnection;
+class Attachment;
+
+// Told before the engine writes to a file; a recordset streaming rows of that file uses it to
+// fix the rows it will visit before the write can move them.
+class WriteWatcher {
+public:
+    virtual void BeforeWrite(const Attachment* file) = 0;
+
+protected:
+    ~WriteWatcher() = default;
+};
 
 // One database file attached to the engine connection. Shared by every handle on the file;
 // detached when the last one lets go.
@@ -91,10 +111,18 @@ public:
     // Write bracketing: BeginWrite before a change (opens the batch transaction), EndWrite
     // after it, also when the change failed (never throws). CommitIfDue, called when an
     // operation has finished, commits the batch once it has run long enough.
-    void BeginWrite();
+    // A batch the background thread could not commit (another process holds the file) stays
+    // pending; the next BeginWrite, CommitIfDue or Commit tries again and raises (3260 after
+    // the busy wait) when it still cannot.
+    // `file` is the one file the change writes to, when the caller knows it (null: any).
+    void BeginWrite(const Attachment* file = nullptr);
     void EndWrite() noexcept;
+    // Watchers are told before every write; each must unwatch before it goes.
+    void WatchWrites(WriteWatcher* watcher);
+    void UnwatchWrites(WriteWatcher* watcher) noexcept;
     void CommitIfDue();
-    // Commits what is pending now; inside a transaction of the caller's, nothing.
+    // Commits what is pending now; inside a transaction of the caller's, nothing. Raises when
+    // the commit fails; the changes then stay pending.
     void Commit();
 
     // The workspace's transactions (BeginTrans, CommitTrans, Rollback), nested as savepoints
@@ -140,8 +168,13 @@ private:
     static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
                          const char* trigger);
     static int OnSqliteProgress(void* self);
+    static int OnBusy(void* self, int attempts);
     // Runs the caller's callback; false when it asks to cancel (or fails).
     bool CallProgressCallback();
+    // The background thread: commits a batch whose writer has paused.
+    void CommitIdleBatches();
+    // Before new writes: retries a batch the background thread failed to commit.
+    void SettleFailedBatch();
 
     sqlite3* db_ = nullptr;
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
@@ -150,11 +183,22 @@ private:
     // Schemas whose DETACH SQLite refused for the moment; their names stay taken.
     std::set<std::string> released_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+    // The batch: guarded by batchMutex_ (recursive: engine calls nest).
+    std::recursive_mutex batchMutex_;
     std::chrono::steady_clock::time_point transactionStart_;
+    std::chrono::steady_clock::time_point lastWrite_;
+    std::chrono::steady_clock::time_point retryAfter_;  // of the batch thread, after a failure
+    bool batchOpen_ = false;  // a BEGIN of ours awaits its COMMIT
     int pendingWrites_ = 0;
     int writeDepth_ = 0;
     int transactionDepth_ = 0;
+    std::optional<JetError> failedBatch_;
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread batchThread_;  // last: started when everything else is in place
     std::vector<std::shared_ptr<Attachment>> pinned_;
+    std::vector<WriteWatcher*> watchers_;
     std::function<bool()> progress_;
     std::chrono::steady_clock::time_point lastProgress_;
     bool cancellableWrite_ = false;

@@ -62,6 +62,7 @@ std::string_view TextFor(int number) {
         case 3163: return "The field is too small to accept the amount of data you attempted to add. "
                           "Try inserting or pasting less data.";
         case 3164: return "Field cannot be updated.";
+        case 3167: return "Record is deleted.";
         case 3191: return "Cannot define field more than once.";
         case 3204: return "Database already exists.";
         case 3219: return "Invalid operation.";

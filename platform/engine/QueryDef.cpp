@@ -1,6 +1,6 @@
 #include "platform/QueryDef.h"
 
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
 #include "platform/jetsql/JetSqlTranslator.h"
 
@@ -18,7 +18,7 @@ std::vector<ParameterValue> ValuesOf(NamedList<Parameter>& parameters) {
 
 }  // namespace
 
-QueryDef::QueryDef(std::shared_ptr<DatabaseState> db, std::string name, std::string sql, int type)
+QueryDef::QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std::string sql, int type)
     : db_(std::move(db)), name_(std::move(name)), sql_(std::move(sql)), type_(type) {
     parameters_.SetDuplicateError(jet::kObjectExists);
     for (const ParameterDeclaration& p : DeclaredParameters(sql_)) {
@@ -29,7 +29,7 @@ QueryDef::QueryDef(std::shared_ptr<DatabaseState> db, std::string name, std::str
 Recordset QueryDef::OpenRecordset(int type) {
     if (!db_) ThrowJetError(jet::kObjectInvalid);
     db_->RequireOpen();
-    if (type_ != 0 && type_ != 128) ThrowJetError(3219);
+    if (type_ != 0 && type_ != 128) ThrowJetError(jet::kInvalidOperation);
     return Recordset(db_->OpenSelect(sql_, ValuesOf(parameters_), type == dbOpenSnapshot));
 }
 

@@ -1,265 +1,21 @@
 #include "platform/Recordset.h"
 
-#include <sqlite3.h>
-
-#include "platform/engine/DatabaseState.h"
-#include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
+#include "platform/engine/FieldRules.h"
+#include "platform/engine/OpenDatabaseState.h"
+#include "platform/engine/RecordsetCursor.h"
 
 namespace platform {
-namespace {
-
-FieldDescription ExpressionFieldDescription(const std::string& name, int storage) {
-    FieldDescription description;
-    description.Name = name;
-    switch (storage) {
-        case SQLITE_INTEGER: description.Type = dbLong; break;
-        case SQLITE_FLOAT: description.Type = dbDouble; break;
-        case SQLITE_BLOB: description.Type = dbLongBinary; break;
-        default: description.Type = dbText; break;
-    }
-    description.Size = DefaultFieldSize(description.Type);
-    description.AllowZeroLength = true;
-    return description;
-}
-
-}  // namespace
-
-// --- RecordsetState ---------------------------------------------------------------------
-
-void RecordsetState::RequireOpen() const {
-    if (!open) ThrowJetError(jet::kObjectInvalid);
-}
-
-void RecordsetState::Start() {
-    EngineConnection& connection = db->Connection();
-    sqlite3_stmt* s = statement.Handle();
-    const int count = statement.ColumnCount();
-    const int first = hasRowid ? 1 : 0;
-    const bool hasRow = statement.Step();
-    for (int col = first; col < count; ++col) {
-        const std::string name = sqlite3_column_name(s, col);
-        const char* schema = sqlite3_column_database_name(s, col);
-        const char* table = sqlite3_column_table_name(s, col);
-        const char* origin = sqlite3_column_origin_name(s, col);
-        const FieldDescription* description = nullptr;
-        std::shared_ptr<const TableInfo> info;
-        Attachment* owner = schema ? connection.FindBySchema(schema) : nullptr;
-        if (owner && table && origin) {
-            info = owner->GetCatalog().FindTable(table);
-            if (info) description = info->FindField(origin);
-        }
-        Field field(description ? *description : ExpressionFieldDescription(name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
-        field.description_.Name = name;
-        field.owner_ = this;
-        field.column_ = static_cast<int>(fields.size());
-        fieldIndex.emplace(LowerName(name), fields.size());
-        const FieldDescription* writable = nullptr;
-        if (target && description && owner == target->attachment && info &&
-            LowerName(info->name) == LowerName(target->info->name)) {
-            writable = target->info->FindField(origin);
-        }
-        targetField.push_back(writable);
-        typedColumn.push_back(description != nullptr);
-        fields.push_back(std::move(field));
-    }
-    if (snapshot) {
-        bool more = hasRow;
-        while (more) {
-            ReadRow();
-            snapshotRows.push_back(current);
-            more = statement.Step();
-        }
-        statement = Statement();
-        snapshotPosition = 0;
-        eof = snapshotRows.empty();
-        if (!eof) current = snapshotRows[0];
-        return;
-    }
-    eof = !hasRow;
-    if (hasRow) ReadRow();
-}
-
-void RecordsetState::ReadRow() {
-    const int first = hasRowid ? 1 : 0;
-    current.resize(fields.size());
-    if (hasRowid) currentRowid = statement.ColumnInteger(0);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        current[i] = ReadColumnValue(statement, static_cast<int>(i) + first,
-                                     typedColumn[i] ? &fields[i].description_ : nullptr);
-    }
-}
-
-void RecordsetState::Advance() {
-    RequireOpen();
-    if (eof) ThrowJetError(jet::kNoCurrentRecord);
-    mode = Mode::None;
-    if (snapshot) {
-        if (++snapshotPosition >= snapshotRows.size()) {
-            eof = true;
-            current.clear();
-        } else {
-            current = snapshotRows[snapshotPosition];
-        }
-        return;
-    }
-    if (statement.Step()) {
-        ReadRow();
-    } else {
-        eof = true;
-        current.clear();
-        statement.Reset();  // an ended statement no longer holds files
-        EngineConnection::Instance().DetachReleased();
-    }
-}
-
-void RecordsetState::Close() {
-    open = false;
-    eof = true;
-    mode = Mode::None;
-    const bool hadStatement = static_cast<bool>(statement);
-    statement = Statement();
-    snapshotRows.clear();
-    if (hadStatement) EngineConnection::Instance().DetachReleased();
-}
-
-size_t RecordsetState::FieldPosition(std::string_view name) const {
-    auto it = fieldIndex.find(LowerName(name));
-    if (it == fieldIndex.end()) ThrowJetError(jet::kItemNotFound);
-    return it->second;
-}
-
-Value RecordsetState::FieldValue(int column) const {
-    RequireOpen();
-    if (mode != Mode::None) return buffer[static_cast<size_t>(column)];
-    if (eof) ThrowJetError(jet::kNoCurrentRecord);
-    return current[static_cast<size_t>(column)];
-}
-
-void RecordsetState::SetFieldValue(int column, const Value& v) {
-    RequireOpen();
-    if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
-    const FieldDescription* description = targetField[static_cast<size_t>(column)];
-    if (!description) ThrowJetError(jet::kFieldNotUpdatable);
-    buffer[static_cast<size_t>(column)] = ConvertForField(*description, v);
-    dirty[static_cast<size_t>(column)] = 1;
-}
-
-void RecordsetState::AddNew() {
-    RequireOpen();
-    if (!target || snapshot) ThrowJetError(jet::kReadOnly);
-    db->RequireWritable(*target->attachment);
-    buffer.assign(fields.size(), Value());
-    dirty.assign(fields.size(), 0);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (const FieldDescription* description = targetField[i]) {
-            if (!(description->Attributes & dbAutoIncrField)) buffer[i] = DefaultValueAsValue(*description);
-        }
-    }
-    mode = Mode::Adding;
-}
-
-void RecordsetState::Edit() {
-    RequireOpen();
-    if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
-    db->RequireWritable(*target->attachment);
-    if (eof) ThrowJetError(jet::kNoCurrentRecord);
-    buffer = current;
-    dirty.assign(fields.size(), 0);
-    mode = Mode::Editing;
-}
-
-void RecordsetState::Update() {
-    RequireOpen();
-    if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
-    const TableInfo& table = *target->info;
-
-    // Required fields, before SQLite's NOT NULL would name the column less helpfully.
-    std::vector<std::string> required;
-    for (const auto& f : table.description.Fields)
-        if (f.Required && !(f.Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
-    for (const auto& index : table.description.Indexes) {
-        if (!index.Primary && !index.Required) continue;
-        for (const auto& f : index.Fields) {
-            const FieldDescription* description = table.FindField(f.Name);
-            if (description && !(description->Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
-        }
-    }
-    for (const std::string& name : required) {
-        const FieldDescription* description = table.FindField(name);
-        bool inRecordset = false;
-        for (size_t i = 0; i < fields.size(); ++i) {
-            if (targetField[i] && LowerName(targetField[i]->Name) == name) {
-                inRecordset = true;
-                if (buffer[i].IsNull() && (mode == Mode::Adding || dirty[i]))
-                    ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
-            }
-        }
-        if (!inRecordset && mode == Mode::Adding && DefaultValueAsValue(*description).IsNull())
-            ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
-    }
-
-    std::vector<size_t> columns;
-    for (size_t i = 0; i < fields.size(); ++i)
-        if (dirty[i] && targetField[i]) columns.push_back(i);
-    std::string sql;
-    const std::string qualified = target->Qualified();
-    if (mode == Mode::Adding) {
-        if (columns.empty()) {
-            sql = "INSERT INTO " + qualified + " DEFAULT VALUES";
-        } else {
-            sql = "INSERT INTO " + qualified + " (";
-            std::string values;
-            for (size_t k = 0; k < columns.size(); ++k) {
-                sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name);
-                values += (k ? ", ?" : "?") + std::to_string(k + 1);
-            }
-            sql += ") VALUES (" + values + ")";
-        }
-    } else {
-        if (columns.empty()) {
-            mode = Mode::None;
-            return;
-        }
-        sql = "UPDATE " + qualified + " SET ";
-        for (size_t k = 0; k < columns.size(); ++k) {
-            sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name) + " = ?" +
-                   std::to_string(k + 1);
-        }
-        sql += " WHERE rowid = ?" + std::to_string(columns.size() + 1);
-    }
-
-    EngineConnection& connection = db->Connection();
-    Statement& write = connection.Cached(sql);
-    for (size_t k = 0; k < columns.size(); ++k)
-        BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
-    if (mode == Mode::Editing) write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
-    connection.BeginWrite();
-    try {
-        write.Step();
-    } catch (...) {
-        write.Reset();
-        connection.EndWrite();
-        throw;
-    }
-    write.Reset();
-    connection.EndWrite();
-    if (mode == Mode::Editing) {
-        for (size_t i : columns) current[i] = buffer[i];
-    }
-    mode = Mode::None;
-    connection.CommitIfDue();
-}
 
 // --- Field --------------------------------------------------------------------------------
 
 Value Field::Value() const {
-    if (!owner_) ThrowJetError(3219);
+    if (!owner_) ThrowJetError(jet::kInvalidOperation);
     return owner_->FieldValue(column_);
 }
 
 void Field::SetValue(const platform::Value& v) {
-    if (!owner_) ThrowJetError(3219);
+    if (!owner_) ThrowJetError(jet::kInvalidOperation);
     owner_->SetFieldValue(column_, v);
 }
 
@@ -282,7 +38,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
     return *this;
 }
 
-RecordsetState& Recordset::State() const {
+RecordsetCursor& Recordset::State() const {
     if (!state_ || !state_->open) ThrowJetError(jet::kObjectInvalid);
     return *state_;
 }
@@ -291,17 +47,17 @@ bool Recordset::Eof() const { return State().eof; }
 void Recordset::MoveNext() { State().Advance(); }
 FieldCollection Recordset::Fields() { return FieldCollection(&State().fields); }
 Field& Recordset::operator[](std::string_view name) {
-    RecordsetState& s = State();
+    RecordsetCursor& s = State();
     return s.fields[s.FieldPosition(name)];
 }
 bool Recordset::Updatable() const {
-    const RecordsetState& s = State();
+    const RecordsetCursor& s = State();
     return s.target && !s.snapshot && !s.db->readOnly && !s.target->attachment->ReadOnly();
 }
 void Recordset::AddNew() { State().AddNew(); }
 void Recordset::Edit() { State().Edit(); }
 void Recordset::Update() { State().Update(); }
-void Recordset::CancelUpdate() { State().mode = RecordsetState::Mode::None; }
+void Recordset::CancelUpdate() { State().mode = RecordsetCursor::Mode::None; }
 bool Recordset::IsOpen() const { return state_ && state_->open; }
 
 void Recordset::Close() {

@@ -1,7 +1,7 @@
 #include "platform/TableDef.h"
 
 #include "platform/engine/Catalog.h"
-#include "platform/engine/DatabaseState.h"
+#include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
 
 namespace platform {
@@ -40,9 +40,9 @@ TableDescription TableDef::Description() const {
     return description;
 }
 
-void TableDef::BindTo(std::shared_ptr<DatabaseState> db) {
+void TableDef::BindTo(std::shared_ptr<OpenDatabaseState> db) {
     const std::string table = name_;
-    std::weak_ptr<DatabaseState> weak = db;
+    std::weak_ptr<OpenDatabaseState> weak = db;
     fields_->SetOnAppend([weak, table](const Field& field) {
         auto state = weak.lock();
         if (!state) ThrowJetError(jet::kObjectInvalid);

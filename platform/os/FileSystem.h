@@ -56,6 +56,11 @@ class FileSystem {
     // Creates or empties `path`, writes `contents` and flushes them to the disk before it
     // returns true.
     virtual bool WriteFile(const std::string& path, const std::string& contents) = 0;
+
+    // Flushes a file's contents to the disk.
+    virtual bool SyncFile(const std::string& path) = 0;
+    // Flushes a folder's entries (names created, renamed or removed in it) to the disk.
+    virtual bool SyncFolder(const std::string& path) = 0;
 };
 
 }  // namespace platform

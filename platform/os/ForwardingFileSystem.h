@@ -36,6 +36,8 @@ class ForwardingFileSystem : public FileSystem {
     bool WriteFile(const std::string& path, const std::string& contents) override {
         return target_.WriteFile(path, contents);
     }
+    bool SyncFile(const std::string& path) override { return target_.SyncFile(path); }
+    bool SyncFolder(const std::string& path) override { return target_.SyncFolder(path); }
 
   private:
     FileSystem& target_;

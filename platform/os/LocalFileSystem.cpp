@@ -103,6 +103,14 @@ bool WriteAll(int fd, const std::string& contents) {
     return true;
 }
 
+bool SyncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    return synced && closed;
+}
+
 }  // namespace
 
 bool LocalFileSystem::FolderExists(const std::string& path) {
@@ -190,5 +198,11 @@ bool LocalFileSystem::WriteFile(const std::string& path, const std::string& cont
     const bool closed = ::close(fd) == 0;
     return written && closed;
 }
+
+bool LocalFileSystem::SyncFile(const std::string& path) {
+    return !FolderExists(path) && SyncPath(path, 0);
+}
+
+bool LocalFileSystem::SyncFolder(const std::string& path) { return SyncPath(path, O_DIRECTORY); }
 
 }  // namespace platform

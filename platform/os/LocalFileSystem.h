@@ -22,6 +22,8 @@ class LocalFileSystem : public FileSystem {
     bool ReplaceFile(const std::string& from, const std::string& to) override;
     bool ReadFile(const std::string& path, std::string& contents) override;
     bool WriteFile(const std::string& path, const std::string& contents) override;
+    bool SyncFile(const std::string& path) override;
+    bool SyncFolder(const std::string& path) override;
 };
 
 }  // namespace platform

@@ -25,6 +25,16 @@ TEST_F(LocalFileSystemTest, CreateFolderMakesOneLevelOnly) {
     EXPECT_FALSE(fs.FolderExists(temp / "missing"));
 }
 
+TEST_F(LocalFileSystemTest, SyncsFilesAndFoldersEachByItsOwnCall) {
+    const std::string file = temp.Write("f.txt", "x");
+    EXPECT_TRUE(fs.SyncFile(file));
+    EXPECT_TRUE(fs.SyncFolder(temp.Path()));
+    EXPECT_FALSE(fs.SyncFile(temp.Path())) << "a folder is no file";
+    EXPECT_FALSE(fs.SyncFolder(file)) << "a file is no folder";
+    EXPECT_FALSE(fs.SyncFile(temp / "missing"));
+    EXPECT_FALSE(fs.SyncFolder(temp / "missing"));
+}
+
 TEST_F(LocalFileSystemTest, ExistenceTestsTellFilesFromFolders) {
     temp.Write("file", "x");
     temp.MakeFolder("folder");

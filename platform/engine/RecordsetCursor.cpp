@@ -1,0 +1,370 @@
+#include "platform/engine/RecordsetCursor.h"
+
+#include <sqlite3.h>
+
+#include "platform/JetError.h"
+#include "platform/engine/FieldRules.h"
+#include "platform/engine/OpenDatabaseState.h"
+
+namespace platform {
+namespace {
+
+FieldDescription ExpressionFieldDescription(const std::string& name, int storage) {
+    FieldDescription description;
+    description.Name = name;
+    switch (storage) {
+        case SQLITE_INTEGER:
+            description.Type = dbLong;
+            break;
+        case SQLITE_FLOAT:
+            description.Type = dbDouble;
+            break;
+        case SQLITE_BLOB:
+            description.Type = dbLongBinary;
+            break;
+        default:
+            description.Type = dbText;
+            break;
+    }
+    description.Size = DefaultFieldSize(description.Type);
+    description.AllowZeroLength = true;
+    return description;
+}
+
+}  // namespace
+
+void RecordsetCursor::RequireOpen() const {
+    if (!open) ThrowJetError(jet::kObjectInvalid);
+}
+
+void RecordsetCursor::Start() {
+    EngineConnection& connection = db->Connection();
+    sqlite3_stmt* s = statement.Handle();
+    const int count = statement.ColumnCount();
+    const int first = hasRowid ? 1 : 0;
+    const bool hasRow = statement.Step();
+    for (int col = first; col < count; ++col) {
+        const std::string name = sqlite3_column_name(s, col);
+        const char* schema = sqlite3_column_database_name(s, col);
+        const char* table = sqlite3_column_table_name(s, col);
+        const char* origin = sqlite3_column_origin_name(s, col);
+        const FieldDescription* description = nullptr;
+        std::shared_ptr<const TableInfo> info;
+        Attachment* owner = schema ? connection.FindBySchema(schema) : nullptr;
+        if (owner && table && origin) {
+            info = owner->GetCatalog().FindTable(table);
+            if (info) description = info->FindField(origin);
+        }
+        Field field(description ? *description
+                                : ExpressionFieldDescription(
+                                      name, hasRow ? sqlite3_column_type(s, col) : SQLITE_TEXT));
+        field.description_.Name = name;
+        field.owner_ = this;
+        field.column_ = static_cast<int>(fields.size());
+        fieldIndex.emplace(LowerName(name), fields.size());
+        const FieldDescription* writable = nullptr;
+        if (target && description && owner == target->attachment && info &&
+            LowerName(info->name) == LowerName(target->info->name)) {
+            writable = target->info->FindField(origin);
+        }
+        targetField.push_back(writable);
+        typedColumn.push_back(description != nullptr);
+        fields.push_back(std::move(field));
+    }
+    if (snapshot) {
+        bool more = hasRow;
+        while (more) {
+            ReadRow();
+            snapshotRows.push_back(current);
+            more = statement.Step();
+        }
+        statement = Statement();
+        snapshotPosition = 0;
+        eof = snapshotRows.empty();
+        if (!eof) current = snapshotRows[0];
+        return;
+    }
+    eof = !hasRow;
+    if (hasRow) ReadRow();
+    if (target && hasRowid && !eof) {
+        watchedFile = target->attachment;
+        connection.WatchWrites(this);
+    }
+}
+
+void RecordsetCursor::BeforeWrite(const Attachment* file) {
+    if (file && file != watchedFile) return;
+    FixKeyset();
+}
+
+RecordsetCursor::~RecordsetCursor() { StopWatching(); }
+
+void RecordsetCursor::StopWatching() noexcept {
+    if (!watchedFile) return;
+    watchedFile = nullptr;
+    EngineConnection::Instance().UnwatchWrites(this);
+}
+
+void RecordsetCursor::FixKeyset() {
+    StopWatching();
+    if (keyed) return;
+    keyed = true;
+    // From here the table's own columns are read afresh at every move, so a row shows what
+    // was written since; anything else (an expression) keeps the value the query gave it.
+    std::string columns;
+    int fetched = 0;
+    size_t computed = 0;
+    fetchColumn.assign(fields.size(), -1);
+    computedSlot.assign(fields.size(), 0);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (targetField[i]) {
+            columns += (fetched ? ", " : "") + QuoteIdentifier(targetField[i]->Name);
+            fetchColumn[i] = fetched++;
+        } else {
+            computedSlot[i] = computed++;
+        }
+    }
+    fetch =
+        Statement(db->Connection().Db(), "SELECT " + (fetched ? columns : std::string("NULL")) +
+                                             " FROM " + target->Qualified() + " WHERE rowid = ?1");
+    const auto keep = [&](int64_t rowid, auto&& valueOf) {
+        keys.push_back(rowid);
+        if (computed == 0) return;
+        std::vector<Value>& values = computedRows.emplace_back();
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (fetchColumn[i] < 0) values.push_back(valueOf(i));
+    };
+    // The current row first, then the rows the query has yet to give.
+    if (!eof) {
+        keep(currentRowid, [&](size_t i) { return current[i]; });
+        while (statement.Step()) {
+            keep(statement.ColumnInteger(0), [&](size_t i) {
+                return ReadColumnValue(statement, static_cast<int>(i) + 1,
+                                       typedColumn[i] ? &fields[i].description_ : nullptr);
+            });
+        }
+    }
+    statement = Statement();  // an ended statement no longer holds files
+    keyPosition = 0;
+}
+
+bool RecordsetCursor::FetchKey(size_t position) {
+    fetch.Reset();
+    fetch.BindInteger(1, keys[position]);
+    if (!fetch.Step()) {
+        fetch.Reset();
+        return false;
+    }
+    current.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        current[i] = fetchColumn[i] >= 0
+                         ? ReadColumnValue(fetch, fetchColumn[i],
+                                           typedColumn[i] ? &fields[i].description_ : nullptr)
+                         : computedRows[position][computedSlot[i]];
+    }
+    currentRowid = keys[position];
+    fetch.Reset();
+    return true;
+}
+
+void RecordsetCursor::SettleOnKey() {
+    // Rows deleted since the recordset opened are passed over.
+    while (keyPosition < keys.size() && !FetchKey(keyPosition)) ++keyPosition;
+    eof = keyPosition >= keys.size();
+    if (eof) current.clear();
+}
+
+void RecordsetCursor::ReadRow() {
+    const int first = hasRowid ? 1 : 0;
+    current.resize(fields.size());
+    if (hasRowid) currentRowid = statement.ColumnInteger(0);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        current[i] = ReadColumnValue(statement, static_cast<int>(i) + first,
+                                     typedColumn[i] ? &fields[i].description_ : nullptr);
+    }
+}
+
+void RecordsetCursor::Advance() {
+    RequireOpen();
+    if (eof) ThrowJetError(jet::kNoCurrentRecord);
+    mode = Mode::None;
+    if (snapshot) {
+        if (++snapshotPosition >= snapshotRows.size()) {
+            eof = true;
+            current.clear();
+        } else {
+            current = snapshotRows[snapshotPosition];
+        }
+        return;
+    }
+    if (keyed) {
+        ++keyPosition;
+        SettleOnKey();
+        return;
+    }
+    if (statement.Step()) {
+        ReadRow();
+    } else {
+        eof = true;
+        current.clear();
+        StopWatching();
+        statement.Reset();  // an ended statement no longer holds files
+        EngineConnection::Instance().DetachReleased();
+    }
+}
+
+void RecordsetCursor::Close() {
+    StopWatching();
+    open = false;
+    eof = true;
+    mode = Mode::None;
+    const bool hadStatement = static_cast<bool>(statement);
+    statement = Statement();
+    fetch = Statement();
+    snapshotRows.clear();
+    keys.clear();
+    computedRows.clear();
+    if (hadStatement) EngineConnection::Instance().DetachReleased();
+}
+
+size_t RecordsetCursor::FieldPosition(std::string_view name) const {
+    auto it = fieldIndex.find(LowerName(name));
+    if (it == fieldIndex.end()) ThrowJetError(jet::kItemNotFound);
+    return it->second;
+}
+
+Value RecordsetCursor::FieldValue(int column) const {
+    RequireOpen();
+    if (mode != Mode::None) return buffer[static_cast<size_t>(column)];
+    if (eof) ThrowJetError(jet::kNoCurrentRecord);
+    return current[static_cast<size_t>(column)];
+}
+
+void RecordsetCursor::SetFieldValue(int column, const Value& v) {
+    RequireOpen();
+    if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
+    const FieldDescription* description = targetField[static_cast<size_t>(column)];
+    if (!description) ThrowJetError(jet::kFieldNotUpdatable);
+    buffer[static_cast<size_t>(column)] = ConvertForField(*description, v);
+    dirty[static_cast<size_t>(column)] = 1;
+}
+
+void RecordsetCursor::AddNew() {
+    RequireOpen();
+    if (!target || snapshot) ThrowJetError(jet::kReadOnly);
+    db->RequireWritable(*target->attachment);
+    buffer.assign(fields.size(), Value());
+    dirty.assign(fields.size(), 0);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (const FieldDescription* description = targetField[i]) {
+            if (!(description->Attributes & dbAutoIncrField))
+                buffer[i] = DefaultValueAsValue(*description);
+        }
+    }
+    mode = Mode::Adding;
+}
+
+void RecordsetCursor::Edit() {
+    RequireOpen();
+    if (!target || snapshot || !hasRowid) ThrowJetError(jet::kReadOnly);
+    db->RequireWritable(*target->attachment);
+    if (eof) ThrowJetError(jet::kNoCurrentRecord);
+    // A streaming row is as fresh as it gets: any write to its file fixed the keyset first.
+    if (keyed && !FetchKey(keyPosition)) ThrowJetError(jet::kRecordDeleted);
+    buffer = current;
+    dirty.assign(fields.size(), 0);
+    mode = Mode::Editing;
+}
+
+void RecordsetCursor::Update() {
+    RequireOpen();
+    if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
+    const TableInfo& table = *target->info;
+
+    // Required fields, before SQLite's NOT NULL would name the column less helpfully.
+    std::vector<std::string> required;
+    for (const auto& f : table.description.Fields)
+        if (f.Required && !(f.Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
+    for (const auto& index : table.description.Indexes) {
+        if (!index.Primary && !index.Required) continue;
+        for (const auto& f : index.Fields) {
+            const FieldDescription* description = table.FindField(f.Name);
+            if (description && !(description->Attributes & dbAutoIncrField))
+                required.push_back(LowerName(f.Name));
+        }
+    }
+    for (const std::string& name : required) {
+        const FieldDescription* description = table.FindField(name);
+        bool inRecordset = false;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (targetField[i] && LowerName(targetField[i]->Name) == name) {
+                inRecordset = true;
+                if (buffer[i].IsNull() && (mode == Mode::Adding || dirty[i]))
+                    ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
+            }
+        }
+        if (!inRecordset && mode == Mode::Adding && DefaultValueAsValue(*description).IsNull())
+            ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
+    }
+
+    std::vector<size_t> columns;
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (dirty[i] && targetField[i]) columns.push_back(i);
+    std::string sql;
+    const std::string qualified = target->Qualified();
+    if (mode == Mode::Adding) {
+        if (columns.empty()) {
+            sql = "INSERT INTO " + qualified + " DEFAULT VALUES";
+        } else {
+            sql = "INSERT INTO " + qualified + " (";
+            std::string values;
+            for (size_t k = 0; k < columns.size(); ++k) {
+                sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name);
+                values += (k ? ", ?" : "?") + std::to_string(k + 1);
+            }
+            sql += ") VALUES (" + values + ")";
+        }
+    } else {
+        if (columns.empty()) {
+            mode = Mode::None;
+            return;
+        }
+        sql = "UPDATE " + qualified + " SET ";
+        for (size_t k = 0; k < columns.size(); ++k) {
+            sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name) + " = ?" +
+                   std::to_string(k + 1);
+        }
+        sql += " WHERE rowid = ?" + std::to_string(columns.size() + 1);
+    }
+
+    EngineConnection& connection = db->Connection();
+    Statement& write = connection.Cached(sql);
+    for (size_t k = 0; k < columns.size(); ++k)
+        BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
+    if (mode == Mode::Editing)
+        write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
+    connection.BeginWrite(target->attachment);
+    int64_t changed = 0;
+    try {
+        write.Step();
+        changed = sqlite3_changes64(connection.Db());
+    } catch (...) {
+        write.Reset();
+        connection.EndWrite();
+        throw;
+    }
+    write.Reset();
+    connection.EndWrite();
+    if (mode == Mode::Editing && changed == 0) {
+        // Deleted since it was read: Jet refuses rather than dropping the change unseen.
+        mode = Mode::None;
+        ThrowJetError(jet::kRecordDeleted);
+    }
+    if (mode == Mode::Editing) {
+        for (size_t i : columns) current[i] = buffer[i];
+    }
+    mode = Mode::None;
+    connection.CommitIfDue();
+}
+
+}  // namespace platform
