@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/JetError.h"
@@ -80,7 +81,19 @@ Attachment::Attachment(EngineConnection& connection, std::string schema, std::st
       readOnly_(readOnly),
       jetFile_(jetFile),
       readOnlyByRequest_(readOnlyByRequest),
-      catalog_(connection, schema_) {}
+      catalog_(connection, schema_) {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) == 0) {
+        device_ = static_cast<uint64_t>(info.st_dev);
+        inode_ = static_cast<uint64_t>(info.st_ino);
+    }
+}
+
+bool Attachment::IsFileAtPath() const {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) return false;
+    return static_cast<uint64_t>(info.st_dev) == device_ && static_cast<uint64_t>(info.st_ino) == inode_;
+}
 
 Attachment::~Attachment() {
     try {
@@ -413,7 +426,10 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     const std::string canonical = CanonicalPath(path);
     if (auto it = byPath_.find(canonical); it != byPath_.end()) {
-        if (auto existing = it->second.lock()) {
+        auto existing = it->second.lock();
+        // A file replaced under the same name since it was attached (a side database rebuilt
+        // and renamed into place) is attached anew; handles on the old one keep theirs.
+        if (existing && existing->IsFileAtPath()) {
             // A file another handle opened read-only on request stays so while that handle
             // lives; a writer cannot share it.
             if (!readOnly && existing->ReadOnlyByRequest()) ThrowJetError(jet::kFileInUse, path);

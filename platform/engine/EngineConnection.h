@@ -14,6 +14,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -64,6 +65,9 @@ public:
     bool IsJetFile() const { return jetFile_; }
     // Opened read-only because a handle asked for it, not because the file is.
     bool ReadOnlyByRequest() const { return readOnlyByRequest_; }
+    // Whether the file now at Path() is still the one attached (not replaced or recreated
+    // under the same name since).
+    bool IsFileAtPath() const;
     Catalog& GetCatalog() { return catalog_; }
     EngineConnection& Connection() { return connection_; }
     // What was left out when a Jet file was read (indexes, library warnings); empty for
@@ -83,6 +87,9 @@ private:
     bool readOnly_;
     bool jetFile_;
     bool readOnlyByRequest_;
+    // The attached file's identity on disk (device, inode), taken when it was attached.
+    uint64_t device_ = 0;
+    uint64_t inode_ = 0;
     Catalog catalog_;
     std::vector<std::string> openNotes_;
 };

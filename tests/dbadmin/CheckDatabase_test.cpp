@@ -286,7 +286,7 @@ TEST_F(CheckDatabaseTest, TreeTablesWorkThroughTheNewLinksRightAfterARebuild) {
 
 // Needs the engine to notice that the file under a path was replaced while a handle kept the
 // old one attached: today a new handle is given the old, replaced file.
-TEST_F(CheckDatabaseTest, DISABLED_RebuiltTreeIsSeenWhileAnOldHandleStillHoldsTheOldFile) {
+TEST_F(CheckDatabaseTest, RebuiltTreeIsSeenWhileAnOldHandleStillHoldsTheOldFile) {
     Start();
     DropTable(TreeDb(), "TREE_DIR");
     Database holder = OpenDb(Target());
