@@ -47,7 +47,8 @@ class FileSystem {
     virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
 
     // Renames `from` to `to`, atomically replacing any file at `to`: a reader sees either the
-    // old or the new file, never a mix.
+    // old or the new file, never a mix. The folder is synced, so the new name survives a
+    // crash once this returns true.
     virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
 
     // Reads a whole file into `contents`.

@@ -178,7 +178,10 @@ bool LocalFileSystem::RenameFile(const std::string& from, const std::string& to)
 }
 
 bool LocalFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The new name is only lasting once the folder that holds it is on disk.
+    const std::string folder = std::filesystem::path(to).parent_path().string();
+    return SyncFolder(folder.empty() ? "." : folder);
 }
 
 bool LocalFileSystem::ReadFile(const std::string& path, std::string& contents) {
