@@ -9,6 +9,7 @@
 #include "platform/JetError.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/engine/SqlText.h"
+#include "platform/engine/WriteScope.h"
 
 namespace platform {
 namespace {
@@ -38,35 +39,6 @@ std::vector<Value> ReadValues(const Statement& source, int from) {
     return values;
 }
 
-// Undoes everything the statement wrote unless released.
-class StatementSavepoint {
-  public:
-    explicit StatementSavepoint(EngineConnection& connection) : connection_(connection) {
-        connection_.Exec("SAVEPOINT jet_execute");
-    }
-    ~StatementSavepoint() {
-        if (released_) return;
-        // SQLite may already have undone the whole transaction (an interrupted write).
-        if (sqlite3_get_autocommit(connection_.Db())) return;
-        try {
-            connection_.Exec("ROLLBACK TO jet_execute");
-            connection_.Exec("RELEASE jet_execute");
-        } catch (...) {
-        }
-    }
-    StatementSavepoint(const StatementSavepoint&) = delete;
-    StatementSavepoint& operator=(const StatementSavepoint&) = delete;
-
-    void Release() {
-        connection_.Exec("RELEASE jet_execute");
-        released_ = true;
-    }
-
-  private:
-    EngineConnection& connection_;
-    bool released_ = false;
-};
-
 }  // namespace
 
 ActionQuery::ActionQuery(EngineConnection& connection, const TranslatedStatement& translated,
@@ -77,7 +49,8 @@ ActionQuery::ActionQuery(EngineConnection& connection, const TranslatedStatement
       failOnError_(failOnError) {}
 
 ActionQuery::Outcome ActionQuery::Run(Statement& source) {
-    StatementSavepoint savepoint(connection_);
+    // The statement with all its rows, or nothing of it.
+    WriteScope write(connection_, target_.attachment);
     switch (translated_.kind) {
         case StatementKind::Insert:
             Insert(source);
@@ -90,7 +63,7 @@ ActionQuery::Outcome ActionQuery::Run(Statement& source) {
             outcome_.affected = static_cast<long>(sqlite3_changes(connection_.Db()));
             break;
     }
-    savepoint.Release();
+    write.Release();
     return outcome_;
 }
 

@@ -5,12 +5,17 @@
 #include <algorithm>
 
 #include "platform/engine/EngineConnection.h"
+#include "platform/engine/WriteScope.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
 #include "platform/jetsql/JetSqlTranslator.h"
 
 namespace platform {
 namespace {
+
+// An object kind as the catalog's SQL spells it.
+std::string Kind(ObjectKind kind) { return std::to_string(static_cast<int>(kind)); }
+
 
 constexpr int32_t kSystemAttributes = dbSystemObject;
 const char* const kCatalogTables[] = {"MSysObjects", "MSysFields", "MSysIndexes", "MSysProperties"};
@@ -85,7 +90,7 @@ bool Catalog::HasCatalogTables() {
 }
 
 void Catalog::CreateCatalogTables(const std::string& locale) {
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     connection_.Exec("CREATE TABLE " + Qualified("MSysObjects") +
                      " (\"Id\" INTEGER PRIMARY KEY, \"Name\" TEXT NOT NULL COLLATE NOCASE UNIQUE,"
                      " \"Kind\" INTEGER NOT NULL, \"Attributes\" INTEGER NOT NULL DEFAULT 0,"
@@ -107,7 +112,7 @@ void Catalog::CreateCatalogTables(const std::string& locale) {
                      " (\"Name\" TEXT PRIMARY KEY COLLATE NOCASE, \"Value\" TEXT)");
     connection_.Exec("INSERT INTO " + Qualified("MSysProperties") +
                      " VALUES ('Locale', " + QuoteLiteral(locale) + "), ('CatalogVersion', '1')");
-    connection_.EndWrite();
+    write.Release();
     hasCatalog_ = true;
     tables_.clear();
 }
@@ -129,7 +134,7 @@ std::vector<std::string> Catalog::TableNames() {
     while (s.Step()) names.push_back(s.ColumnText(0));
     if (HasCatalogTables()) {
         Statement links(connection_.Db(), "SELECT \"Name\" FROM " + Qualified("MSysObjects") +
-                                              " WHERE \"Kind\" = 6");
+                                              " WHERE \"Kind\" = " + Kind(ObjectKind::Link) + "");
         while (links.Step()) names.push_back(links.ColumnText(0));
     }
     std::sort(names.begin(), names.end(),
@@ -141,7 +146,7 @@ std::vector<std::string> Catalog::QueryNames() {
     std::vector<std::string> names;
     if (!HasCatalogTables()) return names;
     Statement s(connection_.Db(), "SELECT \"Name\" FROM " + Qualified("MSysObjects") +
-                                      " WHERE \"Kind\" = 5");
+                                      " WHERE \"Kind\" = " + Kind(ObjectKind::Query) + "");
     while (s.Step()) names.push_back(s.ColumnText(0));
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return LowerName(a) < LowerName(b); });
@@ -166,7 +171,7 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
     {
         Statement& s = connection_.Cached(
             "SELECT \"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\" FROM " +
-            Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" IN (1, 6)");
+            Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" IN (" + Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
         s.BindText(1, name);
         const bool found = s.Step();
         if (found) {
@@ -276,7 +281,7 @@ std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name
 std::optional<QueryInfo> Catalog::FindQuery(std::string_view name) {
     if (!HasCatalogTables()) return std::nullopt;
     Statement& s = connection_.Cached("SELECT \"Name\", \"SQL\", \"QueryType\" FROM " +
-                                      Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" = 5");
+                                      Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" = " + Kind(ObjectKind::Query) + "");
     s.BindText(1, name);
     std::optional<QueryInfo> result;
     if (s.Step()) result = QueryInfo{s.ColumnText(0), s.ColumnText(1), static_cast<int>(s.ColumnInteger(2))};
@@ -291,7 +296,7 @@ void Catalog::RequireFreeName(std::string_view name, int errorNumber) {
 void Catalog::CreateTable(const TableDescription& description) {
     if (description.Name.empty()) ThrowJetError(jet::kInvalidArgument);
     RequireFreeName(description.Name, jet::kTableExists);
-    if (description.Fields.empty()) ThrowJetError(3264, description.Name);
+    if (description.Fields.empty()) ThrowJetError(jet::kNoFieldDefined, description.Name);
     for (size_t i = 0; i < description.Fields.size(); ++i) {
         if (!IsKnownFieldType(description.Fields[i].Type) || description.Fields[i].Name.empty())
             ThrowJetError(jet::kInvalidArgument);
@@ -329,11 +334,11 @@ void Catalog::CreateTable(const TableDescription& description) {
     }
     sql += ")";
 
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     try {
         connection_.Exec(sql);
         Statement& obj = connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
-                                            " (\"Name\", \"Kind\", \"Attributes\") VALUES (?1, 1, 0)");
+                                            " (\"Name\", \"Kind\", \"Attributes\") VALUES (?1, " + Kind(ObjectKind::Table) + ", 0)");
         obj.BindText(1, description.Name);
         obj.Step();
         obj.Reset();
@@ -365,19 +370,11 @@ void Catalog::CreateTable(const TableDescription& description) {
             InsertIndexRow(description.Name, index, static_cast<int>(i));
         }
     } catch (...) {
-        connection_.EndWrite();
+        // The scope undoes the half-made table with its catalog rows.
         tables_.erase(LowerName(description.Name));
-        // Leave no half-made table behind.
-        try {
-            connection_.Exec("DROP TABLE IF EXISTS " + Qualified(description.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Name\" = " + QuoteLiteral(description.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysFields") + " WHERE \"TableName\" = " + QuoteLiteral(description.Name));
-            connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " + QuoteLiteral(description.Name));
-        } catch (...) {
-        }
         throw;
     }
-    connection_.EndWrite();
+    write.Release();
     tables_.erase(LowerName(description.Name));
 }
 
@@ -412,10 +409,10 @@ void Catalog::CreateLink(const std::string& name, const std::string& connect,
                          const std::string& sourceTable) {
     if (name.empty()) ThrowJetError(jet::kInvalidArgument);
     RequireFreeName(name, jet::kTableExists);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     Statement& s = connection_.Cached(
         "INSERT INTO " + Qualified("MSysObjects") +
-        " (\"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\") VALUES (?1, 6, 0, ?2, ?3)");
+        " (\"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\") VALUES (?1, " + Kind(ObjectKind::Link) + ", 0, ?2, ?3)");
     s.BindText(1, name);
     s.BindText(2, connect);
     s.BindText(3, sourceTable.empty() ? name : sourceTable);
@@ -423,33 +420,31 @@ void Catalog::CreateLink(const std::string& name, const std::string& connect,
         s.Step();
     } catch (...) {
         s.Reset();
-        connection_.EndWrite();
         throw;
     }
     s.Reset();
-    connection_.EndWrite();
+    write.Release();
     tables_.erase(LowerName(name));
 }
 
 void Catalog::DropTable(std::string_view name) {
     auto info = FindTable(name);
     if (!info || info->attributes == kSystemAttributes) ThrowJetError(jet::kItemNotFound);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     try {
         if (info->kind == ObjectKind::Table) connection_.Exec("DROP TABLE " + Qualified(info->name));
         if (HasCatalogTables()) {
             const std::string where = " WHERE \"TableName\" = " + QuoteLiteral(info->name);
             connection_.Exec("DELETE FROM " + Qualified("MSysObjects") +
-                             " WHERE \"Name\" = " + QuoteLiteral(info->name) + " AND \"Kind\" IN (1, 6)");
+                             " WHERE \"Name\" = " + QuoteLiteral(info->name) + " AND \"Kind\" IN (" + Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
             connection_.Exec("DELETE FROM " + Qualified("MSysFields") + where);
             connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + where);
         }
     } catch (...) {
-        connection_.EndWrite();
         tables_.clear();
         throw;
     }
-    connection_.EndWrite();
+    write.Release();
     tables_.clear();
 }
 
@@ -460,20 +455,19 @@ void Catalog::CreateIndex(std::string_view table, const IndexDescription& index)
     if (index.Name.empty() || index.Fields.empty()) ThrowJetError(jet::kInvalidArgument);
     for (const auto& existing : info->description.Indexes) {
         if (LowerName(existing.Name) == LowerName(index.Name)) ThrowJetError(jet::kIndexExists, info->name, index.Name);
-        if (existing.Primary && index.Primary) ThrowJetError(3283);  // one primary key per table
+        if (existing.Primary && index.Primary) ThrowJetError(jet::kPrimaryKeyExists);
     }
     for (const auto& f : index.Fields)
         if (!info->FindField(f.Name)) ThrowJetError(jet::kItemNotFound);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     try {
         CreatePhysicalIndex(info->name, index);
         InsertIndexRow(info->name, index, static_cast<int>(info->description.Indexes.size()));
     } catch (...) {
-        connection_.EndWrite();
         tables_.clear();
         throw;
     }
-    connection_.EndWrite();
+    write.Release();
     tables_.clear();
 }
 
@@ -484,17 +478,16 @@ void Catalog::DropIndex(std::string_view table, std::string_view index) {
     for (const auto& existing : info->description.Indexes)
         if (LowerName(existing.Name) == LowerName(index)) found = &existing;
     if (!found) ThrowJetError(jet::kItemNotFound);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     try {
         connection_.Exec("DROP INDEX IF EXISTS " + Qualified(info->name + "." + found->Name));
         connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " +
                          QuoteLiteral(info->name) + " AND \"Name\" = " + QuoteLiteral(found->Name));
     } catch (...) {
-        connection_.EndWrite();
         tables_.clear();
         throw;
     }
-    connection_.EndWrite();
+    write.Release();
     tables_.clear();
 }
 
@@ -512,7 +505,7 @@ void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
     FieldDescription f = field;
     f.Attributes &= ~dbAutoIncrField;  // SQLite cannot add a rowid to an existing table
     if (f.Size <= 0) f.Size = DefaultFieldSize(f.Type);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     try {
         connection_.Exec("ALTER TABLE " + Qualified(info->name) + " ADD COLUMN " +
                          SqlColumnDefinition(f, false, false));
@@ -535,11 +528,10 @@ void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
         s.Step();
         s.Reset();
     } catch (...) {
-        connection_.EndWrite();
         tables_.clear();
         throw;
     }
-    connection_.EndWrite();
+    write.Release();
     tables_.clear();
 }
 
@@ -550,30 +542,25 @@ void Catalog::SetAllowZeroLength(std::string_view table, std::string_view field,
         ThrowJetError(jet::kOperationNotSupported);
     const FieldDescription* description = info->FindField(field);
     if (!description) ThrowJetError(jet::kItemNotFound);
-    connection_.BeginWrite();
-    try {
-        Statement& s = connection_.Cached("UPDATE " + Qualified("MSysFields") +
-                                          " SET \"AllowZeroLength\" = ?1 WHERE \"TableName\" = ?2 AND \"Name\" = ?3");
-        s.BindInteger(1, allow ? 1 : 0);
-        s.BindText(2, info->name);
-        s.BindText(3, description->Name);
-        s.Step();
-        s.Reset();
-    } catch (...) {
-        connection_.EndWrite();
-        throw;
-    }
-    connection_.EndWrite();
+    WriteScope write(connection_);
+    Statement& s = connection_.Cached("UPDATE " + Qualified("MSysFields") +
+                                      " SET \"AllowZeroLength\" = ?1 WHERE \"TableName\" = ?2 AND \"Name\" = ?3");
+    s.BindInteger(1, allow ? 1 : 0);
+    s.BindText(2, info->name);
+    s.BindText(3, description->Name);
+    s.Step();
+    s.Reset();
+    write.Release();
     tables_.clear();
 }
 
 void Catalog::CreateQuery(const std::string& name, const std::string& sql) {
     if (name.empty()) ThrowJetError(jet::kInvalidArgument);
     RequireFreeName(name, jet::kObjectExists);
-    connection_.BeginWrite();
+    WriteScope write(connection_);
     Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
                                       " (\"Name\", \"Kind\", \"Attributes\", \"SQL\", \"QueryType\")"
-                                      " VALUES (?1, 5, 0, ?2, ?3)");
+                                      " VALUES (?1, " + Kind(ObjectKind::Query) + ", 0, ?2, ?3)");
     s.BindText(1, name);
     s.BindText(2, sql);
     s.BindInteger(3, QueryTypeOfSql(sql));
@@ -581,24 +568,18 @@ void Catalog::CreateQuery(const std::string& name, const std::string& sql) {
         s.Step();
     } catch (...) {
         s.Reset();
-        connection_.EndWrite();
         throw;
     }
     s.Reset();
-    connection_.EndWrite();
+    write.Release();
 }
 
 void Catalog::DeleteQuery(std::string_view name) {
     if (!FindQuery(name)) ThrowJetError(jet::kItemNotFound);
-    connection_.BeginWrite();
-    try {
-        connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Kind\" = 5 AND \"Name\" = " +
-                         QuoteLiteral(name));
-    } catch (...) {
-        connection_.EndWrite();
-        throw;
-    }
-    connection_.EndWrite();
+    WriteScope write(connection_);
+    connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Kind\" = " + Kind(ObjectKind::Query) + " AND \"Name\" = " +
+                     QuoteLiteral(name));
+    write.Release();
 }
 
 }  // namespace platform

@@ -238,17 +238,14 @@ long OpenDatabaseState::Execute(const std::string& text, const std::vector<Param
     Statement source(connection.Db(), t.kind == StatementKind::Delete ? t.sql : t.sourceSql);
     BindParameters(source, t, parameters);
     connection.BeginCancellableWrite();
-    connection.BeginWrite();
     ActionQuery::Outcome outcome;
     try {
         outcome = ActionQuery(connection, t, *target, (options & dbFailOnError) != 0).Run(source);
     } catch (...) {
         connection.EndCancellableWrite();
-        connection.EndWrite();
         throw;
     }
     connection.EndCancellableWrite();
-    connection.EndWrite();
     connection.CommitIfDue();
     if (refusals) *refusals = outcome.refusals;
     return outcome.affected;

@@ -1,4 +1,5 @@
 #include "platform/engine/EngineConnection.h"
+#include "platform/engine/WriteScope.h"
 
 #include <sqlite3.h>
 
@@ -481,7 +482,7 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
         // The copy takes the rows exactly as the file holds them, also where a rule was
         // added to a Jet table after its rows: refusing them would hide part of a library.
         Exec("PRAGMA ignore_check_constraints = ON");
-        BeginWrite();
+        WriteScope load(*this);
         for (const TableDescription& table : reader.Tables()) {
             // Only the primary key comes with the table; the other indexes follow the rows, so
             // that one the rows do not fit is left out alone (and building them once is faster).
@@ -515,11 +516,10 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
             }
         }
         for (const std::string& note : reader.Notes()) attachment->AddOpenNote(note);
-        EndWrite();
+        load.Release();
         Commit();
         Exec("PRAGMA ignore_check_constraints = OFF");
     } catch (...) {
-        EndWrite();
         sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
         batchOpen_ = false;
         try {

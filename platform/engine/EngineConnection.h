@@ -124,6 +124,8 @@ public:
     // `file` is the one file the change writes to, when the caller knows it (null: any).
     void BeginWrite(const Attachment* file = nullptr);
     void EndWrite() noexcept;
+    // How many writes are open now (nested WriteScopes).
+    int WriteDepth() const { return writeDepth_; }
     // Watchers are told before every write; each must unwatch before it goes.
     void WatchWrites(WriteWatcher* watcher);
     void UnwatchWrites(WriteWatcher* watcher) noexcept;

@@ -1,4 +1,5 @@
 #include "platform/engine/RecordsetCursor.h"
+#include "platform/engine/WriteScope.h"
 
 #include <sqlite3.h>
 
@@ -343,18 +344,19 @@ void RecordsetCursor::Update() {
         BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
     if (mode == Mode::Editing)
         write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
-    connection.BeginWrite(target->attachment);
     int64_t changed = 0;
-    try {
-        write.Step();
-        changed = sqlite3_changes64(connection.Db());
-    } catch (...) {
+    {
+        WriteScope scope(connection, target->attachment);
+        try {
+            write.Step();
+            changed = sqlite3_changes64(connection.Db());
+        } catch (...) {
+            write.Reset();
+            throw;
+        }
         write.Reset();
-        connection.EndWrite();
-        throw;
+        scope.Release();
     }
-    write.Reset();
-    connection.EndWrite();
     if (mode == Mode::Editing && changed == 0) {
         // Deleted since it was read: Jet refuses rather than dropping the change unseen.
         mode = Mode::None;
