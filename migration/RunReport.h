@@ -48,7 +48,7 @@ struct StepReport {
 
 struct RunReport {
     std::vector<TableReport> tables;
-    std::vector<StepReport> completion;  // the five maintenance calls, in order
+    std::vector<StepReport> completion;  // closing the target, then the five maintenance calls
     StepReport compaction{"Komprimieren", true, 0, 0, {}};
     bool compacted = false;  // the target was replaced by its compacted copy
 

@@ -241,10 +241,19 @@ void frmRivivuviRU::cmdOK_Click() {
     }
     report_.transferSeconds = SecondsSince(transferStart);
 
-    target.Close();
+    try {
+        target.Close();
+    } catch (const platform::JetError& e) {
+        // The handle is closed all the same; its last changes reach the file once it is free.
+        report_.completion.push_back(StepReport{"Schließen der Zieldatenbank", false, 0, e.Number(), e.what()});
+    }
     CompleteRun();
     CompactTarget();
-    oldDb.Close();
+    try {
+        oldDb.Close();
+    } catch (const platform::JetError&) {
+        // Nothing was written through it, so nothing can be lost here.
+    }
     (void)fileSystem_.DeleteFile(marker);
     running_ = false;
 }

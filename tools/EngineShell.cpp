@@ -210,12 +210,20 @@ bool EngineShell::RunStatement(const std::string& file, const std::string& state
             for (const auto& q : queries.Names()) {
                 if (Lower(q) != Lower(text)) continue;
                 const int type = queries.Item(q).Type();
-                isActionQuery = type != 0 && type != 128;
+                isActionQuery = type != platform::dbQSelect && type != platform::dbQSetOperation;
             }
             rows = !isActionQuery;
         }
         if (!rows) {
             db.Execute(text);
+            const platform::ExecuteRefusals& refused = db.LastExecuteRefusals();
+            if (refused.count > 0) {
+                err_ << "Note: " << refused.count << (refused.count == 1 ? " row" : " rows")
+                     << " left out; the first: Error " << refused.firstErrorNumber << ": "
+                     << refused.firstErrorText << "\n";
+            }
+            // Closing commits: a change that cannot reach the file is an error of this statement.
+            db.Close();
             return true;
         }
         platform::Recordset rs = db.OpenRecordset(text);

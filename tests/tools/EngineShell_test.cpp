@@ -151,3 +151,19 @@ TEST(EngineShell, TakesCommentLinesInsideAStatementAndQuotedPaths) {
     r = RunShell({folder / "copy with blanks.mdb", "select len(name) as n from t"});
     EXPECT_EQ(r.out, "n\n33\n") << r.err;
 }
+
+TEST(EngineShell, SaysHowManyRowsAStatementLeftOutAndWhy) {
+    TempFolder folder;
+    const std::string db = folder / "r.mdb";
+    auto r = RunShell({"--create", db},
+                      "CREATE TABLE t (id LONG CONSTRAINT pk PRIMARY KEY);\n"
+                      "insert into t values (1);\n"
+                      "CREATE TABLE u (id LONG);\n"
+                      "insert into u values (1);\n"
+                      "insert into u values (2);\n"
+                      "insert into t select id from u;\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Note: 1 row left out; the first: Error 3022"), std::string::npos) << r.err;
+    r = RunShell({db, "select id from t order by id"});
+    EXPECT_EQ(r.out, "id\n1\n2\n");
+}
