@@ -78,7 +78,8 @@ void Fill(const std::string& path, int rows) {
 
 int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
-    const fs::path folder = fs::temp_directory_path() / ("bench-copy-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("bench-copy-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     const std::string source = (folder / "source.mdb").string();
     const std::string target = (folder / "target.mdb").string();
@@ -115,7 +116,8 @@ int main(int argc, char** argv) {
             sqlite3* db = nullptr;
             sqlite3_open(limit.c_str(), &db);
             JetTextOrder::Register(db);  // the text columns' indexes are kept in Jet's order
-            sqlite3_exec(db, ("ATTACH " + std::string("'") + source + "' AS src").c_str(), nullptr, nullptr, nullptr);
+            sqlite3_exec(db, ("ATTACH " + std::string("'") + source + "' AS src").c_str(), nullptr,
+                         nullptr, nullptr);
             sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
             sqlite3_stmt* read = nullptr;
             sqlite3_stmt* write = nullptr;
@@ -124,8 +126,10 @@ int main(int argc, char** argv) {
             for (int i = 1; i < 45; ++i) sql += ",?";
             sqlite3_prepare_v2(db, (sql + ")").c_str(), -1, &write, nullptr);
             while (sqlite3_step(read) == SQLITE_ROW) {
-                for (int c = 0; c < 45; ++c) sqlite3_bind_value(write, c + 1, sqlite3_column_value(read, c));
-                if (sqlite3_step(write) != SQLITE_DONE) std::fprintf(stderr, "insert failed: %s\n", sqlite3_errmsg(db));
+                for (int c = 0; c < 45; ++c)
+                    sqlite3_bind_value(write, c + 1, sqlite3_column_value(read, c));
+                if (sqlite3_step(write) != SQLITE_DONE)
+                    std::fprintf(stderr, "insert failed: %s\n", sqlite3_errmsg(db));
                 sqlite3_reset(write);
             }
             sqlite3_finalize(read);
@@ -144,7 +148,8 @@ int main(int argc, char** argv) {
         const double recordsetRate = rows / recordsetSeconds;
         const double limitRate = rows / limitSeconds;
         std::printf("rows copied:             %ld of %d\n", copied, rows);
-        std::printf("recordset copy:          %10.0f rows/s (%.2f s)\n", recordsetRate, recordsetSeconds);
+        std::printf("recordset copy:          %10.0f rows/s (%.2f s)\n", recordsetRate,
+                    recordsetSeconds);
         std::printf("plain SQLite insert:     %10.0f rows/s (%.2f s)\n", limitRate, limitSeconds);
         std::printf("ratio (goal >= 0.33):    %10.2f\n", recordsetRate / limitRate);
     } catch (const JetError& e) {
@@ -152,7 +157,9 @@ int main(int argc, char** argv) {
         fs::remove_all(folder);
         return 1;
     }
-    if (std::getenv("BENCH_KEEP")) std::printf("files kept in %s\n", folder.c_str());
-    else fs::remove_all(folder);
+    if (std::getenv("BENCH_KEEP"))
+        std::printf("files kept in %s\n", folder.c_str());
+    else
+        fs::remove_all(folder);
     return 0;
 }

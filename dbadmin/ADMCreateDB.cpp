@@ -5,8 +5,8 @@
 #include "platform/DBEngine.h"
 #include "platform/Database.h"
 #include "platform/JetError.h"
-#include "platform/os/LocalFileSystem.h"
 #include "platform/TableDef.h"
+#include "platform/os/LocalFileSystem.h"
 
 namespace dbadmin {
 namespace {

@@ -14,8 +14,8 @@
 #include "migration/LikePattern.h"
 #include "migration/PlanEntries.h"
 #include "platform/DBEngine.h"
-#include "platform/os/FileSystem.h"
 #include "platform/JetError.h"
+#include "platform/os/FileSystem.h"
 #include "settings/Mod_API.h"
 
 namespace migration {
@@ -245,7 +245,8 @@ void frmRivivuviRU::cmdOK_Click() {
         target.Close();
     } catch (const platform::JetError& e) {
         // The handle is closed all the same; its last changes reach the file once it is free.
-        report_.completion.push_back(StepReport{"Schließen der Zieldatenbank", false, 0, e.Number(), e.what()});
+        report_.completion.push_back(
+            StepReport{"Schließen der Zieldatenbank", false, 0, e.Number(), e.what()});
     }
     CompleteRun();
     CompactTarget();

@@ -24,7 +24,7 @@ inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 // Files must be open before BeginTrans: opening or creating one inside a transaction raises.
 // Closing a database does not end a transaction.
 class Workspace {
-public:
+  public:
     Database OpenDatabase(const std::string& path, bool exclusive = false, bool readOnly = false);
     Database CreateDatabase(const std::string& path, const std::string& locale);
 
@@ -37,7 +37,7 @@ public:
 };
 
 class DBEngine {
-public:
+  public:
     static DBEngine& Instance();
 
     // 3024 when the file does not exist, 3343 when it is no database. `readOnly` opens the
@@ -68,17 +68,17 @@ public:
     // FileSystemScope puts in its place while it lives (tests use this to inject faults).
     // Scopes nest; each restores the file system before it. The engine does not own it.
     class FileSystemScope {
-    public:
+      public:
         explicit FileSystemScope(FileSystem& files);
         ~FileSystemScope();
         FileSystemScope(const FileSystemScope&) = delete;
         FileSystemScope& operator=(const FileSystemScope&) = delete;
 
-    private:
+      private:
         FileSystem* previous_;
     };
 
-private:
+  private:
     friend class Workspace;
     DBEngine();
     // Attaches every file that the open databases link to, so a transaction can reach them.

@@ -31,7 +31,7 @@ struct ExecuteRefusals {
 };
 
 class TableDefCollection {
-public:
+  public:
     // Tables, links and system tables, in collection order (by name, letter case ignored).
     size_t Count() const { return names_.size(); }
     TableDef operator[](size_t index) const;
@@ -42,7 +42,7 @@ public:
     void Delete(std::string_view name);
     std::vector<std::string> Names() const { return names_; }
 
-private:
+  private:
     friend class Database;
     explicit TableDefCollection(std::shared_ptr<OpenDatabaseState> db);
     void Refresh();
@@ -51,14 +51,14 @@ private:
 };
 
 class QueryDefCollection {
-public:
+  public:
     size_t Count() const { return names_.size(); }
     QueryDef operator[](size_t index) const;
     QueryDef Item(std::string_view name) const;  // 3265 when absent
-    void Delete(std::string_view name);           // 3265 when absent
+    void Delete(std::string_view name);          // 3265 when absent
     std::vector<std::string> Names() const { return names_; }
 
-private:
+  private:
     friend class Database;
     explicit QueryDefCollection(std::shared_ptr<OpenDatabaseState> db);
     std::shared_ptr<OpenDatabaseState> db_;
@@ -66,7 +66,7 @@ private:
 };
 
 class Database {
-public:
+  public:
     Database() = default;
     ~Database();
     Database(Database&&) noexcept;
@@ -117,7 +117,7 @@ public:
     // cannot raise: call Close where that must be known.
     void Close();
 
-private:
+  private:
     friend class DBEngine;
     explicit Database(std::shared_ptr<OpenDatabaseState> state) : state_(std::move(state)) {}
     OpenDatabaseState& State() const;

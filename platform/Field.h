@@ -19,7 +19,7 @@ namespace platform {
 class RecordsetCursor;
 
 class Field {
-public:
+  public:
     Field() = default;
     explicit Field(FieldDescription description) : description_(std::move(description)) {}
 
@@ -45,7 +45,7 @@ public:
 
     const FieldDescription& Description() const { return description_; }
 
-private:
+  private:
     friend class RecordsetCursor;
     FieldDescription description_;
     RecordsetCursor* owner_ = nullptr;

@@ -13,7 +13,7 @@
 namespace platform {
 
 class Index {
-public:
+  public:
     Index() = default;
     explicit Index(IndexDescription description) : description_(std::move(description)) {}
 
@@ -28,7 +28,9 @@ public:
     void SetUnique(bool unique) { description_.Unique = unique; }
     void SetIgnoreNulls(bool ignore) { description_.IgnoreNulls = ignore; }
     void SetRequired(bool required) { description_.Required = required; }
-    void SetFields(std::vector<IndexFieldDescription> fields) { description_.Fields = std::move(fields); }
+    void SetFields(std::vector<IndexFieldDescription> fields) {
+        description_.Fields = std::move(fields);
+    }
     void SetFields(std::string_view daoText);  // "+a;-b", "a;b"
     void AppendField(std::string name, bool descending = false) {
         description_.Fields.push_back({std::move(name), descending});
@@ -36,7 +38,7 @@ public:
 
     const IndexDescription& Description() const { return description_; }
 
-private:
+  private:
     IndexDescription description_;
 };
 

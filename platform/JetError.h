@@ -73,13 +73,13 @@ inline constexpr int kEngineFailure = 3000;  // an unexpected failure below the 
 }  // namespace jet
 
 class JetError : public std::runtime_error {
-public:
+  public:
     JetError(int number, std::string text) : std::runtime_error(text), number_(number) {}
 
     int Number() const { return number_; }
     std::string Description() const { return what(); }
 
-private:
+  private:
     int number_;
 };
 

@@ -14,7 +14,7 @@ std::string LowerName(std::string_view name);
 
 template <typename T>
 class NamedList {
-public:
+  public:
     size_t Count() const { return items_.size(); }
     T& operator[](size_t index) {
         if (index >= items_.size()) ThrowJetError(jet::kItemNotFound);
@@ -64,7 +64,7 @@ public:
     void SetOnAppend(std::function<void(const T&)> hook) { onAppend_ = std::move(hook); }
     void AppendUnchecked(T item) { items_.push_back(std::move(item)); }
 
-private:
+  private:
     std::vector<T> items_;
     int duplicateError_ = jet::kFieldDefinedTwice;
     std::function<void(const T&)> onAppend_;

@@ -32,7 +32,7 @@ inline constexpr int dbQDDL = 96;
 inline constexpr int dbQSetOperation = 128;
 
 class Parameter {
-public:
+  public:
     Parameter(std::string name, int type) : name_(std::move(name)), type_(type) {}
     const std::string& Name() const { return name_; }
     int Type() const { return type_; }
@@ -43,7 +43,7 @@ public:
     }
     bool HasValue() const { return assigned_; }
 
-private:
+  private:
     std::string name_;
     int type_;
     platform::Value value_;
@@ -51,7 +51,7 @@ private:
 };
 
 class QueryDef {
-public:
+  public:
     const std::string& Name() const { return name_; }
     const std::string& SQL() const { return sql_; }
     int Type() const { return type_; }
@@ -63,7 +63,7 @@ public:
     // Runs an action query with the parameter values; returns the number of rows changed.
     long Execute();
 
-private:
+  private:
     friend class Database;
     friend class QueryDefCollection;
     QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std::string sql, int type);

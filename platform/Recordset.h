@@ -21,7 +21,7 @@
 namespace platform {
 
 class FieldCollection {
-public:
+  public:
     size_t Count() const { return fields_->size(); }
     Field& operator[](size_t index) { return (*fields_)[index]; }
     // Letter case ignored; 3265 for a name that is not there.
@@ -29,14 +29,14 @@ public:
     auto begin() { return fields_->begin(); }
     auto end() { return fields_->end(); }
 
-private:
+  private:
     friend class Recordset;
     explicit FieldCollection(std::vector<Field>* fields) : fields_(fields) {}
     std::vector<Field>* fields_;
 };
 
 class Recordset {
-public:
+  public:
     Recordset() = default;
     ~Recordset();
     Recordset(Recordset&&) noexcept;
@@ -68,7 +68,7 @@ public:
     void Close();
     bool IsOpen() const;
 
-private:
+  private:
     friend class Database;
     friend class QueryDef;
     explicit Recordset(std::shared_ptr<RecordsetCursor> state) : state_(std::move(state)) {}

@@ -20,7 +20,7 @@ namespace platform {
 class OpenDatabaseState;
 
 class TableDef {
-public:
+  public:
     TableDef();
     explicit TableDef(std::string name);
 
@@ -46,7 +46,7 @@ public:
     bool IsLink() const { return !connect_.empty(); }
     TableDescription Description() const;
 
-private:
+  private:
     friend class TableDefCollection;
     // Binds the definition to the table `name` of an open database (after Append or when
     // read from TableDefs), so that later field and index appends change the table.

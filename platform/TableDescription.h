@@ -50,9 +50,9 @@ const char* JetTypeName(int type);
 struct FieldDescription {
     std::string Name;
     int Type = dbText;
-    int32_t Size = 0;           // characters for Text, bytes otherwise
-    int32_t Attributes = 0;     // dbAutoIncrField, dbFixedField, ...
-    std::string DefaultValue;   // Jet expression text, e.g. 0, False, "abc", Now(); "" for none
+    int32_t Size = 0;          // characters for Text, bytes otherwise
+    int32_t Attributes = 0;    // dbAutoIncrField, dbFixedField, ...
+    std::string DefaultValue;  // Jet expression text, e.g. 0, False, "abc", Now(); "" for none
     bool Required = false;
     bool AllowZeroLength = false;
 };

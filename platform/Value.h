@@ -18,7 +18,7 @@ namespace platform {
 enum class ValueKind { Null, Boolean, Integer, Single, Double, Date, Text, Binary };
 
 class Value {
-public:
+  public:
     Value() = default;  // Null
 
     static Value Null() { return Value(); }
@@ -58,7 +58,7 @@ public:
     // numeric value, text exactly, dates by day count. Null equals nothing, not even Null.
     friend bool operator==(const Value& a, const Value& b);
 
-private:
+  private:
     ValueKind kind_ = ValueKind::Null;
     std::variant<std::monostate, int64_t, double, std::string, std::vector<uint8_t>> data_;
 };

@@ -19,7 +19,8 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 // "Software\Sonavoxa\", " Software\Sonavoxa " and "Software\Sonavoxa" name the same key.
 std::string_view TrimKey(std::string_view keyPath) {
-    while (!keyPath.empty() && (keyPath.front() == ' ' || keyPath.front() == '\t')) keyPath.remove_prefix(1);
+    while (!keyPath.empty() && (keyPath.front() == ' ' || keyPath.front() == '\t'))
+        keyPath.remove_prefix(1);
     while (!keyPath.empty() &&
            (keyPath.back() == '\\' || keyPath.back() == ' ' || keyPath.back() == '\t')) {
         keyPath.remove_suffix(1);
@@ -187,8 +188,9 @@ std::optional<RegistryValue> ParseTypedValue(std::string_view text) {
 std::optional<RegistryValue> ParseValue(std::string_view text) {
     if (auto typed = ParseTypedValue(text)) return typed;
     const size_t colon = text.find(':');
-    const std::string kind =
-        colon == std::string_view::npos ? std::string() : LowerAscii(TrimBlanks(text.substr(0, colon)));
+    const std::string kind = colon == std::string_view::npos
+                                 ? std::string()
+                                 : LowerAscii(TrimBlanks(text.substr(0, colon)));
     if (kind == "sz" || kind == "expand_sz" || kind == "dword" || kind.starts_with("hex(")) {
         return std::nullopt;
     }
@@ -233,8 +235,10 @@ RegistryFile RegistryFile::Parse(std::string_view text) {
     bool inBrokenKey = false;  // after a key line that cannot be read, values belong to no key
     // Lines that are not values of a key stay where they stood when the file is written back.
     auto keepLine = [&](std::string_view line) {
-        if (current) current->entries.push_back(Entry{true, std::string(line), {}, {}, inBrokenKey});
-        else file.preamble_.emplace_back(line);
+        if (current)
+            current->entries.push_back(Entry{true, std::string(line), {}, {}, inBrokenKey});
+        else
+            file.preamble_.emplace_back(line);
     };
     size_t start = 0;
     while (start < text.size()) {
@@ -277,8 +281,10 @@ RegistryFile RegistryFile::Parse(std::string_view text) {
         }
         // A later line for the same name wins; the earlier one goes.
         auto& entries = current->entries;
-        std::erase_if(entries, [&](const Entry& e) { return !e.raw && SameIgnoringCase(e.name, *name); });
-        entries.push_back(Entry{false, std::string(original), std::move(*name), std::move(*value), false});
+        std::erase_if(entries,
+                      [&](const Entry& e) { return !e.raw && SameIgnoringCase(e.name, *name); });
+        entries.push_back(
+            Entry{false, std::string(original), std::move(*name), std::move(*value), false});
     }
     return file;
 }
@@ -296,8 +302,10 @@ std::string RegistryFile::Serialize() const {
     for (const Key& key : keys_) {
         out += key.fromText ? "[" + key.path + "]\n" : "\n[" + key.path + "]\n";
         for (const Entry& entry : key.entries) {
-            if (entry.raw || !entry.text.empty()) out += entry.text + "\n";
-            else out += Escape(entry.name, true) + "=" + SerializeValue(entry.value) + "\n";
+            if (entry.raw || !entry.text.empty())
+                out += entry.text + "\n";
+            else
+                out += Escape(entry.name, true) + "=" + SerializeValue(entry.value) + "\n";
         }
     }
     return out;

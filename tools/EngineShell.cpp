@@ -30,17 +30,22 @@ std::string Lower(std::string s) {
 
 bool StartsWithWord(const std::string& text, const std::string& word) {
     const std::string lower = Lower(text.substr(0, word.size()));
-    return lower == word && (text.size() == word.size() || !std::isalnum(static_cast<unsigned char>(text[word.size()])));
+    return lower == word && (text.size() == word.size() ||
+                             !std::isalnum(static_cast<unsigned char>(text[word.size()])));
 }
 
 // Tabs and line breaks inside a value would break the row format.
 std::string Cell(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -68,8 +73,8 @@ void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
         platform::TableDef def = tables.Item(name);
         if (def.Attributes() != 0 && !def.IsLink() && only.empty()) continue;  // system tables
         if (def.IsLink()) {
-            out << "-- " << Bracket(def.Name()) << " is a link to " << Bracket(def.SourceTableName())
-                << " with Connect \"" << def.Connect() << "\"\n";
+            out << "-- " << Bracket(def.Name()) << " is a link to "
+                << Bracket(def.SourceTableName()) << " with Connect \"" << def.Connect() << "\"\n";
             continue;
         }
         out << "CREATE TABLE " << Bracket(def.Name()) << " (";
@@ -87,14 +92,18 @@ void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
                     << (index.Fields()[i].Descending ? " DESC" : "");
             }
             out << ")";
-            if (index.Primary()) out << " WITH PRIMARY";
-            else if (index.Required()) out << " WITH DISALLOW NULL";
-            else if (index.IgnoreNulls()) out << " WITH IGNORE NULL";
+            if (index.Primary())
+                out << " WITH PRIMARY";
+            else if (index.Required())
+                out << " WITH DISALLOW NULL";
+            else if (index.IgnoreNulls())
+                out << " WITH IGNORE NULL";
             out << ";\n";
         }
         std::vector<std::string> zeroLength;
         for (const platform::Field& f : def.Fields()) {
-            if ((f.Type() == platform::dbText || f.Type() == platform::dbMemo) && f.AllowZeroLength())
+            if ((f.Type() == platform::dbText || f.Type() == platform::dbMemo) &&
+                f.AllowZeroLength())
                 zeroLength.push_back(f.Name());
         }
         for (const std::string& field : zeroLength)
@@ -199,7 +208,8 @@ bool EngineShell::RunStatement(const std::string& file, const std::string& state
         }
         Database db = DBEngine::Instance().OpenDatabase(file);
         std::string text = statement;
-        while (!text.empty() && (text.back() == ';' || std::isspace(static_cast<unsigned char>(text.back()))))
+        while (!text.empty() &&
+               (text.back() == ';' || std::isspace(static_cast<unsigned char>(text.back()))))
             text.pop_back();
         bool rows = StartsWithWord(text, "select") || StartsWithWord(text, "parameters") ||
                     StartsWithWord(text, "transform") || StartsWithWord(text, "(");
@@ -228,7 +238,8 @@ bool EngineShell::RunStatement(const std::string& file, const std::string& state
         }
         platform::Recordset rs = db.OpenRecordset(text);
         auto fields = rs.Fields();
-        for (size_t i = 0; i < fields.Count(); ++i) out_ << (i ? "\t" : "") << Cell(fields[i].Name());
+        for (size_t i = 0; i < fields.Count(); ++i)
+            out_ << (i ? "\t" : "") << Cell(fields[i].Name());
         out_ << "\n";
         while (!rs.Eof()) {
             for (size_t i = 0; i < fields.Count(); ++i) {
@@ -255,8 +266,10 @@ std::vector<std::string> SplitWords(const std::string& line) {
     char quote = 0;
     for (char c : line) {
         if (quote) {
-            if (c == quote) quote = 0;
-            else word += c;
+            if (c == quote)
+                quote = 0;
+            else
+                word += c;
         } else if (c == '"' || c == '\'') {
             quote = c;
             inWord = true;
@@ -269,7 +282,8 @@ std::vector<std::string> SplitWords(const std::string& line) {
             inWord = true;
         }
     }
-    if (quote) throw platform::JetError(platform::jet::kInvalidArgument, "Unclosed quote in " + line);
+    if (quote)
+        throw platform::JetError(platform::jet::kInvalidArgument, "Unclosed quote in " + line);
     if (inWord) words.push_back(word);
     return words;
 }
@@ -292,7 +306,8 @@ void EngineShell::RunDotCommand(const std::string& file, const std::string& line
         for (const std::string& name : tables.Names()) {
             platform::TableDef def = tables.Item(name);
             if (def.IsLink()) {
-                out_ << name << "\tlink\t" << def.SourceTableName() << "\t" << def.Connect() << "\n";
+                out_ << name << "\tlink\t" << def.SourceTableName() << "\t" << def.Connect()
+                     << "\n";
             } else if (def.Attributes() == 0) {
                 out_ << name << "\n";
             }

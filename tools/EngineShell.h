@@ -19,13 +19,13 @@
 namespace tools {
 
 class EngineShell {
-public:
+  public:
     EngineShell(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
     // Runs the shell with the command line (without the program name); returns the exit code.
     int Run(const std::vector<std::string>& args, std::istream& in);
 
-private:
+  private:
     bool RunStatement(const std::string& file, const std::string& statement);
     void RunDotCommand(const std::string& file, const std::string& line);
     std::ostream& out_;

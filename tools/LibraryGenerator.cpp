@@ -485,7 +485,8 @@ class Builder {
 
         const long msec = random_.Between(95000, 480000);
         const std::string dtime = std::to_string(msec / 60000) + ":" +
-                                  (msec / 1000 % 60 < 10 ? "0" : "") + std::to_string(msec / 1000 % 60);
+                                  (msec / 1000 % 60 < 10 ? "0" : "") +
+                                  std::to_string(msec / 1000 % 60);
         constexpr std::array<long, 5> kBitrates = {128, 160, 192, 256, 320};
         const long bits = random_.Pick(kBitrates);
         const long khz = random_.PerMille(930) ? 44100 : (random_.PerMille(700) ? 48000 : 22050);

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "platform/engine/EngineConnection.h"
-#include "platform/engine/WriteScope.h"
-#include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
+#include "platform/engine/EngineConnection.h"
+#include "platform/engine/FieldRules.h"
+#include "platform/engine/WriteScope.h"
 #include "platform/jetsql/JetSqlTranslator.h"
 
 namespace platform {
@@ -15,7 +15,6 @@ namespace {
 
 // An object kind as the catalog's SQL spells it.
 std::string Kind(ObjectKind kind) { return std::to_string(static_cast<int>(kind)); }
-
 
 constexpr int32_t kSystemAttributes = dbSystemObject;
 const char* const kCatalogTables[] = {"MSysObjects", "MSysFields", "MSysIndexes", "MSysProperties"};
@@ -80,8 +79,9 @@ std::string Catalog::Qualified(std::string_view object) const {
 
 bool Catalog::HasCatalogTables() {
     if (!hasCatalog_) {
-        Statement& s = connection_.Cached("SELECT count(*) FROM " + QuoteIdentifier(schema_) +
-                                          ".sqlite_master WHERE type='table' AND name='MSysObjects'");
+        Statement& s =
+            connection_.Cached("SELECT count(*) FROM " + QuoteIdentifier(schema_) +
+                               ".sqlite_master WHERE type='table' AND name='MSysObjects'");
         s.Step();
         hasCatalog_ = s.ColumnInteger(0) > 0;
         s.Reset();
@@ -96,12 +96,13 @@ void Catalog::CreateCatalogTables(const std::string& locale) {
                      " \"Kind\" INTEGER NOT NULL, \"Attributes\" INTEGER NOT NULL DEFAULT 0,"
                      " \"Connect\" TEXT, \"SourceTableName\" TEXT, \"SQL\" TEXT,"
                      " \"QueryType\" INTEGER)");
-    connection_.Exec("CREATE TABLE " + Qualified("MSysFields") +
-                     " (\"TableName\" TEXT NOT NULL COLLATE NOCASE, \"Position\" INTEGER NOT NULL,"
-                     " \"Name\" TEXT NOT NULL COLLATE NOCASE, \"Type\" INTEGER NOT NULL,"
-                     " \"Size\" INTEGER NOT NULL, \"Attributes\" INTEGER NOT NULL,"
-                     " \"DefaultValue\" TEXT NOT NULL DEFAULT '', \"Required\" INTEGER NOT NULL,"
-                     " \"AllowZeroLength\" INTEGER NOT NULL, PRIMARY KEY (\"TableName\", \"Name\"))");
+    connection_.Exec(
+        "CREATE TABLE " + Qualified("MSysFields") +
+        " (\"TableName\" TEXT NOT NULL COLLATE NOCASE, \"Position\" INTEGER NOT NULL,"
+        " \"Name\" TEXT NOT NULL COLLATE NOCASE, \"Type\" INTEGER NOT NULL,"
+        " \"Size\" INTEGER NOT NULL, \"Attributes\" INTEGER NOT NULL,"
+        " \"DefaultValue\" TEXT NOT NULL DEFAULT '', \"Required\" INTEGER NOT NULL,"
+        " \"AllowZeroLength\" INTEGER NOT NULL, PRIMARY KEY (\"TableName\", \"Name\"))");
     connection_.Exec("CREATE TABLE " + Qualified("MSysIndexes") +
                      " (\"TableName\" TEXT NOT NULL COLLATE NOCASE, \"Position\" INTEGER NOT NULL,"
                      " \"Name\" TEXT NOT NULL COLLATE NOCASE, \"IsPrimary\" INTEGER NOT NULL,"
@@ -110,8 +111,8 @@ void Catalog::CreateCatalogTables(const std::string& locale) {
                      " \"PhysicalName\" TEXT NOT NULL, PRIMARY KEY (\"TableName\", \"Name\"))");
     connection_.Exec("CREATE TABLE " + Qualified("MSysProperties") +
                      " (\"Name\" TEXT PRIMARY KEY COLLATE NOCASE, \"Value\" TEXT)");
-    connection_.Exec("INSERT INTO " + Qualified("MSysProperties") +
-                     " VALUES ('Locale', " + QuoteLiteral(locale) + "), ('CatalogVersion', '1')");
+    connection_.Exec("INSERT INTO " + Qualified("MSysProperties") + " VALUES ('Locale', " +
+                     QuoteLiteral(locale) + "), ('CatalogVersion', '1')");
     write.Release();
     hasCatalog_ = true;
     tables_.clear();
@@ -129,16 +130,18 @@ std::string Catalog::Property(const std::string& name) {
 
 std::vector<std::string> Catalog::TableNames() {
     std::vector<std::string> names;
-    Statement s(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
-                                      ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+    Statement s(connection_.Db(),
+                "SELECT name FROM " + QuoteIdentifier(schema_) +
+                    ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
     while (s.Step()) names.push_back(s.ColumnText(0));
     if (HasCatalogTables()) {
         Statement links(connection_.Db(), "SELECT \"Name\" FROM " + Qualified("MSysObjects") +
                                               " WHERE \"Kind\" = " + Kind(ObjectKind::Link) + "");
         while (links.Step()) names.push_back(links.ColumnText(0));
     }
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return LowerName(a) < LowerName(b); });
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return LowerName(a) < LowerName(b);
+    });
     return names;
 }
 
@@ -148,8 +151,9 @@ std::vector<std::string> Catalog::QueryNames() {
     Statement s(connection_.Db(), "SELECT \"Name\" FROM " + Qualified("MSysObjects") +
                                       " WHERE \"Kind\" = " + Kind(ObjectKind::Query) + "");
     while (s.Step()) names.push_back(s.ColumnText(0));
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return LowerName(a) < LowerName(b); });
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return LowerName(a) < LowerName(b);
+    });
     return names;
 }
 
@@ -171,7 +175,8 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
     {
         Statement& s = connection_.Cached(
             "SELECT \"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\" FROM " +
-            Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" IN (" + Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
+            Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" IN (" +
+            Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
         s.BindText(1, name);
         const bool found = s.Step();
         if (found) {
@@ -198,8 +203,8 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
     {
         Statement& s = connection_.Cached(
             "SELECT \"Name\", \"Type\", \"Size\", \"Attributes\", \"DefaultValue\", \"Required\","
-            " \"AllowZeroLength\" FROM " + Qualified("MSysFields") +
-            " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
+            " \"AllowZeroLength\" FROM " +
+            Qualified("MSysFields") + " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
         s.BindText(1, info->name);
         while (s.Step()) {
             FieldDescription f;
@@ -210,15 +215,18 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
             f.DefaultValue = s.ColumnText(4);
             f.Required = s.ColumnInteger(5) != 0;
             f.AllowZeroLength = s.ColumnInteger(6) != 0;
-            if ((f.Attributes & dbAutoIncrField) && info->rowidField.empty()) info->rowidField = f.Name;
+            if ((f.Attributes & dbAutoIncrField) && info->rowidField.empty())
+                info->rowidField = f.Name;
             info->description.Fields.push_back(std::move(f));
         }
         s.Reset();
     }
     {
         Statement& s = connection_.Cached(
-            "SELECT \"Name\", \"IsPrimary\", \"IsUnique\", \"IgnoreNulls\", \"Required\", \"Fields\""
-            " FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
+            "SELECT \"Name\", \"IsPrimary\", \"IsUnique\", \"IgnoreNulls\", \"Required\", "
+            "\"Fields\""
+            " FROM " +
+            Qualified("MSysIndexes") + " WHERE \"TableName\" = ?1 ORDER BY \"Position\"");
         s.BindText(1, info->name);
         while (s.Step()) {
             IndexDescription index;
@@ -237,8 +245,9 @@ std::shared_ptr<TableInfo> Catalog::LoadTable(std::string_view name) {
 }
 
 std::string Catalog::PhysicalTableName(std::string_view name) {
-    Statement s(connection_.Db(), "SELECT name FROM " + QuoteIdentifier(schema_) +
-                                      ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
+    Statement s(connection_.Db(),
+                "SELECT name FROM " + QuoteIdentifier(schema_) +
+                    ".sqlite_master WHERE type='table' AND name = ?1 COLLATE NOCASE");
     s.BindText(1, name);
     return s.Step() ? s.ColumnText(0) : std::string();
 }
@@ -260,10 +269,12 @@ std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name
                 f.Attributes = dbAutoIncrField;
                 info->rowidField = f.Name;
             }
-        } else if (type.find("real") != std::string::npos || type.find("floa") != std::string::npos ||
+        } else if (type.find("real") != std::string::npos ||
+                   type.find("floa") != std::string::npos ||
                    type.find("doub") != std::string::npos) {
             f.Type = dbDouble;
-        } else if (type.find("date") != std::string::npos || type.find("time") != std::string::npos) {
+        } else if (type.find("date") != std::string::npos ||
+                   type.find("time") != std::string::npos) {
             f.Type = dbDate;
         } else if (type.find("blob") != std::string::npos) {
             f.Type = dbLongBinary;
@@ -280,11 +291,13 @@ std::shared_ptr<TableInfo> Catalog::DescribeForeignTable(const std::string& name
 
 std::optional<QueryInfo> Catalog::FindQuery(std::string_view name) {
     if (!HasCatalogTables()) return std::nullopt;
-    Statement& s = connection_.Cached("SELECT \"Name\", \"SQL\", \"QueryType\" FROM " +
-                                      Qualified("MSysObjects") + " WHERE \"Name\" = ?1 AND \"Kind\" = " + Kind(ObjectKind::Query) + "");
+    Statement& s = connection_.Cached(
+        "SELECT \"Name\", \"SQL\", \"QueryType\" FROM " + Qualified("MSysObjects") +
+        " WHERE \"Name\" = ?1 AND \"Kind\" = " + Kind(ObjectKind::Query) + "");
     s.BindText(1, name);
     std::optional<QueryInfo> result;
-    if (s.Step()) result = QueryInfo{s.ColumnText(0), s.ColumnText(1), static_cast<int>(s.ColumnInteger(2))};
+    if (s.Step())
+        result = QueryInfo{s.ColumnText(0), s.ColumnText(1), static_cast<int>(s.ColumnInteger(2))};
     s.Reset();
     return result;
 }
@@ -320,7 +333,8 @@ void Catalog::CreateTable(const TableDescription& description) {
     for (const auto& index : description.Indexes) {
         for (const auto& f : index.Fields) {
             bool known = false;
-            for (const auto& field : description.Fields) known = known || LowerName(field.Name) == LowerName(f.Name);
+            for (const auto& field : description.Fields)
+                known = known || LowerName(field.Name) == LowerName(f.Name);
             if (!known) ThrowJetError(jet::kItemNotFound);
         }
     }
@@ -328,7 +342,8 @@ void Catalog::CreateTable(const TableDescription& description) {
     std::string sql = "CREATE TABLE " + Qualified(description.Name) + " (";
     for (size_t i = 0; i < description.Fields.size(); ++i) {
         const FieldDescription& f = description.Fields[i];
-        const bool isKey = std::find(keyFields.begin(), keyFields.end(), LowerName(f.Name)) != keyFields.end();
+        const bool isKey =
+            std::find(keyFields.begin(), keyFields.end(), LowerName(f.Name)) != keyFields.end();
         if (i) sql += ", ";
         sql += SqlColumnDefinition(f, f.Name == rowidField, isKey);
     }
@@ -338,13 +353,13 @@ void Catalog::CreateTable(const TableDescription& description) {
     try {
         connection_.Exec(sql);
         Statement& obj = connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
-                                            " (\"Name\", \"Kind\", \"Attributes\") VALUES (?1, " + Kind(ObjectKind::Table) + ", 0)");
+                                            " (\"Name\", \"Kind\", \"Attributes\") VALUES (?1, " +
+                                            Kind(ObjectKind::Table) + ", 0)");
         obj.BindText(1, description.Name);
         obj.Step();
         obj.Reset();
-        Statement& field = connection_.Cached(
-            "INSERT INTO " + Qualified("MSysFields") +
-            " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        Statement& field = connection_.Cached("INSERT INTO " + Qualified("MSysFields") +
+                                              " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         for (size_t i = 0; i < description.Fields.size(); ++i) {
             const FieldDescription& f = description.Fields[i];
             field.BindText(1, description.Name);
@@ -389,7 +404,8 @@ void Catalog::CreatePhysicalIndex(const std::string& table, const IndexDescripti
     connection_.Exec(sql + ")");
 }
 
-void Catalog::InsertIndexRow(const std::string& table, const IndexDescription& index, int position) {
+void Catalog::InsertIndexRow(const std::string& table, const IndexDescription& index,
+                             int position) {
     Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysIndexes") +
                                       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     s.BindText(1, table);
@@ -412,7 +428,8 @@ void Catalog::CreateLink(const std::string& name, const std::string& connect,
     WriteScope write(connection_);
     Statement& s = connection_.Cached(
         "INSERT INTO " + Qualified("MSysObjects") +
-        " (\"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\") VALUES (?1, " + Kind(ObjectKind::Link) + ", 0, ?2, ?3)");
+        " (\"Name\", \"Kind\", \"Attributes\", \"Connect\", \"SourceTableName\") VALUES (?1, " +
+        Kind(ObjectKind::Link) + ", 0, ?2, ?3)");
     s.BindText(1, name);
     s.BindText(2, connect);
     s.BindText(3, sourceTable.empty() ? name : sourceTable);
@@ -432,11 +449,13 @@ void Catalog::DropTable(std::string_view name) {
     if (!info || info->attributes == kSystemAttributes) ThrowJetError(jet::kItemNotFound);
     WriteScope write(connection_);
     try {
-        if (info->kind == ObjectKind::Table) connection_.Exec("DROP TABLE " + Qualified(info->name));
+        if (info->kind == ObjectKind::Table)
+            connection_.Exec("DROP TABLE " + Qualified(info->name));
         if (HasCatalogTables()) {
             const std::string where = " WHERE \"TableName\" = " + QuoteLiteral(info->name);
-            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") +
-                             " WHERE \"Name\" = " + QuoteLiteral(info->name) + " AND \"Kind\" IN (" + Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
+            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Name\" = " +
+                             QuoteLiteral(info->name) + " AND \"Kind\" IN (" +
+                             Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
             connection_.Exec("DELETE FROM " + Qualified("MSysFields") + where);
             connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + where);
         }
@@ -451,10 +470,12 @@ void Catalog::DropTable(std::string_view name) {
 void Catalog::CreateIndex(std::string_view table, const IndexDescription& index) {
     auto info = FindTable(table);
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
-    if (info->kind != ObjectKind::Table || info->attributes != 0) ThrowJetError(jet::kOperationNotSupported);
+    if (info->kind != ObjectKind::Table || info->attributes != 0)
+        ThrowJetError(jet::kOperationNotSupported);
     if (index.Name.empty() || index.Fields.empty()) ThrowJetError(jet::kInvalidArgument);
     for (const auto& existing : info->description.Indexes) {
-        if (LowerName(existing.Name) == LowerName(index.Name)) ThrowJetError(jet::kIndexExists, info->name, index.Name);
+        if (LowerName(existing.Name) == LowerName(index.Name))
+            ThrowJetError(jet::kIndexExists, info->name, index.Name);
         if (existing.Primary && index.Primary) ThrowJetError(jet::kPrimaryKeyExists);
     }
     for (const auto& f : index.Fields)
@@ -494,7 +515,8 @@ void Catalog::DropIndex(std::string_view table, std::string_view index) {
 void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
     auto info = FindTable(table);
     if (!info) ThrowJetError(jet::kInputTableNotFound, table);
-    if (info->kind != ObjectKind::Table || info->attributes != 0) ThrowJetError(jet::kOperationNotSupported);
+    if (info->kind != ObjectKind::Table || info->attributes != 0)
+        ThrowJetError(jet::kOperationNotSupported);
     if (info->FindField(field.Name)) ThrowJetError(jet::kFieldDefinedTwice);
     if (!IsKnownFieldType(field.Type) || field.Name.empty()) ThrowJetError(jet::kInvalidArgument);
     // A table has at most one counter, as in Jet.
@@ -543,8 +565,9 @@ void Catalog::SetAllowZeroLength(std::string_view table, std::string_view field,
     const FieldDescription* description = info->FindField(field);
     if (!description) ThrowJetError(jet::kItemNotFound);
     WriteScope write(connection_);
-    Statement& s = connection_.Cached("UPDATE " + Qualified("MSysFields") +
-                                      " SET \"AllowZeroLength\" = ?1 WHERE \"TableName\" = ?2 AND \"Name\" = ?3");
+    Statement& s = connection_.Cached(
+        "UPDATE " + Qualified("MSysFields") +
+        " SET \"AllowZeroLength\" = ?1 WHERE \"TableName\" = ?2 AND \"Name\" = ?3");
     s.BindInteger(1, allow ? 1 : 0);
     s.BindText(2, info->name);
     s.BindText(3, description->Name);
@@ -558,9 +581,11 @@ void Catalog::CreateQuery(const std::string& name, const std::string& sql) {
     if (name.empty()) ThrowJetError(jet::kInvalidArgument);
     RequireFreeName(name, jet::kObjectExists);
     WriteScope write(connection_);
-    Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
-                                      " (\"Name\", \"Kind\", \"Attributes\", \"SQL\", \"QueryType\")"
-                                      " VALUES (?1, " + Kind(ObjectKind::Query) + ", 0, ?2, ?3)");
+    Statement& s =
+        connection_.Cached("INSERT INTO " + Qualified("MSysObjects") +
+                           " (\"Name\", \"Kind\", \"Attributes\", \"SQL\", \"QueryType\")"
+                           " VALUES (?1, " +
+                           Kind(ObjectKind::Query) + ", 0, ?2, ?3)");
     s.BindText(1, name);
     s.BindText(2, sql);
     s.BindInteger(3, QueryTypeOfSql(sql));
@@ -577,8 +602,8 @@ void Catalog::CreateQuery(const std::string& name, const std::string& sql) {
 void Catalog::DeleteQuery(std::string_view name) {
     if (!FindQuery(name)) ThrowJetError(jet::kItemNotFound);
     WriteScope write(connection_);
-    connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Kind\" = " + Kind(ObjectKind::Query) + " AND \"Name\" = " +
-                     QuoteLiteral(name));
+    connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Kind\" = " +
+                     Kind(ObjectKind::Query) + " AND \"Name\" = " + QuoteLiteral(name));
     write.Release();
 }
 

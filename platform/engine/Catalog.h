@@ -31,7 +31,7 @@ struct TableInfo {
     int32_t attributes = 0;  // dbSystemObject for the catalog's own tables
     std::string connect;     // links: ";Database=<path>"
     std::string sourceTableName;
-    TableDescription description;          // local tables: fields and indexes; links: empty
+    TableDescription description;  // local tables: fields and indexes; links: empty
     // The auto-increment field that is SQLite's rowid for this table, or "".
     std::string rowidField;
 
@@ -45,7 +45,7 @@ struct QueryInfo {
 };
 
 class Catalog {
-public:
+  public:
     Catalog(EngineConnection& connection, std::string schema);
 
     // Creates the catalog tables in a new, empty file.
@@ -64,7 +64,7 @@ public:
     void CreateTable(const TableDescription& description);  // 3010 when the name is taken
     void CreateLink(const std::string& name, const std::string& connect,
                     const std::string& sourceTable);
-    void DropTable(std::string_view name);    // tables and links; 3265 when missing
+    void DropTable(std::string_view name);  // tables and links; 3265 when missing
     void CreateIndex(std::string_view table, const IndexDescription& index);
     void DropIndex(std::string_view table, std::string_view index);
     void AddColumn(std::string_view table, const FieldDescription& field);
@@ -75,7 +75,7 @@ public:
     std::string Property(const std::string& name);
     void Invalidate() { tables_.clear(); }
 
-private:
+  private:
     bool HasCatalogTables();
     std::shared_ptr<TableInfo> LoadTable(std::string_view name);
     std::shared_ptr<TableInfo> DescribeForeignTable(const std::string& name);

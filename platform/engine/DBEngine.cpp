@@ -1,17 +1,16 @@
 #include "platform/DBEngine.h"
 
 #include <sqlite3.h>
-
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 
+#include "platform/JetError.h"
 #include "platform/engine/JetTextOrder.h"
 #include "platform/engine/OpenDatabaseState.h"
-#include "platform/JetError.h"
-#include "platform/os/LocalFileSystem.h"
 #include "platform/engine/SqliteErrors.h"
+#include "platform/os/LocalFileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -20,10 +19,10 @@ namespace {
 
 // One private connection on a finished copy: checks it and fixes its counters.
 class CopyChecker {
-public:
+  public:
     CopyChecker(const std::string& path, bool write) {
-        const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                       write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+        const int rc = sqlite3_open_v2(
+            path.c_str(), &db_, write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
         if (rc != SQLITE_OK) throw MapSqliteError(db_, rc, path);
         JetTextOrder::Register(db_);  // the integrity check reads indexes in their order
     }
@@ -49,14 +48,15 @@ public:
         Statement names(db_, "SELECT name FROM sqlite_sequence");
         while (names.Step()) tables.push_back(names.ColumnText(0));
         for (const auto& table : tables) {
-            Statement update(db_, "UPDATE sqlite_sequence SET seq = (SELECT ifnull(max(rowid), 0) FROM " +
-                                      QuoteIdentifier(table) + ") WHERE name = ?1");
+            Statement update(
+                db_, "UPDATE sqlite_sequence SET seq = (SELECT ifnull(max(rowid), 0) FROM " +
+                         QuoteIdentifier(table) + ") WHERE name = ?1");
             update.BindText(1, table);
             update.Step();
         }
     }
 
-private:
+  private:
     sqlite3* db_ = nullptr;
 };
 
@@ -152,7 +152,8 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     std::error_code ec;
     const fs::path destinationPath = fs::absolute(destination, ec);
     const std::string folder = destinationPath.parent_path().string();
-    if (destination.empty() || !files.FolderExists(folder)) ThrowJetError(jet::kInvalidPath, destination);
+    if (destination.empty() || !files.FolderExists(folder))
+        ThrowJetError(jet::kInvalidPath, destination);
 
     EngineConnection& connection = EngineConnection::Instance();
     std::shared_ptr<Attachment> attachment = connection.Open(source, true);
@@ -179,8 +180,8 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         std::vector<std::string> names;
         while (tables.Step()) names.push_back(tables.ColumnText(0));
         for (const auto& name : names) {
-            Statement count(connection.Db(), "SELECT count(*) FROM " + attachment->QuotedSchema() + "." +
-                                                 QuoteIdentifier(name));
+            Statement count(connection.Db(), "SELECT count(*) FROM " + attachment->QuotedSchema() +
+                                                 "." + QuoteIdentifier(name));
             count.Step();
             counts.emplace_back(name, count.ColumnInteger(0));
         }
@@ -197,7 +198,8 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     }
     // The rename never replaces: a destination that appeared meanwhile is not overwritten.
     if (!files.RenameFile(temporary, destinationPath.string())) {
-        if (files.FileExists(destinationPath.string()) || files.FolderExists(destinationPath.string()))
+        if (files.FileExists(destinationPath.string()) ||
+            files.FolderExists(destinationPath.string()))
             ThrowJetError(jet::kDatabaseExists);
         ThrowJetError(jet::kResourcesExceeded, destination);
     }

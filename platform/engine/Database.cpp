@@ -6,11 +6,11 @@
 #include <limits>
 #include <vector>
 
+#include "platform/JetError.h"
 #include "platform/engine/ActionQuery.h"
+#include "platform/engine/FieldRules.h"
 #include "platform/engine/OpenDatabaseState.h"
 #include "platform/engine/RecordsetCursor.h"
-#include "platform/engine/FieldRules.h"
-#include "platform/JetError.h"
 #include "platform/engine/SqlText.h"
 #include "platform/engine/SqliteErrors.h"
 #include "platform/jetsql/LikePattern.h"
@@ -23,8 +23,9 @@ constexpr int kMaxLinkHops = 16;
 bool StartsWithWord(std::string_view text, std::string_view word) {
     if (text.size() < word.size()) return false;
     if (LowerName(text.substr(0, word.size())) != word) return false;
-    return text.size() == word.size() || !(std::isalnum(static_cast<unsigned char>(text[word.size()])) ||
-                                           text[word.size()] == '_');
+    return text.size() == word.size() ||
+           !(std::isalnum(static_cast<unsigned char>(text[word.size()])) ||
+             text[word.size()] == '_');
 }
 
 bool LooksLikeSelect(std::string_view text) {
@@ -47,7 +48,7 @@ bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOpe
 // Resolves the names of one statement against a database; stored select queries are
 // translated in place, their own parameters joining the statement's.
 class DatabaseNameResolver : public SqlNameResolver {
-public:
+  public:
     explicit DatabaseNameResolver(OpenDatabaseState& db) : db_(db) {}
 
     std::optional<TableReference> ResolveTable(std::string_view name) override {
@@ -73,7 +74,7 @@ public:
         return ref;
     }
 
-private:
+  private:
     static constexpr int kMaxExpansions = 64;
     OpenDatabaseState& db_;
     int expansions_ = 0;
@@ -125,14 +126,15 @@ std::optional<BaseTable> OpenDatabaseState::FollowLink(const TableInfo& link, in
     return BaseTable{file.get(), info};
 }
 
-TranslatedStatement OpenDatabaseState::Translate(const std::string& jetSql, const TranslateOptions& options) {
+TranslatedStatement OpenDatabaseState::Translate(const std::string& jetSql,
+                                                 const TranslateOptions& options) {
     DatabaseNameResolver resolver(*this);
     JetSqlTranslator translator;
     return translator.Translate(jetSql, resolver, options);
 }
 
 void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedStatement& translated,
-                                   const std::vector<ParameterValue>& parameters) {
+                                       const std::vector<ParameterValue>& parameters) {
     int missing = 0;
     for (size_t i = 0; i < translated.parameters.size(); ++i) {
         const ParameterValue* given = nullptr;
@@ -155,11 +157,14 @@ void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedSta
                 // Jet passes a value it cannot convert on as it is.
             }
         }
-        if (int index = statement.ParameterIndex(sqliteName.c_str())) BindValue(statement, index, v);
+        if (int index = statement.ParameterIndex(sqliteName.c_str()))
+            BindValue(statement, index, v);
         const std::string likeName = sqliteName + "_like";
         if (int index = statement.ParameterIndex(likeName.c_str())) {
-            if (v.IsNull()) statement.BindNull(index);
-            else statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
+            if (v.IsNull())
+                statement.BindNull(index);
+            else
+                statement.BindText(index, LikePattern(v.ToText()).SqlitePattern());
             // The ranges an index serves: the pattern's prefix; without one every text, and
             // every number (a blob sorts after every text, -inf before every number).
             const auto range = v.IsNull() ? std::nullopt : LikePattern(v.ToText()).PrefixRange();
@@ -167,12 +172,16 @@ void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedSta
             if (int from = statement.ParameterIndex((sqliteName + "_from").c_str()))
                 statement.BindText(from, range ? range->first : std::string());
             if (int to = statement.ParameterIndex((sqliteName + "_to").c_str())) {
-                if (range) statement.BindText(to, range->second);
-                else statement.BindBlob(to, afterTexts);
+                if (range)
+                    statement.BindText(to, range->second);
+                else
+                    statement.BindBlob(to, afterTexts);
             }
             if (int from = statement.ParameterIndex((sqliteName + "_numfrom").c_str())) {
-                if (range) statement.BindBlob(from, empty);  // [X'01', X'00') holds nothing
-                else statement.BindDouble(from, -std::numeric_limits<double>::infinity());
+                if (range)
+                    statement.BindBlob(from, empty);  // [X'01', X'00') holds nothing
+                else
+                    statement.BindDouble(from, -std::numeric_limits<double>::infinity());
             }
             if (int to = statement.ParameterIndex((sqliteName + "_numto").c_str()))
                 statement.BindBlob(to, afterTexts);
@@ -181,9 +190,8 @@ void OpenDatabaseState::BindParameters(Statement& statement, const TranslatedSta
     if (missing > 0) ThrowJetError(jet::kTooFewParameters, std::to_string(missing));
 }
 
-std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(const std::string& jetSql,
-                                                          const std::vector<ParameterValue>& parameters,
-                                                          bool snapshot) {
+std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(
+    const std::string& jetSql, const std::vector<ParameterValue>& parameters, bool snapshot) {
     RequireOpen();
     TranslateOptions options;
     options.addRowIdColumn = !snapshot;
@@ -206,8 +214,8 @@ std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenSelect(const std::string
 std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenTable(const BaseTable& table) {
     auto state = std::make_shared<RecordsetCursor>();
     state->db = shared_from_this();
-    state->statement = Statement(Connection().Db(),
-                                 "SELECT rowid AS \"__rowid__\", * FROM " + table.Qualified());
+    state->statement =
+        Statement(Connection().Db(), "SELECT rowid AS \"__rowid__\", * FROM " + table.Qualified());
     state->hasRowid = true;
     state->target = table;
     state->Start();
@@ -215,8 +223,9 @@ std::shared_ptr<RecordsetCursor> OpenDatabaseState::OpenTable(const BaseTable& t
     return state;
 }
 
-long OpenDatabaseState::Execute(const std::string& text, const std::vector<ParameterValue>& parameters,
-                                int options, ExecuteRefusals* refusals) {
+long OpenDatabaseState::Execute(const std::string& text,
+                                const std::vector<ParameterValue>& parameters, int options,
+                                ExecuteRefusals* refusals) {
     RequireOpen();
     if (refusals) *refusals = {};
     std::string sql = TrimText(text);
@@ -433,7 +442,8 @@ TableDef TableDefCollection::Item(std::string_view name) const {
     }
     if (described) {
         for (const auto& f : described->description.Fields) def.Fields().AppendUnchecked(Field(f));
-        for (const auto& i : described->description.Indexes) def.Indexes().AppendUnchecked(Index(i));
+        for (const auto& i : described->description.Indexes)
+            def.Indexes().AppendUnchecked(Index(i));
     }
     if (info->kind == ObjectKind::Table && info->attributes == 0) def.BindTo(db_);
     return def;

@@ -125,7 +125,7 @@ double NowAsOleDate() {
     std::tm local{};
     localtime_r(&t, &local);
     CalendarDateTime c{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                       local.tm_hour, local.tm_min, local.tm_sec};
+                       local.tm_hour,        local.tm_min,     local.tm_sec};
     return CalendarToOleDate(c);
 }
 

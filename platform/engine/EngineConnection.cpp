@@ -1,20 +1,19 @@
 #include "platform/engine/EngineConnection.h"
-#include "platform/engine/WriteScope.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/JetError.h"
-#include "platform/jetfile/JetFileReader.h"
 #include "platform/engine/FieldRules.h"
-#include "platform/jetsql/JetFunctions.h"
 #include "platform/engine/SqliteErrors.h"
+#include "platform/engine/WriteScope.h"
+#include "platform/jetfile/JetFileReader.h"
+#include "platform/jetsql/JetFunctions.h"
 
 namespace fs = std::filesystem;
 
@@ -52,7 +51,8 @@ FileKind KindOfFile(const std::string& path) {
     char header[16] = {};
     in.read(header, sizeof header);
     if (in.gcount() == 0) return FileKind::Empty;
-    if (in.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0) return FileKind::Engine;
+    if (in.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0)
+        return FileKind::Engine;
     if (JetFileReader::HasJetHeader(path)) return FileKind::Jet;
     return FileKind::Other;
 }
@@ -93,7 +93,8 @@ Attachment::Attachment(EngineConnection& connection, std::string schema, std::st
 bool Attachment::IsFileAtPath() const {
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0) return false;
-    return static_cast<uint64_t>(info.st_dev) == device_ && static_cast<uint64_t>(info.st_ino) == inode_;
+    return static_cast<uint64_t>(info.st_dev) == device_ &&
+           static_cast<uint64_t>(info.st_ino) == inode_;
 }
 
 Attachment::~Attachment() {
@@ -118,7 +119,8 @@ EngineConnection& EngineConnection::Instance() {
 EngineConnection::EngineConnection() {
     const int rc = sqlite3_open_v2(
         ":memory:", &db_,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
+        nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -183,8 +185,10 @@ void EngineConnection::SetProgressCallback(std::function<bool()> callback) {
     RequireNotInProgressCallback();
     progress_ = std::move(callback);
     lastProgress_ = std::chrono::steady_clock::now();
-    if (progress_) sqlite3_progress_handler(db_, kProgressSteps, &EngineConnection::OnSqliteProgress, this);
-    else sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    if (progress_)
+        sqlite3_progress_handler(db_, kProgressSteps, &EngineConnection::OnSqliteProgress, this);
+    else
+        sqlite3_progress_handler(db_, 0, nullptr, nullptr);
 }
 
 bool EngineConnection::CallProgressCallback() {
@@ -315,8 +319,10 @@ int EngineConnection::Authorize(void* self, int action, const char*, const char*
 }
 
 void EngineConnection::SetSchemaReadOnly(const std::string& schema, bool readOnly) {
-    if (readOnly) readOnlySchemas_.insert(schema);
-    else readOnlySchemas_.erase(schema);
+    if (readOnly)
+        readOnlySchemas_.insert(schema);
+    else
+        readOnlySchemas_.erase(schema);
     ClearStatementCache();  // the authorizer's verdict is taken when a statement is prepared
 }
 
@@ -439,7 +445,8 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
     }
     const FileKind kind = KindOfFile(path);
     if (kind == FileKind::Missing) ThrowJetError(jet::kFileNotFound, path);
-    if (kind == FileKind::Empty || kind == FileKind::Other) ThrowJetError(jet::kUnrecognizedFormat, path);
+    if (kind == FileKind::Empty || kind == FileKind::Other)
+        ThrowJetError(jet::kUnrecognizedFormat, path);
     if (bySchema_.size() >= static_cast<size_t>(sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, -1))) {
         ThrowJetError(jet::kTooManyDatabases);
     }
@@ -454,8 +461,8 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
         const auto perms = fs::status(path, ec).permissions();
         const bool writable = !readOnly && (perms & fs::perms::owner_write) != fs::perms::none &&
                               ::access(path.c_str(), W_OK) == 0;
-        Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, writable ? "rw" : "ro")) + " AS " +
-             QuoteIdentifier(schema));
+        Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, writable ? "rw" : "ro")) +
+             " AS " + QuoteIdentifier(schema));
         try {
             Exec("SELECT count(*) FROM " + QuoteIdentifier(schema) + ".sqlite_master");
         } catch (const JetError&) {
@@ -492,16 +499,19 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
                 catalog.CreateTable(structure);
             } catch (const JetError& e) {
                 if (structure.Indexes.empty()) throw;
-                attachment->AddOpenNote("Table \"" + table.Name + "\": primary key left out: " + e.what());
+                attachment->AddOpenNote("Table \"" + table.Name +
+                                        "\": primary key left out: " + e.what());
                 structure.Indexes.clear();
                 catalog.CreateTable(structure);
             }
-            std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table.Name) + " VALUES (";
+            std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." +
+                              QuoteIdentifier(table.Name) + " VALUES (";
             for (size_t i = 0; i < table.Fields.size(); ++i) sql += (i ? ",?" : "?");
             sql += ")";
             Statement insert(db_, sql);
             reader.ReadRows(table.Name, [&](const std::vector<Value>& row) {
-                for (size_t i = 0; i < row.size(); ++i) BindValue(insert, static_cast<int>(i + 1), row[i]);
+                for (size_t i = 0; i < row.size(); ++i)
+                    BindValue(insert, static_cast<int>(i + 1), row[i]);
                 insert.Step();
                 insert.Reset();
                 ReportProgress();
@@ -511,7 +521,8 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
                 try {
                     catalog.CreateIndex(table.Name, index);
                 } catch (const JetError& e) {
-                    attachment->AddOpenNote("Table \"" + table.Name + "\": index \"" + index.Name + "\" left out: " + e.what());
+                    attachment->AddOpenNote("Table \"" + table.Name + "\": index \"" + index.Name +
+                                            "\" left out: " + e.what());
                 }
             }
         }
@@ -533,11 +544,13 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
     return attachment;
 }
 
-std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, const std::string& locale) {
+std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path,
+                                                     const std::string& locale) {
     RequireNotInProgressCallback();
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ > 0)
-        ThrowJetError(jet::kEngineFailure, "a file cannot be created inside a transaction: " + path);
+        ThrowJetError(jet::kEngineFailure,
+                      "a file cannot be created inside a transaction: " + path);
     std::error_code ec;
     if (fs::exists(path, ec)) ThrowJetError(jet::kDatabaseExists);
     const fs::path parent = fs::absolute(path, ec).parent_path();
@@ -549,7 +562,8 @@ std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path, co
     DetachReleased();
     const std::string canonical = CanonicalPath(path);
     const std::string schema = NextSchemaName();
-    Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, "rwc")) + " AS " + QuoteIdentifier(schema));
+    Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, "rwc")) + " AS " +
+         QuoteIdentifier(schema));
     auto attachment = std::make_shared<Attachment>(*this, schema, canonical, false, false);
     bySchema_[schema] = attachment.get();
     try {
@@ -568,8 +582,10 @@ void EngineConnection::Detach(const std::string& schema) {
     bySchema_.erase(schema);
     readOnlySchemas_.erase(schema);
     for (auto it = byPath_.begin(); it != byPath_.end();) {
-        if (it->second.expired()) it = byPath_.erase(it);
-        else ++it;
+        if (it->second.expired())
+            it = byPath_.erase(it);
+        else
+            ++it;
     }
     released_.insert(schema);
     // Inside the progress callback, or with a batch that could not be committed, the file

@@ -14,8 +14,8 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "platform/JetError.h"
-
 #include "platform/engine/Catalog.h"
 #include "platform/engine/Statement.h"
 
@@ -42,17 +41,17 @@ class Attachment;
 // Told before the engine writes to a file; a recordset streaming rows of that file uses it to
 // fix the rows it will visit before the write can move them.
 class WriteWatcher {
-public:
+  public:
     virtual void BeforeWrite(const Attachment* file) = 0;
 
-protected:
+  protected:
     ~WriteWatcher() = default;
 };
 
 // One database file attached to the engine connection. Shared by every handle on the file;
 // detached when the last one lets go.
 class Attachment {
-public:
+  public:
     Attachment(EngineConnection& connection, std::string schema, std::string path, bool readOnly,
                bool jetFile, bool readOnlyByRequest = false);
     ~Attachment();
@@ -80,7 +79,7 @@ public:
     // Throws JetError 3027 when the file is read-only.
     void RequireWritable() const;
 
-private:
+  private:
     EngineConnection& connection_;
     std::string schema_;
     std::string path_;
@@ -95,7 +94,7 @@ private:
 };
 
 class EngineConnection {
-public:
+  public:
     static EngineConnection& Instance();
     ~EngineConnection();
 
@@ -168,7 +167,7 @@ public:
     // Canonical form of a path, the key under which files are attached.
     static std::string CanonicalPath(const std::string& path);
 
-private:
+  private:
     friend class Attachment;
     EngineConnection();
     std::string NextSchemaName() const;
@@ -197,7 +196,7 @@ private:
     std::chrono::steady_clock::time_point transactionStart_;
     std::chrono::steady_clock::time_point lastWrite_;
     std::chrono::steady_clock::time_point retryAfter_;  // of the batch thread, after a failure
-    bool batchOpen_ = false;  // a BEGIN of ours awaits its COMMIT
+    bool batchOpen_ = false;                            // a BEGIN of ours awaits its COMMIT
     int pendingWrites_ = 0;
     int writeDepth_ = 0;
     int transactionDepth_ = 0;

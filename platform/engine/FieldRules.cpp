@@ -5,10 +5,10 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/engine/Catalog.h"
-#include "platform/engine/JetTextOrder.h"
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
+#include "platform/engine/Catalog.h"
+#include "platform/engine/JetTextOrder.h"
 
 namespace platform {
 namespace {
@@ -49,7 +49,8 @@ Value ConvertForField(const FieldDescription& field, const Value& v) {
                                       std::numeric_limits<int32_t>::max());
         case dbSingle: {
             const double d = v.ToDouble();
-            if (std::fabs(d) > std::numeric_limits<float>::max()) ThrowJetError(jet::kTypeConversion);
+            if (std::fabs(d) > std::numeric_limits<float>::max())
+                ThrowJetError(jet::kTypeConversion);
             return Value::FromSingle(static_cast<float>(d));
         }
         case dbDouble:
@@ -130,7 +131,8 @@ std::string SqlColumnDefinition(const FieldDescription& f, bool rowidAlias, bool
     // time a row is checked, which made every insert many times slower.
     auto typeIs = [&](std::initializer_list<const char*> types) {
         std::string condition = "(" + name + " IS NULL";
-        for (const char* t : types) condition += std::string(" OR typeof(") + name + ") = '" + t + "'";
+        for (const char* t : types)
+            condition += std::string(" OR typeof(") + name + ") = '" + t + "'";
         return condition + ")";
     };
     auto check = [&](const std::string& kind, const std::string& condition) {
@@ -141,17 +143,15 @@ std::string SqlColumnDefinition(const FieldDescription& f, bool rowidAlias, bool
             check("type", typeIs({"integer"}));
             break;
         case dbByte:
-            check("type", typeIs({"integer"}) + " AND " + name +
-                              " BETWEEN 0 AND 255");
+            check("type", typeIs({"integer"}) + " AND " + name + " BETWEEN 0 AND 255");
             break;
         case dbInteger:
-            check("type", typeIs({"integer"}) + " AND " + name +
-                              " BETWEEN -32768 AND 32767");
+            check("type", typeIs({"integer"}) + " AND " + name + " BETWEEN -32768 AND 32767");
             break;
         case dbLong:
             if (!rowidAlias) {
-                check("type", typeIs({"integer"}) + " AND " + name +
-                                  " BETWEEN -2147483648 AND 2147483647");
+                check("type",
+                      typeIs({"integer"}) + " AND " + name + " BETWEEN -2147483648 AND 2147483647");
             }
             break;
         case dbSingle:
@@ -250,7 +250,8 @@ Value ReadColumnValue(const Statement& statement, int col, const FieldDescriptio
             case dbByte:
             case dbInteger:
             case dbLong:
-                if (storage == SQLITE_INTEGER) return Value::FromInteger(sqlite3_column_int64(s, col));
+                if (storage == SQLITE_INTEGER)
+                    return Value::FromInteger(sqlite3_column_int64(s, col));
                 break;
             case dbSingle:
                 if (storage != SQLITE_TEXT && storage != SQLITE_BLOB)
@@ -263,7 +264,8 @@ Value ReadColumnValue(const Statement& statement, int col, const FieldDescriptio
                 break;
             case dbDate:
                 if (storage == SQLITE_TEXT) {
-                    if (auto d = ParseDateText(statement.ColumnText(col))) return Value::FromDate(*d);
+                    if (auto d = ParseDateText(statement.ColumnText(col)))
+                        return Value::FromDate(*d);
                 } else if (storage != SQLITE_BLOB) {
                     return Value::FromDate(sqlite3_column_double(s, col));
                 }

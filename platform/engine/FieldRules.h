@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/engine/Statement.h"
 #include "platform/TableDescription.h"
 #include "platform/Value.h"
+#include "platform/engine/Statement.h"
 
 namespace platform {
 

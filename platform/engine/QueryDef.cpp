@@ -1,7 +1,7 @@
 #include "platform/QueryDef.h"
 
-#include "platform/engine/OpenDatabaseState.h"
 #include "platform/JetError.h"
+#include "platform/engine/OpenDatabaseState.h"
 #include "platform/jetsql/JetSqlTranslator.h"
 
 namespace platform {
@@ -18,7 +18,8 @@ std::vector<ParameterValue> ValuesOf(NamedList<Parameter>& parameters) {
 
 }  // namespace
 
-QueryDef::QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std::string sql, int type)
+QueryDef::QueryDef(std::shared_ptr<OpenDatabaseState> db, std::string name, std::string sql,
+                   int type)
     : db_(std::move(db)), name_(std::move(name)), sql_(std::move(sql)), type_(type) {
     parameters_.SetDuplicateError(jet::kObjectExists);
     for (const ParameterDeclaration& p : DeclaredParameters(sql_)) {

@@ -1,11 +1,11 @@
 #include "platform/engine/RecordsetCursor.h"
-#include "platform/engine/WriteScope.h"
 
 #include <sqlite3.h>
 
 #include "platform/JetError.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/engine/OpenDatabaseState.h"
+#include "platform/engine/WriteScope.h"
 
 namespace platform {
 namespace {

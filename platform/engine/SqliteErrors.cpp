@@ -16,8 +16,7 @@ std::string NameAfter(const std::string& message, std::string_view prefix) {
     if (name.starts_with("main.")) return name.substr(5);
     if (name.size() > 3 && name.compare(0, 2, "db") == 0) {
         const size_t dot = name.find('.');
-        if (dot != std::string::npos && dot > 2 &&
-            name.find_first_not_of("0123456789", 2) == dot) {
+        if (dot != std::string::npos && dot > 2 && name.find_first_not_of("0123456789", 2) == dot) {
             name = name.substr(dot + 1);
         }
     }
@@ -29,8 +28,8 @@ std::string NameAfter(const std::string& message, std::string_view prefix) {
 std::string UserName(std::string text) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
-        const bool wordStart =
-            i == 0 || !(std::isalnum(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '_');
+        const bool wordStart = i == 0 || !(std::isalnum(static_cast<unsigned char>(text[i - 1])) ||
+                                           text[i - 1] == '_');
         if (wordStart && text.compare(i, 4, "jet_") == 0) {
             i += 4;
             continue;
@@ -127,13 +126,15 @@ JetError MapSqliteError(sqlite3* db, int rc, std::string_view /*sql*/) {
         message.starts_with("parser stack overflow") || message.starts_with("too many arguments")) {
         return MakeJetError(jet::kQueryTooComplex);
     }
-    if (message.starts_with("too many attached databases")) return MakeJetError(jet::kTooManyDatabases);
+    if (message.starts_with("too many attached databases"))
+        return MakeJetError(jet::kTooManyDatabases);
     // What the Jet functions raise for a value they cannot take.
-    for (const int number : {jet::kTypeMismatch, jet::kInvalidCall, jet::kOverflow,
-                             jet::kDivisionByZero}) {
+    for (const int number :
+         {jet::kTypeMismatch, jet::kInvalidCall, jet::kOverflow, jet::kDivisionByZero}) {
         if (message == MakeJetError(number).Description()) return MakeJetError(number);
     }
-    if (message.find("syntax error") != std::string::npos || message.starts_with("incomplete input")) {
+    if (message.find("syntax error") != std::string::npos ||
+        message.starts_with("incomplete input")) {
         // The statement SQLite saw is the translation; name only the word it stumbled on.
         const size_t open = message.find("near \"");
         const size_t close = open == std::string::npos ? open : message.find('"', open + 6);

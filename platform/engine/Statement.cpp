@@ -9,7 +9,8 @@ namespace platform {
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
     EngineConnection::RequireNotInProgressCallback();
-    const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    const int rc =
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;

@@ -12,7 +12,7 @@ struct sqlite3_stmt;
 namespace platform {
 
 class Statement {
-public:
+  public:
     Statement() = default;
     // Prepares `sql`; throws the JetError that MapSqliteError gives.
     Statement(sqlite3* db, std::string_view sql);
@@ -42,7 +42,7 @@ public:
     double ColumnDouble(int col) const;
     std::string ColumnText(int col) const;
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
 };

@@ -1,13 +1,14 @@
 #include "platform/TableDef.h"
 
+#include "platform/JetError.h"
 #include "platform/engine/Catalog.h"
 #include "platform/engine/OpenDatabaseState.h"
-#include "platform/JetError.h"
 
 namespace platform {
 
 TableDef::TableDef()
-    : fields_(std::make_shared<NamedList<Field>>()), indexes_(std::make_shared<NamedList<Index>>()) {
+    : fields_(std::make_shared<NamedList<Field>>()),
+      indexes_(std::make_shared<NamedList<Index>>()) {
     fields_->SetDuplicateError(jet::kFieldDefinedTwice);
     indexes_->SetDuplicateError(jet::kIndexExists);
 }
@@ -19,10 +20,12 @@ Field TableDef::CreateField(std::string name, int type, int32_t size) const {
     FieldDescription description;
     description.Name = std::move(name);
     description.Type = type;
-    description.Size = size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
-    description.Attributes = (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
-                          ? dbVariableField
-                          : dbFixedField;
+    description.Size =
+        size > 0 && (type == dbText || type == dbBinary) ? size : DefaultFieldSize(type);
+    description.Attributes =
+        (type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary)
+            ? dbVariableField
+            : dbFixedField;
     return Field(std::move(description));
 }
 
@@ -61,6 +64,8 @@ void TableDef::BindTo(std::shared_ptr<OpenDatabaseState> db) {
     });
 }
 
-void Index::SetFields(std::string_view daoText) { description_.Fields = ParseIndexFieldsText(daoText); }
+void Index::SetFields(std::string_view daoText) {
+    description_.Fields = ParseIndexFieldsText(daoText);
+}
 
 }  // namespace platform

@@ -114,7 +114,9 @@ int64_t Value::AsInteger() const { return std::get<int64_t>(data_); }
 double Value::AsDouble() const { return std::get<double>(data_); }
 double Value::AsDate() const { return std::get<double>(data_); }
 const std::string& Value::AsText() const { return std::get<std::string>(data_); }
-const std::vector<uint8_t>& Value::AsBinary() const { return std::get<std::vector<uint8_t>>(data_); }
+const std::vector<uint8_t>& Value::AsBinary() const {
+    return std::get<std::vector<uint8_t>>(data_);
+}
 
 double Value::ToDouble() const {
     switch (kind_) {

@@ -15,7 +15,7 @@ class Attachment;
 class EngineConnection;
 
 class WriteScope {
-public:
+  public:
     // `file`: the file the change writes, when known (recordsets on other files keep streaming).
     explicit WriteScope(EngineConnection& connection, const Attachment* file = nullptr);
     ~WriteScope();
@@ -25,7 +25,7 @@ public:
     // Keeps the change. Throws the JetError of a savepoint that cannot be released.
     void Release();
 
-private:
+  private:
     EngineConnection& connection_;
     std::string savepoint_;
     bool done_ = false;

@@ -68,7 +68,6 @@ bool StartsWithIgnoringCase(const std::string& s, std::string_view prefix) {
     return true;
 }
 
-
 // Jet 4 text is UTF-16LE, optionally "compressed": after the marker FF FE, runs of one byte
 // per character (the low byte, high byte zero) alternate with runs of two bytes per
 // character, each 00 byte switching between the two. Decoding it here rather than through
@@ -121,40 +120,66 @@ std::string FormatGuid(const uint8_t* p) {
 
 int DaoType(const MdbColumn& col) {
     switch (col.col_type) {
-        case MDB_BOOL: return dbBoolean;
-        case MDB_BYTE: return dbByte;
-        case MDB_INT: return dbInteger;
-        case MDB_LONGINT: return dbLong;
-        case MDB_MONEY: return dbCurrency;
-        case MDB_FLOAT: return dbSingle;
-        case MDB_DOUBLE: return dbDouble;
-        case MDB_DATETIME: return dbDate;
-        case MDB_BINARY: return dbBinary;
-        case MDB_TEXT: return dbText;
-        case MDB_OLE: return dbLongBinary;
-        case MDB_MEMO: return dbMemo;
-        case MDB_REPID: return dbGUID;
+        case MDB_BOOL:
+            return dbBoolean;
+        case MDB_BYTE:
+            return dbByte;
+        case MDB_INT:
+            return dbInteger;
+        case MDB_LONGINT:
+            return dbLong;
+        case MDB_MONEY:
+            return dbCurrency;
+        case MDB_FLOAT:
+            return dbSingle;
+        case MDB_DOUBLE:
+            return dbDouble;
+        case MDB_DATETIME:
+            return dbDate;
+        case MDB_BINARY:
+            return dbBinary;
+        case MDB_TEXT:
+            return dbText;
+        case MDB_OLE:
+            return dbLongBinary;
+        case MDB_MEMO:
+            return dbMemo;
+        case MDB_REPID:
+            return dbGUID;
         // Jet 4's Decimal has no type of its own in this engine; its values fit a Double
         // closely enough for the data that old libraries hold.
-        case MDB_NUMERIC: return dbDouble;
-        default: return 0;
+        case MDB_NUMERIC:
+            return dbDouble;
+        default:
+            return 0;
     }
 }
 
 // The byte size a fixed column occupies in a row; 0 for variable columns.
 size_t StoredFixedSize(const MdbColumn& col) {
     switch (col.col_type) {
-        case MDB_BOOL: return 0;  // kept in the null mask
-        case MDB_BYTE: return 1;
-        case MDB_INT: return 2;
-        case MDB_LONGINT: return 4;
-        case MDB_MONEY: return 8;
-        case MDB_FLOAT: return 4;
-        case MDB_DOUBLE: return 8;
-        case MDB_DATETIME: return 8;
-        case MDB_REPID: return 16;
-        case MDB_NUMERIC: return 17;
-        default: return 0;
+        case MDB_BOOL:
+            return 0;  // kept in the null mask
+        case MDB_BYTE:
+            return 1;
+        case MDB_INT:
+            return 2;
+        case MDB_LONGINT:
+            return 4;
+        case MDB_MONEY:
+            return 8;
+        case MDB_FLOAT:
+            return 4;
+        case MDB_DOUBLE:
+            return 8;
+        case MDB_DATETIME:
+            return 8;
+        case MDB_REPID:
+            return 16;
+        case MDB_NUMERIC:
+            return 17;
+        default:
+            return 0;
     }
 }
 
@@ -212,8 +237,7 @@ struct JetFileReader::State {
                   const std::function<void()>& afterPage = {}) const;
     void CheckCatalog() const;
     std::string DecodeText(const uint8_t* p, size_t n) const;
-    Value Convert(const MdbColumn& col, const MdbField& field,
-                  std::vector<uint8_t>& scratch) const;
+    Value Convert(const MdbColumn& col, const MdbField& field, std::vector<uint8_t>& scratch) const;
 };
 
 bool JetFileReader::HasJetHeader(const std::string& path) {
@@ -510,8 +534,8 @@ std::string JetFileReader::State::DecodeText(const uint8_t* p, size_t n) const {
     if (jet4) return DecodeJet4Text(p, n);
     // Jet 3 text is in the file's code page; libmdb's iconv converts it to UTF-8.
     std::string out(n * 4 + 1, '\0');
-    const int len = mdb_unicode2ascii(mdb.get(), reinterpret_cast<const char*>(p), n, out.data(),
-                                      out.size());
+    const int len =
+        mdb_unicode2ascii(mdb.get(), reinterpret_cast<const char*>(p), n, out.data(), out.size());
     out.resize(len > 0 ? static_cast<size_t>(len) : 0);
     return out;
 }
@@ -526,9 +550,12 @@ Value JetFileReader::State::Convert(const MdbColumn& col, const MdbField& field,
     const size_t fixed = StoredFixedSize(col);
     if (fixed > 0 && n < fixed) Damaged();
     switch (col.col_type) {
-        case MDB_BYTE: return Value::FromInteger(p[0]);
-        case MDB_INT: return Value::FromInteger(static_cast<int16_t>(Le16(p)));
-        case MDB_LONGINT: return Value::FromInteger(static_cast<int32_t>(Le32(p)));
+        case MDB_BYTE:
+            return Value::FromInteger(p[0]);
+        case MDB_INT:
+            return Value::FromInteger(static_cast<int16_t>(Le16(p)));
+        case MDB_LONGINT:
+            return Value::FromInteger(static_cast<int32_t>(Le32(p)));
         case MDB_MONEY: {
             const uint64_t raw = Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
             return Value::FromDouble(static_cast<double>(static_cast<int64_t>(raw)) / 10000.0);
@@ -544,25 +571,28 @@ Value JetFileReader::State::Convert(const MdbColumn& col, const MdbField& field,
             std::memcpy(&d, p, sizeof d);
             return col.col_type == MDB_DATETIME ? Value::FromDate(d) : Value::FromDouble(d);
         }
-        case MDB_REPID: return Value::FromText(FormatGuid(p));
+        case MDB_REPID:
+            return Value::FromText(FormatGuid(p));
         case MDB_NUMERIC: {
-            char* text = mdb_numeric_to_string(mdb.get(), field.start, col.col_scale,
-                                               col.col_prec);
+            char* text = mdb_numeric_to_string(mdb.get(), field.start, col.col_scale, col.col_prec);
             // libmdb writes the digits with a point; strtod would read them by the locale.
             double d = 0.0;
             if (text) std::from_chars(text, text + std::strlen(text), d);
             g_free(text);
             return Value::FromDouble(d);
         }
-        case MDB_TEXT: return Value::FromText(DecodeText(p, n));
-        case MDB_BINARY: return Value::FromBinary(std::vector<uint8_t>(p, p + n));
+        case MDB_TEXT:
+            return Value::FromText(DecodeText(p, n));
+        case MDB_BINARY:
+            return Value::FromBinary(std::vector<uint8_t>(p, p + n));
         case MDB_MEMO:
         case MDB_OLE: {
             if (!ReadLongValue(p, n, scratch)) Damaged();
             if (col.col_type == MDB_OLE) return Value::FromBinary(scratch);
             return Value::FromText(DecodeText(scratch.data(), scratch.size()));
         }
-        default: Damaged();
+        default:
+            Damaged();
     }
 }
 
@@ -620,16 +650,23 @@ namespace {
 size_t PropertyValueSize(int dtype) {
     switch (dtype) {
         case MDB_BOOL:
-        case MDB_BYTE: return 1;
-        case MDB_INT: return 2;
+        case MDB_BYTE:
+            return 1;
+        case MDB_INT:
+            return 2;
         case MDB_LONGINT:
-        case MDB_FLOAT: return 4;
+        case MDB_FLOAT:
+            return 4;
         case MDB_MONEY:
         case MDB_DOUBLE:
-        case MDB_DATETIME: return 8;
-        case MDB_REPID: return 16;
-        case MDB_NUMERIC: return 17;
-        default: return 0;
+        case MDB_DATETIME:
+            return 8;
+        case MDB_REPID:
+            return 16;
+        case MDB_NUMERIC:
+            return 17;
+        default:
+            return 0;
     }
 }
 

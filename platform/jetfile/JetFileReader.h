@@ -21,7 +21,7 @@
 namespace platform {
 
 class JetFileReader {
-public:
+  public:
     // True when the file starts with a Jet 3 or Jet 4 header ("Standard Jet DB"), or with the
     // header of the later ACE format ("Standard ACE DB"), which libmdb may or may not read.
     static bool HasJetHeader(const std::string& path);
@@ -50,7 +50,7 @@ public:
     void ReadRows(const std::string& table,
                   const std::function<void(const std::vector<Value>&)>& onRow) const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -29,8 +29,8 @@ std::string FunctionName(std::string_view name) {
         "day",      "hour",  "minute", "second", "weekday", "cstr",       "clng",      "cint",
         "cdbl",     "csng",  "cbool",  "cdate",  "val",     "instr",      "int",       "fix",
         "sgn",      "space", "string", "isnull", "replace", "dateserial", "datevalue", "dateadd",
-        "datediff", "asc",   "chr",    "first",  "last",    "strcomp",
-        "stdev",    "stdevp", "var",    "varp",  "sum"};
+        "datediff", "asc",   "chr",    "first",  "last",    "strcomp",    "stdev",     "stdevp",
+        "var",      "varp",  "sum"};
     const std::string lower = LowerName(name);
     if (std::find(kJet.begin(), kJet.end(), lower) != kJet.end()) return "jet_" + lower;
     for (char c : name) {
@@ -44,10 +44,17 @@ std::string FunctionName(std::string_view name) {
 // The fewest and most arguments a Jet function takes; nothing for functions not Jet's own.
 std::optional<std::pair<int, int>> ArgumentRange(const std::string& sqliteName) {
     // Those registered for any number of arguments, which they check when they run.
-    static constexpr std::array<std::tuple<std::string_view, int, int>, 10> kVariable = {{
-        {"jet_weekday", 1, 2}, {"jet_datediff", 3, 5}, {"jet_format", 1, 4}, {"jet_nz", 1, 2},
-        {"jet_mid", 2, 3}, {"jet_instr", 2, 4}, {"jet_strcomp", 2, 3}, {"jet_replace", 3, 6},
-        {"jet_left", 2, 2}, {"jet_right", 2, 2}}};
+    static constexpr std::array<std::tuple<std::string_view, int, int>, 10> kVariable = {
+        {{"jet_weekday", 1, 2},
+         {"jet_datediff", 3, 5},
+         {"jet_format", 1, 4},
+         {"jet_nz", 1, 2},
+         {"jet_mid", 2, 3},
+         {"jet_instr", 2, 4},
+         {"jet_strcomp", 2, 3},
+         {"jet_replace", 3, 6},
+         {"jet_left", 2, 2},
+         {"jet_right", 2, 2}}};
     for (const auto& [name, least, most] : kVariable)
         if (sqliteName == name) return std::pair{least, most};
     for (const auto& functions : {TextFunctions(), NumberFunctions(), DateFunctions()}) {
@@ -400,9 +407,8 @@ std::string ExpressionTranslator::Translate(Span s, Use use) {
                         const Use args = up == "IIF" ? Use::IifArguments : Use::Values;
                         const std::string name = FunctionName(t.text);
                         CheckArgumentCount(name, t.text, s[i + 1].kids);
-                        p.push_back(MakePiece(
-                            PieceKind::Atom,
-                            name + "(" + Translate(s[i + 1].kids, args) + ")"));
+                        p.push_back(MakePiece(PieceKind::Atom,
+                                              name + "(" + Translate(s[i + 1].kids, args) + ")"));
                         ++i;
                         continue;
                     }

@@ -1,8 +1,8 @@
 #include "platform/jetsql/JetFunctionSupport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

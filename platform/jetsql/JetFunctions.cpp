@@ -127,9 +127,9 @@ void RegisterJetFunctions(sqlite3* db) {
                                    SumFinal, nullptr) != SQLITE_OK)
         ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));
     for (const auto& [name, finish] : {std::pair{"jet_stdev", &SpreadFinal<true, true>},
-                                      std::pair{"jet_stdevp", &SpreadFinal<false, true>},
-                                      std::pair{"jet_var", &SpreadFinal<true, false>},
-                                      std::pair{"jet_varp", &SpreadFinal<false, false>}}) {
+                                       std::pair{"jet_stdevp", &SpreadFinal<false, true>},
+                                       std::pair{"jet_var", &SpreadFinal<true, false>},
+                                       std::pair{"jet_varp", &SpreadFinal<false, false>}}) {
         if (sqlite3_create_function_v2(db, name, 1, SQLITE_UTF8, nullptr, nullptr, SpreadStep,
                                        finish, nullptr) != SQLITE_OK)
             ThrowJetError(jet::kEngineFailure, sqlite3_errmsg(db));

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -383,7 +383,7 @@ Sum NumericSum(const Operand& x, const Operand& y, bool subtract) {
     }
     const double r = subtract ? x.Number() - y.Number() : x.Number() + y.Number();
     if (x.kind == Operand::Date || y.kind == Operand::Date) {
-        if (subtract && x.kind == Operand::Date && y.kind == Operand::Date)  // days between
+        if (subtract && x.kind == Operand::Date && y.kind == Operand::Date)     // days between
             return Sum{Sum::Number, 0, std::round(r * 86400.0) / 86400.0, {}};  // whole seconds
         return DayCount(r);
     }
@@ -410,10 +410,14 @@ Sum AddStep(const Operand& x, const Operand& y, bool subtract) {
 
 void ResultOf(sqlite3_context* ctx, const Sum& r) {
     switch (r.kind) {
-        case Sum::Whole: return sqlite3_result_int64(ctx, r.whole);
-        case Sum::Real: return sqlite3_result_double(ctx, r.real);
-        case Sum::Number: return ResultNumber(ctx, r.real);
-        case Sum::Text: return ResultText(ctx, r.text);
+        case Sum::Whole:
+            return sqlite3_result_int64(ctx, r.whole);
+        case Sum::Real:
+            return sqlite3_result_double(ctx, r.real);
+        case Sum::Number:
+            return ResultNumber(ctx, r.real);
+        case Sum::Text:
+            return ResultText(ctx, r.text);
     }
 }
 

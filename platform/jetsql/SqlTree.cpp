@@ -57,7 +57,9 @@ NestingGuard::NestingGuard(int& depth) : depth_(depth) {
     }
 }
 
-void SyntaxError(std::string_view near) { ThrowJetError(jet::kSyntaxInExpression, "Syntax error", near); }
+void SyntaxError(std::string_view near) {
+    ThrowJetError(jet::kSyntaxInExpression, "Syntax error", near);
+}
 
 void NotSupported() { ThrowJetError(jet::kInvalidSqlStatement); }
 
@@ -104,9 +106,14 @@ std::string SourceText(Span s) {
                 out += '\'';
                 break;
             }
-            case SqlTokenKind::QuotedName: out += "[" + n.tok.text + "]"; break;
-            case SqlTokenKind::Date: out += "#" + n.tok.text + "#"; break;
-            default: out += n.tok.text;
+            case SqlTokenKind::QuotedName:
+                out += "[" + n.tok.text + "]";
+                break;
+            case SqlTokenKind::Date:
+                out += "#" + n.tok.text + "#";
+                break;
+            default:
+                out += n.tok.text;
         }
     }
     return out;

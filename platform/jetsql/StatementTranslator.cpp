@@ -35,8 +35,7 @@ std::vector<Span> Items(Span s) {
 }
 
 bool IsNameToken(const Node& n) {
-    return !n.group &&
-           (n.tok.kind == SqlTokenKind::Word || n.tok.kind == SqlTokenKind::QuotedName);
+    return !n.group && (n.tok.kind == SqlTokenKind::Word || n.tok.kind == SqlTokenKind::QuotedName);
 }
 
 // An item that is a column as it is (name, table.name, *, table.*): `column` is its last part
@@ -268,8 +267,8 @@ std::string StatementTranslator::Select(Span s, bool outermost, std::string* upd
     const Span list = s.subspan(i, listEnd - i);
 
     std::string rest;
-    std::string order;         // the translated ORDER BY list
-    size_t orderAt = 0;        // where ORDER BY starts in `rest`
+    std::string order;   // the translated ORDER BY list
+    size_t orderAt = 0;  // where ORDER BY starts in `rest`
     Span groupBy;
     FromInfo from;
     bool hasFrom = false, grouped = false, unioned = false;

@@ -66,7 +66,8 @@ std::vector<std::string> StandardFolders::SystemConfigFolders() const {
     return folders;
 }
 
-std::string StandardFolders::XdgFolder(const char* variable, const char* homeRelativeDefault) const {
+std::string StandardFolders::XdgFolder(const char* variable,
+                                       const char* homeRelativeDefault) const {
     if (auto value = environment_.Get(variable); value && IsAbsolute(*value)) {
         return WithoutTrailingSlash(*value);
     }

@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
-    const std::vector<maintenance::SavedField> fields = maintenance::FavouritesFile::ParseLine(line);
+    const std::vector<maintenance::SavedField> fields =
+        maintenance::FavouritesFile::ParseLine(line);
     std::vector<platform::Value> values;
     for (const auto& field : fields) {
         values.push_back(field ? platform::Value::FromText(*field) : platform::Value());

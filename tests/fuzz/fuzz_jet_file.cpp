@@ -1,9 +1,10 @@
 // Opens arbitrary bytes as a database file (read-only) and reads every table, the way the
 // tool reads a user's old library. Damaged files must end in a JetError, never a crash or hang.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"

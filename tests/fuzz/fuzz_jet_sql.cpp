@@ -1,10 +1,11 @@
 // Feeds arbitrary text to the engine as Jet SQL: as a query and as an action statement on a
 // database with the library's kind of tables. Anything may fail with a JetError; nothing may
 // crash, hang or leak.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
@@ -16,11 +17,13 @@ platform::Database& Library() {
         char folder[] = "/tmp/sonavoxa-fuzz-XXXXXX";
         const std::string path = std::string(mkdtemp(folder)) + "/fuzz.mdb";
         auto created = platform::DBEngine::Instance().CreateDatabase(path, platform::dbLangGeneral);
-        created.Execute("CREATE TABLE db_all (FID COUNTER CONSTRAINT pk PRIMARY KEY, Titel TEXT(255), "
-                        "Path TEXT(255), DTSImport DATETIME, DEL YESNO, BPM SINGLE, Note SHORT)");
+        created.Execute(
+            "CREATE TABLE db_all (FID COUNTER CONSTRAINT pk PRIMARY KEY, Titel TEXT(255), "
+            "Path TEXT(255), DTSImport DATETIME, DEL YESNO, BPM SINGLE, Note SHORT)");
         created.Execute("CREATE TABLE genre (genre_id LONG, name TEXT(50))");
-        created.Execute("insert into db_all (Titel, Path, DTSImport, DEL, BPM, Note) values "
-                        "('Über', 'C:\\Music\\', #2005-03-03#, false, 120.5, 3)");
+        created.Execute(
+            "insert into db_all (Titel, Path, DTSImport, DEL, BPM, Note) values "
+            "('Über', 'C:\\Music\\', #2005-03-03#, false, 120.5, 3)");
         created.Execute("insert into genre values (1, 'Rock')");
         created.CreateQueryDef("q", "PARAMETERS p Text; select * from db_all where Path like p");
         return created;

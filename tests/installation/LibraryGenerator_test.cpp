@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 
-#include "support/Formats.h"
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
+#include "support/Formats.h"
 
 using namespace platform;
 using namespace testing_support;

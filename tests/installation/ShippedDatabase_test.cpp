@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "support/Formats.h"
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
+#include "support/Formats.h"
 
 using namespace platform;
 using namespace testing_support;

@@ -13,20 +13,26 @@ namespace fs = std::filesystem;
 
 TEST(DBEngine, OpenAndCreateReportMissingForeignAndExistingFiles) {
     TempFolder folder;
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "missing.mdb"); }), jet::kFileNotFound);
+    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "missing.mdb"); }),
+              jet::kFileNotFound);
     folder.Write("text.mdb", "just\ntwo lines\n");
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "text.mdb"); }), jet::kUnrecognizedFormat);
+    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "text.mdb"); }),
+              jet::kUnrecognizedFormat);
     folder.Write("empty.mdb", "");
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "empty.mdb"); }), jet::kUnrecognizedFormat);
+    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().OpenDatabase(folder / "empty.mdb"); }),
+              jet::kUnrecognizedFormat);
     try {
         DBEngine::Instance().OpenDatabase(folder / "missing.mdb");
     } catch (const JetError& e) {
         EXPECT_EQ(std::string(e.what()), "Could not find file '" + (folder / "missing.mdb") + "'.");
     }
     DBEngine::Instance().CreateDatabase(folder / "new.mdb", dbLangGeneral).Close();
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CreateDatabase(folder / "new.mdb", dbLangGeneral); }),
-              jet::kDatabaseExists);
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CreateDatabase(folder / "no/such/folder.mdb", dbLangGeneral); }),
+    EXPECT_EQ(
+        JetErrorOf([&] { DBEngine::Instance().CreateDatabase(folder / "new.mdb", dbLangGeneral); }),
+        jet::kDatabaseExists);
+    EXPECT_EQ(JetErrorOf([&] {
+                  DBEngine::Instance().CreateDatabase(folder / "no/such/folder.mdb", dbLangGeneral);
+              }),
               jet::kInvalidPath);
     EXPECT_FALSE(fs::exists(folder / "no"));
 }
@@ -34,13 +40,14 @@ TEST(DBEngine, OpenAndCreateReportMissingForeignAndExistingFiles) {
 TEST(DBEngine, CompactionWritesAnEqualCheckedCopy) {
     TempFolder folder;
     {
-        Database db = CreateDatabaseWith(folder / "src.mdb",
-                                         {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY,"
-                                          " name TEXT(20), d DATETIME)",
-                                          "CREATE INDEX byname ON t (name DESC)"});
+        Database db = CreateDatabaseWith(
+            folder / "src.mdb", {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY,"
+                                 " name TEXT(20), d DATETIME)",
+                                 "CREATE INDEX byname ON t (name DESC)"});
         db.CreateQueryDef("q", "select name from t where id > 1");
         for (int i = 0; i < 50; ++i)
-            db.Execute("insert into t (name, d) values ('n" + std::to_string(i) + "', #2005-03-04#)");
+            db.Execute("insert into t (name, d) values ('n" + std::to_string(i) +
+                       "', #2005-03-04#)");
         db.Execute("delete from t where id > 40");
     }
     DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb");
@@ -67,17 +74,23 @@ TEST(DBEngine, CompactionRefusesAnExistingDestinationAndLeavesItAlone) {
     TempFolder folder;
     CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (a LONG)"}).Close();
     folder.Write("dst.mdb", "keep me");
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb"); }),
+    EXPECT_EQ(JetErrorOf([&] {
+                  DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb");
+              }),
               jet::kDatabaseExists);
     EXPECT_EQ(folder.Read("dst.mdb"), "keep me");
-    EXPECT_EQ(JetErrorOf([&] { DBEngine::Instance().CompactDatabase(folder / "none.mdb", folder / "x.mdb"); }),
+    EXPECT_EQ(JetErrorOf([&] {
+                  DBEngine::Instance().CompactDatabase(folder / "none.mdb", folder / "x.mdb");
+              }),
               jet::kFileNotFound);
     EXPECT_FALSE(folder.Exists("x.mdb"));
 }
 
 TEST(DBEngine, EngineFilesAreReadableSqliteFiles) {
     TempFolder folder;
-    CreateDatabaseWith(folder / "a.mdb", {"CREATE TABLE t (a TEXT(5))", "insert into t values ('x')"}).Close();
+    CreateDatabaseWith(folder / "a.mdb",
+                       {"CREATE TABLE t (a TEXT(5))", "insert into t values ('x')"})
+        .Close();
     std::ifstream in(folder / "a.mdb", std::ios::binary);
     char header[16] = {};
     in.read(header, 16);
@@ -88,10 +101,13 @@ TEST(DBEngine, EngineFilesAreReadableSqliteFiles) {
 // attached, so a new file under the same name was never seen.
 TEST(DBEngine, AFileClosedWhileAnotherIsReadIsLetGoAndCanBeReplaced) {
     TempFolder folder;
-    CreateDatabaseWith(folder / "reader.mdb", {"CREATE TABLE r (a LONG)", "insert into r values (1)",
-                                               "insert into r values (2)"})
+    CreateDatabaseWith(
+        folder / "reader.mdb",
+        {"CREATE TABLE r (a LONG)", "insert into r values (1)", "insert into r values (2)"})
         .Close();
-    CreateDatabaseWith(folder / "target.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (1)"}).Close();
+    CreateDatabaseWith(folder / "target.mdb",
+                       {"CREATE TABLE t (a LONG)", "insert into t values (1)"})
+        .Close();
     Database reader = DBEngine::Instance().OpenDatabase(folder / "reader.mdb");
     Recordset reading = reader.OpenRecordset("r");  // a statement in the middle of its rows
     {

@@ -10,7 +10,7 @@ namespace {
 
 // A small library with the columns the maintenance statements touch.
 class ExecuteTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(
             folder_ / "lib.mdb",
@@ -19,27 +19,33 @@ protected:
              " Interpret TEXT(255), Genre_ID LONG, Path TEXT(255), DEL YESNO, Tempo TEXT(50),"
              " DTSImport DATETIME, DriveName TEXT(50), DriveTyp SHORT)",
              "CREATE INDEX Path ON db_all (Path)",
-             "CREATE TABLE tree_genre (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl LONG,"
+             "CREATE TABLE tree_genre (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl "
+             "LONG,"
              " imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
-             "CREATE TABLE tree_Tempo (name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl LONG,"
+             "CREATE TABLE tree_Tempo (name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl "
+             "LONG,"
              " imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
              "CREATE TABLE tree_importdate (name TEXT(255), anzahl LONG, imgkey TEXT(50))",
              "CREATE TABLE pl_name (NID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(100),"
-             " isplay YESNO, activ YESNO, grid LONG, anzahl LONG DEFAULT 0, sicherung YESNO DEFAULT False)",
+             " isplay YESNO, activ YESNO, grid LONG, anzahl LONG DEFAULT 0, sicherung YESNO "
+             "DEFAULT False)",
              "CREATE TABLE short (code TEXT(3) CONSTRAINT PrimaryKey PRIMARY KEY)"});
         db_.SetAllowZeroLength("db_all", "Tempo", true);
         for (const char* g : {"1, 'Rock'", "2, 'Pop'", "3, 'Jazz'"})
             db_.Execute(std::string("insert into genre values (") + g + ")");
         const char* titles[] = {
             "'Eins', 'Die Ärzte', 1, 'C:\\Music\\Rock\\', false, 'schnell', #2005-03-03 23:59:59#",
-            "'Zwei', 'Guns N'' Roses', 1, 'C:\\Music\\Rock\\', false, 'schnell', #2005-03-04 00:00:00#",
+            "'Zwei', 'Guns N'' Roses', 1, 'C:\\Music\\Rock\\', false, 'schnell', #2005-03-04 "
+            "00:00:00#",
             "'Drei', 'Madonna', 2, 'C:\\Music\\Pop\\', false, '', #2005-03-04 10:00:00#",
             "'Vier', 'Miles', 3, 'C:\\Music_Jazz\\', true, 'langsam', #2005-03-10 09:00:00#",
             "'Fünf', null, 99, 'D:\\', false, null, null",
         };
         for (const char* t : titles) {
-            db_.Execute(std::string("insert into db_all (Titel, Interpret, Genre_ID, Path, DEL, Tempo,"
-                                    " DTSImport) values (") + t + ")");
+            db_.Execute(
+                std::string("insert into db_all (Titel, Interpret, Genre_ID, Path, DEL, Tempo,"
+                            " DTSImport) values (") +
+                t + ")");
         }
     }
     TempFolder folder_;
@@ -49,29 +55,39 @@ protected:
 }  // namespace
 
 TEST_F(ExecuteTest, InsertValuesTakesJetLiteralsAndDefaults) {
-    EXPECT_EQ(db_.Execute("insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"), 1);
+    EXPECT_EQ(
+        db_.Execute(
+            "insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"),
+        1);
     EXPECT_EQ(Rows(db_, "select name, isplay, activ, grid, anzahl, sicherung from pl_name"),
               "Jingleliste|-1|-1|-1|0|0\n");
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from pl_name where isplay=true and sicherung=false"), "1\n");
+    EXPECT_EQ(
+        Rows(db_, "select count(*) as anz from pl_name where isplay=true and sicherung=false"),
+        "1\n");
 }
 
 TEST_F(ExecuteTest, GroupedInsertSelectFillsATreeTable) {
     db_.Execute(
-        "INSERT INTO tree_Tempo ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS anzahl, "
-        "'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False GROUP BY db_all.Tempo "
+        "INSERT INTO tree_Tempo ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS "
+        "anzahl, "
+        "'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False GROUP BY "
+        "db_all.Tempo "
         "ORDER BY db_all.Tempo ");
-    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_Tempo"), "schnell|2|Tree.Tempo|0\n");
+    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_Tempo"),
+              "schnell|2|Tree.Tempo|0\n");
 }
 
 TEST_F(ExecuteTest, UpdatesDeletesAndJetComparisons) {
     db_.Execute("insert into tree_genre (Name, anzahl) values ('Rock', 2)");
     db_.Execute("insert into tree_genre (Name, anzahl) values ('Pop', 1)");
     EXPECT_EQ(db_.Execute("update tree_genre set tstamp=730 , favorit=true where name='rock' "), 1);
-    EXPECT_EQ(Rows(db_, "select Name, tstamp, favorit from tree_genre where favorit=true"), "Rock|730|-1\n");
+    EXPECT_EQ(Rows(db_, "select Name, tstamp, favorit from tree_genre where favorit=true"),
+              "Rock|730|-1\n");
     EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre where favorit<>true"), "1\n");
     EXPECT_EQ(Rows(db_, "select sum(anzahl) as anz from tree_genre"), "3\n");
     EXPECT_EQ(db_.Execute("UPDATE tree_genre SET tree_genre.anzahl = tree_genre.anzahl + 1 "
-                          "WHERE tree_genre.favorit <> true"), 1);
+                          "WHERE tree_genre.favorit <> true"),
+              1);
     EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"), "Pop|2\nRock|2\n");
     EXPECT_EQ(db_.Execute("delete from tree_genre"), 2);
     EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre"), "0\n");
@@ -82,7 +98,8 @@ TEST_F(ExecuteTest, SkipsOnlyTheRowsThatBreakTheTarget) {
     // the other rows arrive and no error is raised.
     db_.Execute("insert into short (code) values ('abc')");
     const long inserted = db_.Execute(
-        "insert into short (code) select left(Titel, 3) from db_all union all select 'abc' from genre "
+        "insert into short (code) select left(Titel, 3) from db_all union all select 'abc' from "
+        "genre "
         "union all select 'toolong' from genre union all select null from genre");
     EXPECT_EQ(inserted, 5);  // Ein, Zwe, Dre, Vie, Fün
     EXPECT_EQ(Rows(db_, "select count(*) as anz from short"), "6\n");
@@ -90,23 +107,28 @@ TEST_F(ExecuteTest, SkipsOnlyTheRowsThatBreakTheTarget) {
 
 TEST_F(ExecuteTest, StatementsThatCannotRunRaiseJetErrors) {
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("delete from nowhere"); }), jet::kInputTableNotFound);
-    EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset("select * from nowhere"); }), jet::kInputTableNotFound);
+    EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset("select * from nowhere"); }),
+              jet::kInputTableNotFound);
     EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset("nowhere"); }), jet::kInputTableNotFound);
-    EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset("select nocolumn from db_all"); }), jet::kTooFewParameters);
-    EXPECT_EQ(JetErrorOf([&] { db_.Execute("update db_all set nocolumn = 1"); }), jet::kTooFewParameters);
+    EXPECT_EQ(JetErrorOf([&] { db_.OpenRecordset("select nocolumn from db_all"); }),
+              jet::kTooFewParameters);
+    EXPECT_EQ(JetErrorOf([&] { db_.Execute("update db_all set nocolumn = 1"); }),
+              jet::kTooFewParameters);
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("select * from db_all"); }), jet::kCannotExecuteSelect);
     EXPECT_NE(JetErrorOf([&] { db_.Execute("selec * frm db_all"); }), 0);
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("CREATE TABLE genre (x LONG)"); }), jet::kTableExists);
 }
 
 TEST_F(ExecuteTest, DdlCreatesTypedTablesAndIndexes) {
-    db_.Execute("CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, d DATETIME, e MEMO, "
-                "f BYTE, g CURRENCY, h SINGLE, i YESNO, CONSTRAINT pk PRIMARY KEY (a, b))");
+    db_.Execute(
+        "CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, d DATETIME, e MEMO, "
+        "f BYTE, g CURRENCY, h SINGLE, i YESNO, CONSTRAINT pk PRIMARY KEY (a, b))");
     db_.Execute("CREATE UNIQUE INDEX ux ON t (c DESC)");
     db_.Execute("ALTER TABLE t ADD COLUMN j LONG");
     TableDef def = db_.TableDefs().Item("T");
     ASSERT_EQ(def.Fields().Count(), 10u);
-    const int types[] = {dbText, dbInteger, dbDouble, dbDate, dbMemo, dbByte, dbCurrency, dbSingle, dbBoolean, dbLong};
+    const int types[] = {dbText, dbInteger,  dbDouble, dbDate,    dbMemo,
+                         dbByte, dbCurrency, dbSingle, dbBoolean, dbLong};
     for (size_t i = 0; i < 10; ++i) EXPECT_EQ(def.Fields()[i].Type(), types[i]) << i;
     EXPECT_EQ(def.Fields()[0].Size(), 10);
     EXPECT_TRUE(def.Fields()[0].Required());
@@ -125,7 +147,7 @@ namespace {
 
 // A table of every field type that converts, and the source rows that SQL copies into it.
 class ExecuteConversionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(
             folder_ / "conv.mdb",
@@ -148,11 +170,11 @@ TEST_F(ExecuteConversionTest, WrittenValuesAreConvertedAsAnAssignmentWould) {
         const char* expected;  // as read back, "<null>" for Null
     };
     const Case cases[] = {
-        {"l", "120.5", "120"},       // Jet rounds half to even
+        {"l", "120.5", "120"},  // Jet rounds half to even
         {"l", "121.5", "122"},
         {"l", "'77'", "77"},
-        {"l", "'abc'", "<null>"},    // no conversion: Null, the row stays
-        {"i", "40000", "<null>"},    // out of the field's range
+        {"l", "'abc'", "<null>"},  // no conversion: Null, the row stays
+        {"i", "40000", "<null>"},  // out of the field's range
         {"bt", "-1", "<null>"},
         {"b", "5", "-1"},
         {"b", "'no'", "0"},
@@ -200,13 +222,15 @@ TEST_F(ExecuteConversionTest, ConvertedValuesAreFoundAsTheirType) {
     db_.Execute("insert into typed (id, s) select id, v from source where id = 2");
     EXPECT_EQ(Rows(db_, "select id from typed where d = #3/4/2005#"), "1\n");
     EXPECT_EQ(Rows(db_, "select id from typed where b = true"), "1\n");
-    EXPECT_EQ(Rows(db_, "select id from typed where b = -1 and d >= #2005-03-04# and d < #2005-03-05#"),
-              "1\n");
+    EXPECT_EQ(
+        Rows(db_, "select id from typed where b = -1 and d >= #2005-03-04# and d < #2005-03-05#"),
+        "1\n");
     // A Single holds its float: 0.1 stored as a Single is not the Double 0.1.
     EXPECT_EQ(Rows(db_, "select count(*) as n from typed where s = 0.1"), "0\n");
     EXPECT_EQ(Rows(db_, "select count(*) as n from typed where s = csng(0.1)"), "1\n");
     db_.Execute("update typed set b = id - 1, d = '12/31/2006' where id = 2");
-    EXPECT_EQ(Rows(db_, "select id from typed where b = true and d = #12/31/2006# order by id"), "2\n");
+    EXPECT_EQ(Rows(db_, "select id from typed where b = true and d = #12/31/2006# order by id"),
+              "2\n");
 }
 
 TEST_F(ExecuteConversionTest, ANullThatBreaksARequiredFieldOrKeyLeavesTheRowOut) {
@@ -232,8 +256,9 @@ TEST_F(ExecuteConversionTest, ZeroLengthTextIsLeftOutWhereTheFieldRefusesIt) {
     // A field that allows zero-length text takes it.
     EXPECT_EQ(db_.Execute("update typed set m = ''"), 1);
     EXPECT_EQ(Rows(db_, "select count(*) as n from typed where m = ''"), "1\n");
-    EXPECT_EQ(JetErrorOf([&] { db_.Execute("insert into typed (id, t) values (4, '')", dbFailOnError); }),
-              jet::kZeroLengthString);
+    EXPECT_EQ(
+        JetErrorOf([&] { db_.Execute("insert into typed (id, t) values (4, '')", dbFailOnError); }),
+        jet::kZeroLengthString);
 }
 
 TEST_F(ExecuteTest, FailOnErrorUndoesTheWholeStatement) {
@@ -243,9 +268,12 @@ TEST_F(ExecuteTest, FailOnErrorUndoesTheWholeStatement) {
     EXPECT_EQ(Rows(db_, "select count(*) as anz from short"), "1\n");
     EXPECT_EQ(db_.RecordsAffected(), 0);
 
-    EXPECT_EQ(JetErrorOf([&] { db_.Execute("update db_all set Tempo = 'far too long for the field "
-                                          "that holds fifty characters at most'",
-                                          dbFailOnError); }),
+    EXPECT_EQ(JetErrorOf([&] {
+                  db_.Execute(
+                      "update db_all set Tempo = 'far too long for the field "
+                      "that holds fifty characters at most'",
+                      dbFailOnError);
+              }),
               jet::kFieldTooSmall);
     EXPECT_EQ(Rows(db_, "select count(*) as anz from db_all where Tempo = 'schnell'"), "2\n");
 
@@ -269,10 +297,12 @@ TEST_F(ExecuteTest, RecordsAffectedFollowsEveryExecute) {
     EXPECT_EQ(db_.LastExecuteRefusals().count, 0);
     db_.Execute("CREATE INDEX anz ON tree_genre (anzahl)");
     EXPECT_EQ(db_.RecordsAffected(), 0);
-    EXPECT_EQ(JetErrorOf([&] { db_.Execute("insert into tree_genre (Name, nofield) values ('x', 1)"); }),
-              jet::kUnknownInsertField);
-    EXPECT_EQ(JetErrorOf([&] { db_.Execute("insert into tree_genre (Name) select 'x', 1 from genre"); }),
-              jet::kValueCountMismatch);
+    EXPECT_EQ(
+        JetErrorOf([&] { db_.Execute("insert into tree_genre (Name, nofield) values ('x', 1)"); }),
+        jet::kUnknownInsertField);
+    EXPECT_EQ(
+        JetErrorOf([&] { db_.Execute("insert into tree_genre (Name) select 'x', 1 from genre"); }),
+        jet::kValueCountMismatch);
 }
 
 TEST_F(ExecuteTest, InsertSelectFromItsOwnTableCopiesEachRowOnce) {

@@ -51,7 +51,7 @@ struct Json {
 };
 
 class JsonParser {
-public:
+  public:
     explicit JsonParser(std::string text) : s_(std::move(text)) {}
 
     Json Parse() {
@@ -108,7 +108,7 @@ public:
         return v;
     }
 
-private:
+  private:
     void Skip() {
         while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
     }
@@ -126,11 +126,21 @@ private:
             }
             c = s_.at(i_++);
             switch (c) {
-                case 'n': out.push_back('\n'); break;
-                case 't': out.push_back('\t'); break;
-                case 'r': out.push_back('\r'); break;
-                case 'b': out.push_back('\b'); break;
-                case 'f': out.push_back('\f'); break;
+                case 'n':
+                    out.push_back('\n');
+                    break;
+                case 't':
+                    out.push_back('\t');
+                    break;
+                case 'r':
+                    out.push_back('\r');
+                    break;
+                case 'b':
+                    out.push_back('\b');
+                    break;
+                case 'f':
+                    out.push_back('\f');
+                    break;
                 case 'u': {
                     uint32_t cp = Hex4(i_);
                     i_ += 4;
@@ -141,7 +151,8 @@ private:
                     AppendUtf8(out, cp);
                     break;
                 }
-                default: out.push_back(c);  // \" \\ \/
+                default:
+                    out.push_back(c);  // \" \\ \/
             }
         }
         ++i_;
@@ -215,7 +226,8 @@ std::string Mismatch(const FieldDescription& field, const Value& v, const Json& 
             }
             break;
         }
-        default: why << "(unexpected JSON)";
+        default:
+            why << "(unexpected JSON)";
     }
     return why.str();
 }
@@ -330,10 +342,14 @@ TEST(JetFileReader, ReadsTheVersionRowOfEachFixture) {
         std::vector<std::optional<std::string>> versions;
     };
     const std::vector<Case> cases = {
-        {"version-3.4.mdb", {"3.4"}},   {"version-2.0.mdb", {"2.0"}},
-        {"version-2.mdb", {"2"}},       {"version-5.mdb", {"5"}},
-        {"version-2.5.1.mdb", {"2.5.1"}}, {"version-empty-table.mdb", {}},
-        {"version-null.mdb", {std::nullopt}}, {"library-2.5.mdb", {"2.5"}},
+        {"version-3.4.mdb", {"3.4"}},
+        {"version-2.0.mdb", {"2.0"}},
+        {"version-2.mdb", {"2"}},
+        {"version-5.mdb", {"5"}},
+        {"version-2.5.1.mdb", {"2.5.1"}},
+        {"version-empty-table.mdb", {}},
+        {"version-null.mdb", {std::nullopt}},
+        {"library-2.5.mdb", {"2.5"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -383,13 +399,13 @@ TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
     try {
         JetFileReader reader(kJet + "not-a-database.mdb");
     } catch (const JetError& e) {
-        EXPECT_EQ(e.Description(), "Unrecognized database format '" + kJet +
-                                       "not-a-database.mdb'.");
+        EXPECT_EQ(e.Description(),
+                  "Unrecognized database format '" + kJet + "not-a-database.mdb'.");
     }
 }
 
 class TempDir {
-public:
+  public:
     TempDir() {
         path_ = fs::temp_directory_path() /
                 ("jetreader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -403,7 +419,7 @@ public:
     }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     fs::path path_;
 };
 

@@ -1,8 +1,7 @@
 // The engine on real Jet files (our Jet 4 libraries and files that Access itself wrote): read
 // through the same API and SQL, never written.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -25,23 +24,47 @@ std::string FileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string Padded(const std::string& piece, size_t blanks) { return piece + std::string(blanks, ' '); }
+std::string Padded(const std::string& piece, size_t blanks) {
+    return piece + std::string(blanks, ' ');
+}
 
 // The migration's title query: nine pieces of 124 characters each.
 std::string TitleQuery() {
-    return Padded("select db_all.[FID],db_all.[Titel],db_all.[Interpret],db_all.[Kommentar],db_all.[Album],db_all.[Jahr], genre.name as Genre ,", 0) +
-           Padded("db_all.[Path],db_all.[DName],db_all.[DTimeMsec],db_all.[DTime],db_all.[DLen],db_all.[DTSDatei],db_all.[DTSImport],", 10) +
-           Padded("db_all.[DKhz],db_all.[DBit],db_all.[BPM],db_all.[DEL],db_all.[Play],db_all.[PlayCountDay],db_all.[PlayCountAll],", 12) +
-           Padded("db_all.[Note],db_all.[Track],db_all.[FrameStart],db_all.[FrameStop],db_all.[Normalize],db_all.[Volume],", 21) +
-           Padded("db_all.[Pitch],db_all.[DriveTyp],db_all.[DriveName],db_all.[MixTime],db_all.[MixIn],db_all.[MixOut],", 24) +
-           Padded("db_all.[EQ], null as Favorit,null as Image, null as Situation, null as Tempo, null as Stimmung,", 29) +
-           Padded("null as Kategorie, null as User1, null as User2, null as User3, null as User4, null as User5", 32) +
+    return Padded(
+               "select "
+               "db_all.[FID],db_all.[Titel],db_all.[Interpret],db_all.[Kommentar],db_all.[Album],"
+               "db_all.[Jahr], genre.name as Genre ,",
+               0) +
+           Padded(
+               "db_all.[Path],db_all.[DName],db_all.[DTimeMsec],db_all.[DTime],db_all.[DLen],db_"
+               "all.[DTSDatei],db_all.[DTSImport],",
+               10) +
+           Padded(
+               "db_all.[DKhz],db_all.[DBit],db_all.[BPM],db_all.[DEL],db_all.[Play],db_all.["
+               "PlayCountDay],db_all.[PlayCountAll],",
+               12) +
+           Padded(
+               "db_all.[Note],db_all.[Track],db_all.[FrameStart],db_all.[FrameStop],db_all.["
+               "Normalize],db_all.[Volume],",
+               21) +
+           Padded(
+               "db_all.[Pitch],db_all.[DriveTyp],db_all.[DriveName],db_all.[MixTime],db_all.[MixIn]"
+               ",db_all.[MixOut],",
+               24) +
+           Padded(
+               "db_all.[EQ], null as Favorit,null as Image, null as Situation, null as Tempo, null "
+               "as Stimmung,",
+               29) +
+           Padded(
+               "null as Kategorie, null as User1, null as User2, null as User3, null as User4, "
+               "null as User5",
+               32) +
            Padded("from db_all , genre", 105) + Padded("where db_all.Genre_ID=genre.genre_id", 88);
 }
 
 // Records what the process writes to standard error while it lives, into a file of its own.
 class StandardErrorRecorder {
-public:
+  public:
     StandardErrorRecorder() {
         std::fflush(stderr);
         file_ = std::tmpfile();
@@ -62,7 +85,7 @@ public:
         return text_;
     }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     int saved_ = -1;
     std::string text_;
@@ -92,8 +115,8 @@ std::string JoinedNotes(const Database& db) {
 }
 
 const char* const kJetFixtures[] = {
-    "library-2.5.mdb", "library-2.5-nosid.mdb", "no-version-table.mdb", "version-2.0.mdb",
-    "version-2.5.1.mdb", "version-2.mdb", "version-3.4.mdb", "version-5.mdb",
+    "library-2.5.mdb",         "library-2.5-nosid.mdb", "no-version-table.mdb", "version-2.0.mdb",
+    "version-2.5.1.mdb",       "version-2.mdb",         "version-3.4.mdb",      "version-5.mdb",
     "version-empty-table.mdb", "version-null.mdb",
 };
 
@@ -130,7 +153,10 @@ TEST(JetFiles, TitleQueryReadsTheOldLibraryWithItsGenres) {
     EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Interpret like '*Ärzte*'"), "4\n");
     EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like 'C:\\Music\\*'"), "30\n");
     EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like '\\\\srv\\*'"), "4\n");
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where format(DTSImport, 'yyyymmdd') = '20050303'"), "21\n");
+    EXPECT_EQ(
+        Rows(db,
+             "select count(*) as n from db_all where format(DTSImport, 'yyyymmdd') = '20050303'"),
+        "21\n");
     EXPECT_EQ(Rows(db, "select name, anzahl from pl_name order by NID"),
               "Party Hits|10\nRock Klassiker|12\nChillout|<null>\nOhne Gruppe|0\n");
 }
@@ -144,7 +170,8 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
             EXPECT_TRUE(db.ReadOnly()) << name;
             EXPECT_EQ(Rows(db, "select count(*) as n from genre").empty(), false) << name;
             EXPECT_EQ(JetErrorOf([&] { db.Execute("delete from genre"); }), jet::kReadOnly) << name;
-            EXPECT_EQ(JetErrorOf([&] { db.Execute("CREATE TABLE x (a LONG)"); }), jet::kReadOnly) << name;
+            EXPECT_EQ(JetErrorOf([&] { db.Execute("CREATE TABLE x (a LONG)"); }), jet::kReadOnly)
+                << name;
             Recordset rs = db.OpenRecordset("genre");
             EXPECT_EQ(JetErrorOf([&] { rs.AddNew(); }), jet::kReadOnly) << name;
             EXPECT_EQ(JetErrorOf([&] { rs.Edit(); }), jet::kReadOnly) << name;
@@ -182,7 +209,8 @@ TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {
     Database from = DBEngine::Instance().OpenDatabase(jet);
     Database to = DBEngine::Instance().OpenDatabase(folder / "converted.mdb");
     EXPECT_FALSE(to.ReadOnly());
-    for (const char* table : {"db_all", "genre", "pl_group", "pl_name", "pl_all", "db_edit", "pl_stat", "PL_MIXSETS", "db_version"}) {
+    for (const char* table : {"db_all", "genre", "pl_group", "pl_name", "pl_all", "db_edit",
+                              "pl_stat", "PL_MIXSETS", "db_version"}) {
         const std::string all = std::string("select * from ") + table;
         EXPECT_EQ(Rows(from, all), Rows(to, all)) << table;
     }
@@ -194,7 +222,8 @@ TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {
 }
 
 TEST(JetFiles, ForeignAndDamagedFilesRaiseErrorsWithoutHarm) {
-    EXPECT_EQ(JetErrorOf([] { DBEngine::Instance().OpenDatabase(FixturePath("jet/not-a-database.mdb")); }),
+    EXPECT_EQ(JetErrorOf(
+                  [] { DBEngine::Instance().OpenDatabase(FixturePath("jet/not-a-database.mdb")); }),
               jet::kUnrecognizedFormat);
     const fs::path broken = FixturePath("jet-broken");
     ASSERT_TRUE(fs::is_directory(broken));
@@ -203,7 +232,8 @@ TEST(JetFiles, ForeignAndDamagedFilesRaiseErrorsWithoutHarm) {
         const std::string before = FileBytes(path);
         EXPECT_NE(JetErrorOf([&] {
                       Database db = DBEngine::Instance().OpenDatabase(path);
-                      for (const auto& name : db.TableDefs().Names()) Rows(db, "select * from [" + name + "]");
+                      for (const auto& name : db.TableDefs().Names())
+                          Rows(db, "select * from [" + name + "]");
                   }),
                   0)
             << path;
@@ -232,15 +262,24 @@ TEST(JetFiles, FilesWrittenByAccessOpenWithTheirIndexesOnTheRightFields) {
         {"deleted-columns-jet4.mdb", "Table1", "id", "id", false, false, false, 2},
         {"deleted-columns-jet4.mdb", "Table1", "id2", "id2", false, false, false, 2},
         // Logical and physical indexes in different orders.
-        {"index-properties-jet4.mdb", "TableIgnoreNulls1", "DataIndex", "data", false, false, true, 10},
-        {"index-properties-jet4.mdb", "TableIgnoreNulls1_temp", "DataIndex", "data", false, false, true, 0},
-        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "DataIndex", "data1;data2", false, false, true, 11},
-        {"index-properties-jet4.mdb", "TableIgnoreNulls2_temp", "DataIndex", "data1;data2", false, false, true, 0},
-        {"index-properties-jet4.mdb", "TableUnique1_temp", "DataIndex", "data", false, true, false, 10},
-        {"index-properties-jet4.mdb", "TableUnique2_temp", "DataIndex", "data1;data2", false, true, false, 11},
-        {"index-properties-jet4.mdb", "TableUnique2_temp", "PrimaryKey", "row", true, true, false, 11},
-        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "PrimaryKey", "row", true, true, false, 11},
-        {"northwind-jet3.mdb", "Order Details", "PrimaryKey", "OrderID;ProductID", true, true, false, 2155},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls1", "DataIndex", "data", false, false, true,
+         10},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls1_temp", "DataIndex", "data", false, false,
+         true, 0},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "DataIndex", "data1;data2", false, false,
+         true, 11},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2_temp", "DataIndex", "data1;data2", false,
+         false, true, 0},
+        {"index-properties-jet4.mdb", "TableUnique1_temp", "DataIndex", "data", false, true, false,
+         10},
+        {"index-properties-jet4.mdb", "TableUnique2_temp", "DataIndex", "data1;data2", false, true,
+         false, 11},
+        {"index-properties-jet4.mdb", "TableUnique2_temp", "PrimaryKey", "row", true, true, false,
+         11},
+        {"index-properties-jet4.mdb", "TableIgnoreNulls2", "PrimaryKey", "row", true, true, false,
+         11},
+        {"northwind-jet3.mdb", "Order Details", "PrimaryKey", "OrderID;ProductID", true, true,
+         false, 2155},
         {"northwind-jet3.mdb", "Customers", "PrimaryKey", "CustomerID", true, true, false, 91},
         {"northwind-jet3.mdb", "Customers", "City", "City", false, false, false, 91},
         {"northwind-jet3.mdb", "Umsätze", "PrimaryKey", "OrderID", true, true, false, 830},
@@ -256,9 +295,11 @@ TEST(JetFiles, FilesWrittenByAccessOpenWithTheirIndexesOnTheRightFields) {
         EXPECT_EQ(index.Unique(), c.unique);
         EXPECT_EQ(index.IgnoreNulls(), c.ignoreNulls);
         EXPECT_EQ(index.Required(), c.primary);
-        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"), std::to_string(c.rows) + "\n");
+        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"),
+                  std::to_string(c.rows) + "\n");
     }
-    Database properties = DBEngine::Instance().OpenDatabase(FixturePath("jet/index-properties-jet4.mdb"));
+    Database properties =
+        DBEngine::Instance().OpenDatabase(FixturePath("jet/index-properties-jet4.mdb"));
     size_t userTables = 0;
     for (const std::string& name : properties.TableDefs().Names())
         userTables += properties.TableDefs().Item(name).Attributes() == 0;
@@ -274,22 +315,41 @@ TEST(JetFiles, AnIndexThatCannotBeCarriedOverIsLeftOutAndNotedWhileTheFileOpens)
     };
     // Offsets inside the table definitions of Table1 (page 24) and TableIgnoreNulls2 (page 37).
     const std::vector<Case> cases = {
-        {"key on a deleted field", "deleted-columns-jet4.mdb", {{24, 279, std::string("\x01\x00", 2)}},
-         "Table1", "id", "index \"id2\" left out: field number 1 of its key no longer exists", 2},
-        {"index data missing", "deleted-columns-jet4.mdb", {{24, 363, "\x07"}},
-         "Table1", "id", "index \"id2\" left out: its index data is missing", 2},
-        {"index list cut short", "deleted-columns-jet4.mdb", {{24, 47, "\xc8"}},
-         "Table1", "", "Table \"Table1\": its indexes could not be read", 2},
+        {"key on a deleted field",
+         "deleted-columns-jet4.mdb",
+         {{24, 279, std::string("\x01\x00", 2)}},
+         "Table1",
+         "id",
+         "index \"id2\" left out: field number 1 of its key no longer exists",
+         2},
+        {"index data missing",
+         "deleted-columns-jet4.mdb",
+         {{24, 363, "\x07"}},
+         "Table1",
+         "id",
+         "index \"id2\" left out: its index data is missing",
+         2},
+        {"index list cut short",
+         "deleted-columns-jet4.mdb",
+         {{24, 47, "\xc8"}},
+         "Table1",
+         "",
+         "Table \"Table1\": its indexes could not be read",
+         2},
         // DataIndex made unique on data2, which holds 0 twice.
-        {"unique index the rows break", "index-properties-jet4.mdb",
+        {"unique index the rows break",
+         "index-properties-jet4.mdb",
          {{37, 250, std::string("\x02\x00\x01\xff\xff\x00", 6)}, {37, 292, "\x81"}},
-         "TableIgnoreNulls2", "PrimaryKey", "Table \"TableIgnoreNulls2\": index \"DataIndex\" left out: ", 11},
+         "TableIgnoreNulls2",
+         "PrimaryKey",
+         "Table \"TableIgnoreNulls2\": index \"DataIndex\" left out: ",
+         11},
     };
     TempFolder folder;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path =
-            folder.Write(c.name + ".mdb", Patched(FileBytes(FixturePath("jet/" + c.file)), c.patches));
+        const std::string path = folder.Write(
+            c.name + ".mdb", Patched(FileBytes(FixturePath("jet/" + c.file)), c.patches));
         StandardErrorRecorder stderrText;
         Database db = DBEngine::Instance().OpenDatabase(path);
         EXPECT_EQ(stderrText.Stop(), "");
@@ -298,13 +358,15 @@ TEST(JetFiles, AnIndexThatCannotBeCarriedOverIsLeftOutAndNotedWhileTheFileOpens)
             kept += (kept.empty() ? "" : ";") + db.TableDefs().Item(c.table).Indexes()[i].Name();
         EXPECT_EQ(kept, c.keptIndexes);
         EXPECT_NE(JoinedNotes(db).find(c.note), std::string::npos) << JoinedNotes(db);
-        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"), std::to_string(c.rows) + "\n");
+        EXPECT_EQ(Rows(db, "select count(*) as n from [" + c.table + "]"),
+                  std::to_string(c.rows) + "\n");
     }
 }
 
 TEST(JetFiles, AConvertedJet3FileFillsInOnlyTheDefaultsTheFileHolds) {
     TempFolder folder;
-    DBEngine::Instance().CompactDatabase(FixturePath("jet/northwind-jet3.mdb"), folder / "northwind.mdb");
+    DBEngine::Instance().CompactDatabase(FixturePath("jet/northwind-jet3.mdb"),
+                                         folder / "northwind.mdb");
     Database db = DBEngine::Instance().OpenDatabase(folder / "northwind.mdb");
     Recordset customers = db.OpenRecordset("Customers");
     customers.AddNew();
@@ -312,10 +374,14 @@ TEST(JetFiles, AConvertedJet3FileFillsInOnlyTheDefaultsTheFileHolds) {
     customers["CompanyName"].SetValue(Value::FromText("Neu GmbH"));
     customers.Update();
     customers.Close();
-    EXPECT_EQ(Rows(db, "select Country, Phone, Fax, ContactName from Customers where CustomerID = 'ZZZZZ'"),
-              "<null>|<null>|<null>|<null>\n");
+    EXPECT_EQ(
+        Rows(db,
+             "select Country, Phone, Fax, ContactName from Customers where CustomerID = 'ZZZZZ'"),
+        "<null>|<null>|<null>|<null>\n");
     db.Execute("insert into [Order Details] (OrderID, ProductID) values (10248, 1)");
-    EXPECT_EQ(Rows(db, "select Quantity, UnitPrice, Discount from [Order Details] where OrderID = 10248 and ProductID = 1"),
+    EXPECT_EQ(Rows(db,
+                   "select Quantity, UnitPrice, Discount from [Order Details] where OrderID = "
+                   "10248 and ProductID = 1"),
               "1|0|0\n");
     TableDef suppliers = db.TableDefs().Item("Suppliers");
     for (const Field& f : suppliers.Fields()) EXPECT_EQ(f.DefaultValue(), "") << f.Name();
@@ -331,11 +397,13 @@ TEST(JetFiles, WhatLibmdbSaysAboutAFileBecomesNotesNotOutput) {
     int libraryNotes = 0;
     StandardErrorRecorder stderrText;
     for (size_t page = 1; page < pages; ++page) {
-        const std::string path = folder.Write("page-" + std::to_string(page) + ".mdb",
-                                              Patched(original, {{page, 0, std::string(4096, '\xab')}}));
+        const std::string path =
+            folder.Write("page-" + std::to_string(page) + ".mdb",
+                         Patched(original, {{page, 0, std::string(4096, '\xab')}}));
         const int error = JetErrorOf([&] {
             Database db = DBEngine::Instance().OpenDatabase(path);
-            for (const std::string& name : db.TableDefs().Names()) Rows(db, "select * from [" + name + "]");
+            for (const std::string& name : db.TableDefs().Names())
+                Rows(db, "select * from [" + name + "]");
             ++opened;
             libraryNotes += JoinedNotes(db).find("libmdb: warning: page " + std::to_string(page) +
                                                  " from map doesn't match") != std::string::npos;

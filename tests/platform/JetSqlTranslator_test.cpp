@@ -161,8 +161,10 @@ class SqlDb {
                 sqlite3_bind_blob(raw, to, "", 1, SQLITE_TRANSIENT);
             const int numFrom = sqlite3_bind_parameter_index(raw, (name + "_numfrom").c_str());
             const int numTo = sqlite3_bind_parameter_index(raw, (name + "_numto").c_str());
-            if (numFrom > 0 && range) sqlite3_bind_blob(raw, numFrom, "\1", 1, SQLITE_TRANSIENT);
-            else if (numFrom > 0) sqlite3_bind_double(raw, numFrom, -HUGE_VAL);
+            if (numFrom > 0 && range)
+                sqlite3_bind_blob(raw, numFrom, "\1", 1, SQLITE_TRANSIENT);
+            else if (numFrom > 0)
+                sqlite3_bind_double(raw, numFrom, -HUGE_VAL);
             if (numTo > 0) sqlite3_bind_blob(raw, numTo, "", 1, SQLITE_TRANSIENT);
         }
         Rows rows;

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-
-#include <unistd.h>
 
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
@@ -13,11 +12,12 @@ using namespace testing_support;
 namespace {
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        CreateDatabaseWith(side_, {"CREATE TABLE TREE_DIR (Path TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY,"
-                                   " anzahl LONG, favorit YESNO DEFAULT False)",
-                                   "insert into TREE_DIR (Path, anzahl) values ('C:\\', 0)"})
+        CreateDatabaseWith(
+            side_, {"CREATE TABLE TREE_DIR (Path TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY,"
+                    " anzahl LONG, favorit YESNO DEFAULT False)",
+                    "insert into TREE_DIR (Path, anzahl) values ('C:\\', 0)"})
             .Close();
         main_ = CreateDatabaseWith(folder_ / "main.mdb",
                                    {"CREATE TABLE db_all (FID LONG, Path TEXT(255))",
@@ -66,9 +66,12 @@ TEST_F(LinkTest, EveryOperationWorksThroughTheLink) {
     main_.Execute("delete from tree_dir where Path = 'D:\\'");
     EXPECT_EQ(Rows(main_, "select Path, anzahl, favorit from tree_dir order by Path"),
               "C:\\|9|0\nC:\\Music\\|4|-1\n");
-    EXPECT_EQ(Rows(main_, "select db_all.FID, tree_dir.anzahl from db_all, tree_dir where db_all.Path = tree_dir.Path"),
+    EXPECT_EQ(Rows(main_,
+                   "select db_all.FID, tree_dir.anzahl from db_all, tree_dir where db_all.Path = "
+                   "tree_dir.Path"),
               "1|9\n");
-    EXPECT_EQ(main_.Execute("insert into tree_dir (Path) values ('C:\\')"), 0);  // the key lives in the other file
+    EXPECT_EQ(main_.Execute("insert into tree_dir (Path) values ('C:\\')"),
+              0);  // the key lives in the other file
     // The rows are in the other file.
     Database side = DBEngine::Instance().OpenDatabase(side_);
     EXPECT_EQ(Rows(side, "select count(*) as n from TREE_DIR"), "2\n");
@@ -87,7 +90,8 @@ TEST_F(LinkTest, MissingFileAndMissingSourceTableAreReportedOnUse) {
     Link("lost", side_, "NO_SUCH_TABLE");  // appending checks nothing
     EXPECT_EQ(JetErrorOf([&] { main_.OpenRecordset("gone"); }), jet::kFileNotFound);
     EXPECT_EQ(JetErrorOf([&] { main_.Execute("delete from gone"); }), jet::kFileNotFound);
-    EXPECT_EQ(JetErrorOf([&] { main_.OpenRecordset("select * from lost"); }), jet::kInputTableNotFound);
+    EXPECT_EQ(JetErrorOf([&] { main_.OpenRecordset("select * from lost"); }),
+              jet::kInputTableNotFound);
     EXPECT_EQ(JetErrorOf([&] { main_.OpenRecordset("lost"); }), jet::kInputTableNotFound);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "nowhere.mdb"));  // never created by a probe
     try {
@@ -109,7 +113,8 @@ TEST_F(LinkTest, DeletingTheLinkLeavesTheOtherFileAlone) {
 
 TEST_F(LinkTest, LinkedTablesCanBeReadOnlyThroughAReadOnlyFile) {
     main_.Close();
-    std::filesystem::permissions(side_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    std::filesystem::permissions(
+        side_, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     Database db = DBEngine::Instance().OpenDatabase(folder_ / "main.mdb");
     EXPECT_EQ(Rows(db, "select Path from tree_dir"), "C:\\\n");
     if (::geteuid() != 0) {  // root writes anyway

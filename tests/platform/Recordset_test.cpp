@@ -14,12 +14,13 @@ using namespace testing_support;
 namespace {
 
 class RecordsetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(
             folder_ / "t.mdb",
             {"CREATE TABLE pl_name (NID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(100),"
-             " isplay YESNO, anzahl LONG DEFAULT 0, sicherung YESNO DEFAULT False, UpdateTime DATETIME)",
+             " isplay YESNO, anzahl LONG DEFAULT 0, sicherung YESNO DEFAULT False, UpdateTime "
+             "DATETIME)",
              "CREATE TABLE people (id LONG NOT NULL, name TEXT(5) NOT NULL, note MEMO)",
              "CREATE UNIQUE INDEX ux ON people (id)"});
     }
@@ -54,7 +55,8 @@ TEST_F(RecordsetTest, AddNewAppliesDefaultsAndCountsUp) {
 }
 
 TEST_F(RecordsetTest, WalksRowsWithTypedFieldsInColumnOrder) {
-    db_.Execute("insert into pl_name (name, isplay, UpdateTime) values ('A', true, #2005-03-04 10:11:12#)");
+    db_.Execute(
+        "insert into pl_name (name, isplay, UpdateTime) values ('A', true, #2005-03-04 10:11:12#)");
     db_.Execute("insert into pl_name (name, isplay) values ('B', false)");
     Recordset rs = db_.OpenRecordset("select * from pl_name order by name");
     auto fields = rs.Fields();
@@ -97,9 +99,11 @@ TEST_F(RecordsetTest, RefusesRowsThatBreakTheTablesRules) {
     rs.AddNew();
     rs["id"].SetValue(Value::FromInteger(1));
     EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kRequiredIsNull);
-    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("toolong")); }), jet::kFieldTooSmall);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("toolong")); }),
+              jet::kFieldTooSmall);
     EXPECT_EQ(JetErrorOf([&] { rs["id"].SetValue(Value::FromText("x")); }), jet::kTypeConversion);
-    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("")); }), jet::kZeroLengthString);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("")); }),
+              jet::kZeroLengthString);
     rs["name"].SetValue(Value::FromText("Ann"));
     rs.Update();
     rs.AddNew();
@@ -112,7 +116,8 @@ TEST_F(RecordsetTest, RefusesRowsThatBreakTheTablesRules) {
     rs["name"].SetValue(Value::FromText("Bob"));
     rs.Update();
     EXPECT_EQ(JetErrorOf([&] { rs.Update(); }), jet::kUpdateWithoutEdit);
-    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("x")); }), jet::kUpdateWithoutEdit);
+    EXPECT_EQ(JetErrorOf([&] { rs["name"].SetValue(Value::FromText("x")); }),
+              jet::kUpdateWithoutEdit);
     rs.Close();
     EXPECT_EQ(Rows(db_, "select id, name from people order by id"), "1|Ann\n2|Bob\n");
 }
@@ -122,7 +127,8 @@ TEST_F(RecordsetTest, ComputedColumnsAndGroupedSelectsAreReadOnly) {
     Recordset computed = db_.OpenRecordset("select id, name & '!' as shout from people");
     EXPECT_EQ(computed["shout"].Value().AsText(), "Ann!");
     computed.Edit();
-    EXPECT_EQ(JetErrorOf([&] { computed["shout"].SetValue(Value::FromText("x")); }), jet::kFieldNotUpdatable);
+    EXPECT_EQ(JetErrorOf([&] { computed["shout"].SetValue(Value::FromText("x")); }),
+              jet::kFieldNotUpdatable);
     Recordset grouped = db_.OpenRecordset("select count(*) as anz from people");
     EXPECT_EQ(grouped["anz"].Value().AsInteger(), 1);
     EXPECT_FALSE(grouped.Updatable());
@@ -163,7 +169,7 @@ TEST_F(RecordsetTest, ClosingTheDatabaseClosesItsRecordsets) {
 namespace {
 
 class KeysetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db_ = CreateDatabaseWith(folder_ / "k.mdb",
                                  {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY,"
@@ -201,9 +207,9 @@ const std::vector<int64_t> kAll = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14
 
 TEST_F(KeysetTest, EditingTheWalkedRowsVisitsEachRowOnce) {
     // Moving a row forward in the sort order or the index must not bring it round again.
-    for (const char* source : {"select * from t where pos < 100 order by pos",
-                               "select * from t where pos < 100", "select * from t order by pos desc",
-                               "t"}) {
+    for (const char* source :
+         {"select * from t where pos < 100 order by pos", "select * from t where pos < 100",
+          "select * from t order by pos desc", "t"}) {
         SCOPED_TRACE(source);
         db_.Execute("update t set pos = id * 10");
         Recordset rs = db_.OpenRecordset(source);
@@ -222,7 +228,8 @@ TEST_F(KeysetTest, EditingTheWalkedRowsVisitsEachRowOnce) {
         }
         const bool all = text.find("pos < 100") == std::string::npos;
         EXPECT_EQ(Sorted(seen), all ? kAll : kBelow100);
-        EXPECT_EQ(Rows(db_, "select count(*) as n from t where pos <> id * 10 + 10"), all ? "0\n" : "6\n");
+        EXPECT_EQ(Rows(db_, "select count(*) as n from t where pos <> id * 10 + 10"),
+                  all ? "0\n" : "6\n");
     }
 }
 
@@ -234,8 +241,8 @@ TEST_F(KeysetTest, StatementsRunDuringTheWalkChangeValuesButNotWhichRowsAreVisit
         names.push_back(rs["name"].Value().AsText());
         if (++step != 2) return;
         db_.Execute("update t set pos = pos + 5, name = 'x' & name");  // every row moves
-        db_.Execute("insert into t (pos, name) values (1, 'late')");    // not in the keyset
-        db_.Execute("delete from t where id in (5, 6)");                // passed over
+        db_.Execute("insert into t (pos, name) values (1, 'late')");   // not in the keyset
+        db_.Execute("delete from t where id in (5, 6)");               // passed over
     });
     EXPECT_EQ(seen, (std::vector<int64_t>{1, 2, 3, 4, 7, 8, 9}));
     EXPECT_EQ(names[1], "n20");
@@ -277,20 +284,24 @@ TEST_F(RecordsetTest, UpdateNamesTheRequiredFieldLeftNullWithItsTable) {
         std::function<void(Recordset&)> arrange;
     };
     const std::vector<Case> cases = {
-        {"new row without it", "people", [](Recordset& rs) {
+        {"new row without it", "people",
+         [](Recordset& rs) {
              rs.AddNew();
              rs["id"].SetValue(Value::FromInteger(2));
          }},
-        {"new row set to Null", "people", [](Recordset& rs) {
+        {"new row set to Null", "people",
+         [](Recordset& rs) {
              rs.AddNew();
              rs["id"].SetValue(Value::FromInteger(2));
              rs["name"].SetValue(Value());
          }},
-        {"edited to Null", "people", [](Recordset& rs) {
+        {"edited to Null", "people",
+         [](Recordset& rs) {
              rs.Edit();
              rs["name"].SetValue(Value());
          }},
-        {"not among the recordset's fields", "select id, note from people", [](Recordset& rs) {
+        {"not among the recordset's fields", "select id, note from people",
+         [](Recordset& rs) {
              rs.AddNew();
              rs["id"].SetValue(Value::FromInteger(2));
          }},
@@ -316,7 +327,8 @@ TEST_F(RecordsetTest, ACounterNeverGivesADeletedNumberAgain) {
         std::function<void()> add;
     };
     const std::vector<Case> cases = {
-        {"AddNew", [&] {
+        {"AddNew",
+         [&] {
              Recordset rs = db_.OpenRecordset("pl_name");
              rs.AddNew();
              rs["name"].SetValue(Value::FromText("x"));

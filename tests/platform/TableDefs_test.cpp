@@ -1,8 +1,7 @@
-#include "platform/TableDef.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/DBEngine.h"
+#include "platform/TableDef.h"
 #include "support/EngineTestSupport.h"
 
 using namespace platform;
@@ -86,8 +85,10 @@ TEST(TableDefs, CollectionsWalkInOrderAndRefuseWhatIsNotThere) {
     auto tables = db.TableDefs();
     for (size_t i = 0; i < tables.Count(); ++i) {
         TableDef def = tables[i];
-        if (def.Attributes() == 0) user.push_back(def.Name());
-        else EXPECT_EQ(def.Attributes(), dbSystemObject) << def.Name();  // the catalog's own tables
+        if (def.Attributes() == 0)
+            user.push_back(def.Name());
+        else
+            EXPECT_EQ(def.Attributes(), dbSystemObject) << def.Name();  // the catalog's own tables
     }
     EXPECT_EQ(user, (std::vector<std::string>{"Alpha", "zeta"}));
     TableDef again = db.CreateTableDef("ALPHA");
@@ -97,7 +98,8 @@ TEST(TableDefs, CollectionsWalkInOrderAndRefuseWhatIsNotThere) {
     EXPECT_EQ(JetErrorOf([&] { db.TableDefs().Delete("nope"); }), jet::kItemNotFound);
     TableDef twice = db.CreateTableDef("twice");
     twice.Fields().Append(twice.CreateField("x", dbLong));
-    EXPECT_EQ(JetErrorOf([&] { twice.Fields().Append(twice.CreateField("X", dbText)); }), jet::kFieldDefinedTwice);
+    EXPECT_EQ(JetErrorOf([&] { twice.Fields().Append(twice.CreateField("X", dbText)); }),
+              jet::kFieldDefinedTwice);
     db.TableDefs().Delete("zeta");
     EXPECT_EQ(JetErrorOf([&] { db.OpenRecordset("zeta"); }), jet::kInputTableNotFound);
 }
@@ -136,7 +138,8 @@ TEST(TableDefs, IndexFieldListsCopyFromOneDefinitionToAnother) {
 
 TEST(TableDefs, FieldsAndIndexesAppendedToAStoredTableChangeIt) {
     TempFolder folder;
-    Database db = CreateDatabaseWith(folder / "s.mdb", {"CREATE TABLE t (a LONG)", "insert into t values (1)"});
+    Database db = CreateDatabaseWith(folder / "s.mdb",
+                                     {"CREATE TABLE t (a LONG)", "insert into t values (1)"});
     TableDef def = db.TableDefs().Item("t");
     Field b = def.CreateField("b", dbText, 10);
     b.SetDefaultValue("\"x\"");
@@ -188,7 +191,9 @@ TEST(QueryDefs, StoredQueriesRunByNameAndWithParameters) {
     db.Execute("insert into t values (3, 'D:\\')");
     db.CreateQueryDef("big", "select a, Path from t where a > 1");
     db.CreateQueryDef("grow", "update t set a = a * 10 where a < 3");
-    db.CreateQueryDef("count_like", "PARAMETERS sPath Text(255); SELECT Count(*) AS anz FROM t WHERE Path Like sPath");
+    db.CreateQueryDef(
+        "count_like",
+        "PARAMETERS sPath Text(255); SELECT Count(*) AS anz FROM t WHERE Path Like sPath");
 
     EXPECT_EQ(Rows(db, "big"), "2|C:\\Music\\Pop\\\n3|D:\\\n");
     EXPECT_EQ(Rows(db, "select count(*) as n from big where Path like 'C:*'"), "1\n");

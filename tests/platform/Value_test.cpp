@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "platform/DateConversion.h"
-#include "platform/engine/FieldRules.h"
 #include "platform/JetError.h"
+#include "platform/engine/FieldRules.h"
 
 using namespace platform;
 
@@ -37,9 +37,9 @@ TEST(DateConversion, RoundTripsJetDayCounts) {
         double ole;
         const char* text;
     } cases[] = {
-        {0.0, "1899-12-30 00:00:00"},      {1.0, "1899-12-31 00:00:00"},
-        {-1.25, "1899-12-29 06:00:00"},    {38414.999988425924, "2005-03-03 23:59:59"},
-        {38415.0, "2005-03-04 00:00:00"},  {2958465.0, "9999-12-31 00:00:00"},
+        {0.0, "1899-12-30 00:00:00"},       {1.0, "1899-12-31 00:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},     {38414.999988425924, "2005-03-03 23:59:59"},
+        {38415.0, "2005-03-04 00:00:00"},   {2958465.0, "9999-12-31 00:00:00"},
         {-657434.0, "0100-01-01 00:00:00"},
     };
     for (const auto& c : cases) {
@@ -61,7 +61,8 @@ TEST(DateConversion, ParsesThePeoplesFormsAndRefusesNonsense) {
 
 TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
     EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromText(" 42 ")).AsInteger(), 42);
-    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromDouble(2.5)).AsInteger(), 2);  // half to even
+    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromDouble(2.5)).AsInteger(),
+              2);  // half to even
     EXPECT_EQ(ConvertForField(MakeField(dbInteger), Value::FromDouble(3.5)).AsInteger(), 4);
     EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromBoolean(true)).AsInteger(), -1);
     EXPECT_TRUE(ConvertForField(MakeField(dbBoolean), Value::FromInteger(7)).AsBoolean());
@@ -70,8 +71,10 @@ TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
     EXPECT_EQ(ConvertForField(MakeField(dbText, 10), Value::FromInteger(12)).AsText(), "12");
     EXPECT_EQ(ConvertForField(MakeField(dbSingle), Value::FromDouble(128.37)).AsDouble(),
               static_cast<double>(128.37f));
-    EXPECT_EQ(ConvertForField(MakeField(dbCurrency), Value::FromDouble(1.23456)).AsDouble(), 1.2346);
-    EXPECT_EQ(FormatStoredDate(ConvertForField(MakeField(dbDate), Value::FromText("2005-03-04")).AsDate()),
+    EXPECT_EQ(ConvertForField(MakeField(dbCurrency), Value::FromDouble(1.23456)).AsDouble(),
+              1.2346);
+    EXPECT_EQ(FormatStoredDate(
+                  ConvertForField(MakeField(dbDate), Value::FromText("2005-03-04")).AsDate()),
               "2005-03-04 00:00:00");
     EXPECT_TRUE(ConvertForField(MakeField(dbLong), Value()).IsNull());
 }

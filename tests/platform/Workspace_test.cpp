@@ -20,13 +20,14 @@ std::string FileBytes(const std::string& path) {
 }
 
 class WorkspaceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        CreateDatabaseWith(side_, {"CREATE TABLE tree (name TEXT(50) CONSTRAINT pk PRIMARY KEY, n LONG)",
-                                   "insert into tree values ('Rock', 1)"})
+        CreateDatabaseWith(side_,
+                           {"CREATE TABLE tree (name TEXT(50) CONSTRAINT pk PRIMARY KEY, n LONG)",
+                            "insert into tree values ('Rock', 1)"})
             .Close();
-        main_ = CreateDatabaseWith(folder_ / "main.mdb",
-                                   {"CREATE TABLE t (id LONG, name TEXT(50))", "insert into t values (1, 'a')"});
+        main_ = CreateDatabaseWith(folder_ / "main.mdb", {"CREATE TABLE t (id LONG, name TEXT(50))",
+                                                          "insert into t values (1, 'a')"});
         TableDef link = main_.CreateTableDef("tree");
         link.SetConnect(";Database=" + side_);
         link.SetSourceTableName("tree");
@@ -135,7 +136,8 @@ TEST(ReadOnlyOpen, AHandleOnAFileAnotherHandleWritesStillRefusesWrites) {
 
 TEST(ProgressCallback, CancelEndsLongWorkWith3059AndChangesNothing) {
     TempFolder folder;
-    Database db = CreateDatabaseWith(folder / "p.mdb", {"CREATE TABLE t (id LONG)", "CREATE TABLE r (id LONG)"});
+    Database db = CreateDatabaseWith(folder / "p.mdb",
+                                     {"CREATE TABLE t (id LONG)", "CREATE TABLE r (id LONG)"});
     for (int i = 0; i < 300; ++i) db.Execute("insert into t values (" + std::to_string(i) + ")");
 
     int calls = 0;
@@ -147,7 +149,8 @@ TEST(ProgressCallback, CancelEndsLongWorkWith3059AndChangesNothing) {
         return false;
     });
     // 27 million rows: far longer than one callback interval.
-    const int error = JetErrorOf([&] { db.Execute("insert into r select a.id from t a, t b, t c"); });
+    const int error =
+        JetErrorOf([&] { db.Execute("insert into r select a.id from t a, t b, t c"); });
     DBEngine::Instance().SetProgressCallback({});
 
     EXPECT_EQ(error, jet::kCancelled);
@@ -159,14 +162,14 @@ TEST(ProgressCallback, CancelEndsLongWorkWith3059AndChangesNothing) {
 TEST(ProgressCallback, ACancelledCompactionLeavesNoDestinationAndNoTemporaryFile) {
     TempFolder folder;
     {
-        Database db = CreateDatabaseWith(folder / "big.mdb", {"CREATE TABLE t (id LONG, txt TEXT(255))"});
+        Database db =
+            CreateDatabaseWith(folder / "big.mdb", {"CREATE TABLE t (id LONG, txt TEXT(255))"});
         db.Execute("insert into t values (1, '" + std::string(200, 'x') + "')");
         for (int i = 0; i < 17; ++i) db.Execute("insert into t select id + 1, txt from t");
     }
     DBEngine::Instance().SetProgressCallback([] { return false; });
-    const int error = JetErrorOf([&] {
-        DBEngine::Instance().CompactDatabase(folder / "big.mdb", folder / "copy.mdb");
-    });
+    const int error = JetErrorOf(
+        [&] { DBEngine::Instance().CompactDatabase(folder / "big.mdb", folder / "copy.mdb"); });
     DBEngine::Instance().SetProgressCallback({});
     EXPECT_EQ(error, jet::kCancelled);
     EXPECT_FALSE(std::filesystem::exists(folder / "copy.mdb"));

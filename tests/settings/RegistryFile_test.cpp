@@ -81,8 +81,8 @@ TEST(RegistryFile, ARewriteKeepsEveryLineItDidNotChange) {
     ASSERT_TRUE(file.Set("Software\\Sonavoxa\\RodividuZIDU", "SkinVersion", {regtype::kSz, "3.9"}));
     ASSERT_TRUE(file.Set("Software\\Sonavoxa\\RodividuZIDU", "New", {regtype::kSz, "x"}));
     const std::string text = file.Serialize();
-    for (const char* kept : {"; my notes", "orphan=sz:no key yet", "Broken=dword:xyz", "[unterminated",
-                             "Other=sz:kept"}) {
+    for (const char* kept : {"; my notes", "orphan=sz:no key yet", "Broken=dword:xyz",
+                             "[unterminated", "Other=sz:kept"}) {
         EXPECT_NE(text.find(kept), std::string::npos) << kept << "\n" << text;
     }
     EXPECT_EQ(text.find("3.8"), std::string::npos) << text;

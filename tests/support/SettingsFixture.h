@@ -15,9 +15,9 @@
 #include "platform/os/LocalFileSystem.h"
 #include "platform/os/ProgramLocation.h"
 #include "platform/os/StandardFolders.h"
-#include "support/TempFolder.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
+#include "support/TempFolder.h"
 
 namespace settings::testing_support {
 

@@ -97,19 +97,23 @@ TEST(EngineShell, ListsTablesLinksAndQueriesAndCompacts) {
 TEST(EngineShell, ReadsJetFilesAndRefusesToWriteThem) {
     const std::string jet = FixturePath("jet/library-2.5-nosid.mdb");
     auto r = RunShell({jet, ".tables"});
-    EXPECT_EQ(r.out, "db_all\ndb_edit\ndb_version\ngenre\npl_all\npl_group\nPL_MIXSETS\npl_name\npl_stat\n");
+    EXPECT_EQ(
+        r.out,
+        "db_all\ndb_edit\ndb_version\ngenre\npl_all\npl_group\nPL_MIXSETS\npl_name\npl_stat\n");
     r = RunShell({jet, "select Version from db_version", "delete from genre"});
     EXPECT_EQ(r.out, "Version\n2.5\n");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Error 3027: "), std::string::npos) << r.err;
-    EXPECT_NE(RunShell({jet, ".schema db_all"}).out.find("CREATE TABLE [db_all] ("), std::string::npos);
+    EXPECT_NE(RunShell({jet, ".schema db_all"}).out.find("CREATE TABLE [db_all] ("),
+              std::string::npos);
 }
 
 TEST(EngineShell, TheProgramExitsNonZeroAfterAFailure) {
     TempFolder folder;
-    const std::string command = std::string(SONAVOXA_BIN_DIR) + "/sonavoxa-sql --create " + (folder / "p.mdb") +
-                                " 'CREATE TABLE t (a LONG)' 'select * from nowhere' 'select count(*) as n from t'"
-                                " 2>/dev/null";
+    const std::string command =
+        std::string(SONAVOXA_BIN_DIR) + "/sonavoxa-sql --create " + (folder / "p.mdb") +
+        " 'CREATE TABLE t (a LONG)' 'select * from nowhere' 'select count(*) as n from t'"
+        " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string out;
@@ -124,12 +128,15 @@ TEST(EngineShell, QueryCommandStoresTheTextOfAFileAsAQuery) {
     TempFolder folder;
     const std::string db = folder / "s.mdb";
     const std::string sql = folder.Write("q.sql", "SELECT id\nFROM t\nWHERE id > 1;\n\n");
-    auto r = RunShell({"--create", db}, "CREATE TABLE t (id LONG);\ninsert into t values (1);\n"
-                                        "insert into t values (2);\n.query big " + sql + "\n");
+    auto r = RunShell({"--create", db},
+                      "CREATE TABLE t (id LONG);\ninsert into t values (1);\n"
+                      "insert into t values (2);\n.query big " +
+                          sql + "\n");
     ASSERT_EQ(r.code, 0) << r.err;
     r = RunShell({db, ".queries", "big"});
     EXPECT_EQ(r.out, "big\t0\tSELECT id\\nFROM t\\nWHERE id > 1\nid\n2\n");
-    r = RunShell({db, ".query big " + sql, ".query other " + (folder / "missing.sql"), ".query lonely"});
+    r = RunShell(
+        {db, ".query big " + sql, ".query other " + (folder / "missing.sql"), ".query lonely"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Error 3012: "), std::string::npos) << r.err;  // the name is taken
     EXPECT_NE(r.err.find("Error 3024: "), std::string::npos) << r.err;
@@ -146,7 +153,8 @@ TEST(EngineShell, TakesCommentLinesInsideAStatementAndQuotedPaths) {
                       "insert into t values (1, '\n"
                       "-- not a comment: inside a text\n"
                       "');\n"
-                      ".compact \"" + (folder / "copy with blanks.mdb") + "\"\n");
+                      ".compact \"" +
+                          (folder / "copy with blanks.mdb") + "\"\n");
     ASSERT_EQ(r.code, 0) << r.err;
     r = RunShell({folder / "copy with blanks.mdb", "select len(name) as n from t"});
     EXPECT_EQ(r.out, "n\n33\n") << r.err;
@@ -163,7 +171,8 @@ TEST(EngineShell, SaysHowManyRowsAStatementLeftOutAndWhy) {
                       "insert into u values (2);\n"
                       "insert into t select id from u;\n");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("Note: 1 row left out; the first: Error 3022"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Note: 1 row left out; the first: Error 3022"), std::string::npos)
+        << r.err;
     r = RunShell({db, "select id from t order by id"});
     EXPECT_EQ(r.out, "id\n1\n2\n");
 }
