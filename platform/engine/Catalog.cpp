@@ -118,16 +118,6 @@ void Catalog::CreateCatalogTables(const std::string& locale) {
     tables_.clear();
 }
 
-std::string Catalog::Property(const std::string& name) {
-    if (!HasCatalogTables()) return {};
-    Statement& s = connection_.Cached("SELECT \"Value\" FROM " + Qualified("MSysProperties") +
-                                      " WHERE \"Name\" = ?1");
-    s.BindText(1, name);
-    std::string value = s.Step() ? s.ColumnText(0) : std::string();
-    s.Reset();
-    return value;
-}
-
 std::vector<std::string> Catalog::TableNames() {
     std::vector<std::string> names;
     Statement s(connection_.Db(),

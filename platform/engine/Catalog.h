@@ -72,7 +72,6 @@ class Catalog {
     void CreateQuery(const std::string& name, const std::string& sql);  // 3012 when taken
     void DeleteQuery(std::string_view name);                            // 3265 when missing
 
-    std::string Property(const std::string& name);
     void Invalidate() { tables_.clear(); }
 
   private:

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <map>
+
 #include "platform/JetError.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/engine/OpenDatabaseState.h"
@@ -71,7 +73,9 @@ void RecordsetCursor::Start() {
         targetField.push_back(writable);
         typedColumn.push_back(description != nullptr);
         fields.push_back(std::move(field));
+        sourceTables.push_back(info ? info->name : std::string());
     }
+    NameDuplicateColumnsByTable();
     if (snapshot) {
         bool more = hasRow;
         while (more) {
@@ -91,6 +95,22 @@ void RecordsetCursor::Start() {
         watchedFile = target->attachment;
         connection.WatchWrites(this);
     }
+}
+
+// Two columns of one name from two tables (a `select *` over a join) are told apart as Jet
+// does, as "table.name"; a column whose table is not known keeps its name.
+void RecordsetCursor::NameDuplicateColumnsByTable() {
+    std::map<std::string, int> uses;
+    for (const Field& f : fields) ++uses[LowerName(f.Name())];
+    bool renamed = false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (uses[LowerName(fields[i].Name())] < 2 || sourceTables[i].empty()) continue;
+        fields[i].description_.Name = sourceTables[i] + "." + fields[i].Name();
+        renamed = true;
+    }
+    if (!renamed) return;
+    fieldIndex.clear();
+    for (size_t i = 0; i < fields.size(); ++i) fieldIndex.emplace(LowerName(fields[i].Name()), i);
 }
 
 void RecordsetCursor::BeforeWrite(const Attachment* file) {

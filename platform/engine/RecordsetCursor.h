@@ -60,6 +60,7 @@ class RecordsetCursor : public WriteWatcher {
     std::vector<Field> fields;
     std::vector<char> typedColumn;             // per field: a table column, read by its field type
     std::map<std::string, size_t> fieldIndex;  // lower-cased name -> position
+    std::vector<std::string> sourceTables;      // per field: its table's name, or ""
     std::vector<Value> current;
     int64_t currentRowid = 0;
 
@@ -74,6 +75,7 @@ class RecordsetCursor : public WriteWatcher {
 
     // Reads the column layout and the first row.
     void Start();
+    void NameDuplicateColumnsByTable();
     // Called before any write to `file` (null: any file) while this cursor streams.
     void BeforeWrite(const Attachment* file) override;
     void FixKeyset();

@@ -116,6 +116,8 @@ TEST_F(JetAnswersTest, ColumnsNamedByTheQueryItselfAreExprAndTableDotName) {
     EXPECT_EQ(ColumnNames("select s.name, t.name from score as s inner join team as t on "
                           "s.name = t.name"),
               (std::vector<std::string>{"s.name", "t.name"}));
+    EXPECT_EQ(ColumnNames("select * from score, team where score.name = team.name"),
+              (std::vector<std::string>{"score.name", "pts", "bonus", "team.name", "city"}));
     EXPECT_EQ(ColumnNames("select count(*) from score"), (std::vector<std::string>{"Expr1000"}));
     EXPECT_EQ(ColumnNames("select score.name from score"), (std::vector<std::string>{"name"}));
     auto query = db_.CreateQueryDef("", "parameters wanted long; select wanted, name from score");
