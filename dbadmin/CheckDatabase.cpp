@@ -172,9 +172,10 @@ SideDatabaseCheckOutcome CheckDatabase::Check(const std::string& fileName,
         }
         if (outcome.lastError != platform::jet::kFileNotFound &&
             outcome.lastError != platform::jet::kInputTableNotFound) {
+            outcome.sound = outcome.lastError == 0;
             return outcome;
         }
-        Rebuild(sidePath, tables, outcome);
+        outcome.sound = Rebuild(sidePath, tables, outcome);
     } catch (const JetError& e) {
         NoteFirst(outcome, e);
     } catch (const std::exception& e) {

@@ -27,6 +27,9 @@ namespace dbadmin {
 // What one check did: whether it rebuilt the side database, the last error number that
 // decided it, and the first failure of the check or rebuild (0 and empty when none).
 struct SideDatabaseCheckOutcome {
+    // True when the side database is in order afterwards: found sound, or rebuilt with every
+    // link. A failure of the probe that the rebuild then mended leaves errorNumber set.
+    bool sound = false;
     bool rebuilt = false;
     int lastError = 0;
     int errorNumber = 0;

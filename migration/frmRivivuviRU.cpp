@@ -154,6 +154,17 @@ void frmRivivuviRU::Form_Activate() {
     if (fileSystem_.FileExists(dataFolder + "/" + kRunMarkerName)) {
         AppendLog((log_.empty() ? "" : "\r\n\r\n") + kUnfinishedRun);
     }
+    // A side database that could not be checked or rebuilt would make the tree rebuilds fail
+    // later; say so now rather than let the start look sound.
+    const std::pair<const char*, const dbadmin::SideDatabaseCheckOutcome*> checks[] = {
+        {"sonavoxa.temp.mdb", &tempCheck_}, {"sonavoxa.tree.mdb", &treeCheck_}};
+    for (const auto& [file, outcome] : checks) {
+        // Without a usable target the not-found text already says what is wrong.
+        if (outcome->sound || !targetFound_) continue;
+        AppendLog((log_.empty() ? "" : "\r\n\r\n") + std::string("Fehler bei der Nebendatenbank ") +
+                  file + ": Fehler " + std::to_string(outcome->errorNumber) + ": " +
+                  outcome->errorText);
+    }
 }
 
 void frmRivivuviRU::cmdGetOldDB_Click() {

@@ -65,6 +65,7 @@ class CheckDatabaseTest : public DataFolderTest {
 };
 
 void ExpectUntouched(const SideDatabaseCheckOutcome& outcome) {
+    EXPECT_TRUE(outcome.sound);
     EXPECT_FALSE(outcome.rebuilt);
     EXPECT_EQ(outcome.lastError, 0);
     EXPECT_EQ(outcome.errorNumber, 0) << outcome.errorText;
@@ -76,6 +77,7 @@ TEST_F(CheckDatabaseTest, FirstStartBuildsBothSideDatabasesAndASecondChangesNoFi
     const auto first = Start();
     for (const auto& o : {first.temp, first.tree}) {
         EXPECT_TRUE(o.rebuilt);
+        EXPECT_TRUE(o.sound);
         EXPECT_EQ(o.lastError, jet::kFileNotFound);
         EXPECT_EQ(o.errorNumber, jet::kItemNotFound) << "no probe link yet";
     }
@@ -192,6 +194,7 @@ TEST_F(CheckDatabaseTest, TargetThatCannotBeOpenedChangesNothing) {
         checker.SetTargetDatabasePath(path);
         for (const auto& outcome : {checker.CheckTempDatabase(), checker.CheckTreeDatabase()}) {
             EXPECT_FALSE(outcome.rebuilt);
+            EXPECT_FALSE(outcome.sound);
             EXPECT_EQ(outcome.errorNumber, error) << outcome.errorText;
         }
         EXPECT_TRUE(AllFiles() == before);
