@@ -301,7 +301,16 @@ std::string RegistryFile::Serialize() const {
     for (const std::string& line : preamble_) out += line + "\n";
     for (const Key& key : keys_) {
         out += key.fromText ? "[" + key.path + "]\n" : "\n[" + key.path + "]\n";
+        bool afterDetached = false;
         for (const Entry& entry : key.entries) {
+            // Lines of the key that stood below a later header of it (after lines that
+            // belonged to no key) need that header again to be read as the key's.
+            if (entry.detached) {
+                afterDetached = true;
+            } else if (afterDetached) {
+                out += "[" + key.path + "]\n";
+                afterDetached = false;
+            }
             if (entry.raw || !entry.text.empty())
                 out += entry.text + "\n";
             else

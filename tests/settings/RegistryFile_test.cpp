@@ -92,17 +92,20 @@ TEST(RegistryFile, ARewriteKeepsEveryLineItDidNotChange) {
     EXPECT_EQ(reread.Serialize(), text) << "a second rewrite changes nothing";
 }
 
-// Found by fuzzing: repeated byte-order marks, a line ending in two CRs, and a key path ending
-// in a backslash and a blank each changed on the second rewrite (the last one lost its key).
+// Found by fuzzing: repeated byte-order marks, a line ending in two CRs, a key path ending in a
+// backslash and a blank, and a key opened again after an unreadable key line each changed on
+// rewrite (the last two lost values).
 TEST(RegistryFile, RewritingTwiceChangesNothing) {
     for (const char* text : {"\xEF\xBB\xBF\xEF\xBB\xBF;o;o", "; note\r\r\n[k]\nx=sz:1\r\r\n",
-                             "[k\\ ]\nx=sz:1\n", "[ k \\ \\ ] \nx=sz:1\n"}) {
+                             "[k\\ ]\nx=sz:1\n", "[ k \\ \\ ] \nx=sz:1\n",
+                             "[k]\nz=sz:0\n[broken\nw=sz:9\n[k]\nx=sz:1\n"}) {
         RegistryFile file = RegistryFile::Parse(text);
         file.Set("k", "y", {regtype::kSz, "2"});
         const std::string once = file.Serialize();
         const RegistryFile reread = RegistryFile::Parse(once);
         EXPECT_EQ(reread.Serialize(), once) << text;
         ASSERT_NE(reread.Find("k", "y"), nullptr) << once;
+        if (file.Find("k", "x")) EXPECT_NE(reread.Find("k", "x"), nullptr) << once;
     }
 }
 
