@@ -47,6 +47,9 @@ bool ValidTime(int h, int mi, int s) {
 }  // namespace
 
 CalendarDateTime OleDateToCalendar(double oleDate) {
+    // Outside Jet's years 100 to 9999 there is no date to give; keep the arithmetic below
+    // defined (callers refuse such values before they get here).
+    if (!(oleDate >= -657434.0 && oleDate < 2958466.0)) oleDate = 0;
     // Jet counts the time forward from the day even for negative day numbers.
     double dayPart = std::trunc(oleDate);
     double fraction = std::fabs(oleDate - dayPart);

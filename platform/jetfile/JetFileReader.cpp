@@ -569,7 +569,11 @@ Value JetFileReader::State::Convert(const MdbColumn& col, const MdbField& field,
         case MDB_DATETIME: {
             double d;
             std::memcpy(&d, p, sizeof d);
-            return col.col_type == MDB_DATETIME ? Value::FromDate(d) : Value::FromDouble(d);
+            if (col.col_type != MDB_DATETIME) return Value::FromDouble(d);
+            // A date outside Jet's years 100 to 9999 (or no number at all) is damage, not a
+            // date: it reads as Null.
+            if (!(d >= -657434.0 && d < 2958466.0)) return Value();
+            return Value::FromDate(d);
         }
         case MDB_REPID:
             return Value::FromText(FormatGuid(p));

@@ -463,6 +463,27 @@ TEST(JetFileReader, DamagedAndTruncatedCopiesRaiseJetErrorWithoutCrashing) {
     EXPECT_GT(raised, static_cast<int>(pages));  // at least every truncated copy
 }
 
+// Found by fuzzing: a stored date far outside Jet's years overflowed the conversion to a
+// calendar date (undefined behaviour) instead of reading as damage.
+TEST(JetFileReader, ADateOutsideJetsYearsReadsAsNull) {
+    const std::string path = std::string(SONAVOXA_FIXTURES) + "/jet-broken/date-out-of-range.mdb";
+    Database db = DBEngine::Instance().OpenDatabase(path, false, true);
+    int dates = 0;
+    for (const std::string& name : db.TableDefs().Names()) {
+        if (db.TableDefs().Item(name).Attributes() != 0) continue;
+        Recordset rs = db.OpenRecordset(name);
+        for (; !rs.Eof(); rs.MoveNext()) {
+            for (Field& field : rs.Fields()) {
+                if (field.Type() != dbDate || field.Value().IsNull()) continue;
+                const double days = field.Value().ToDouble();
+                EXPECT_TRUE(days >= -657434.0 && days < 2958466.0) << name << "." << field.Name();
+                ++dates;
+            }
+        }
+    }
+    EXPECT_GT(dates, 0);
+}
+
 TEST(JetFileReader, NeverChangesTheFile) {
     TempDir dir;
     const std::string path = dir.File("library.mdb");
