@@ -466,7 +466,7 @@ TEST(JetFileReader, DamagedAndTruncatedCopiesRaiseJetErrorWithoutCrashing) {
 // Found by fuzzing: a stored date far outside Jet's years overflowed the conversion to a
 // calendar date (undefined behaviour) instead of reading as damage.
 TEST(JetFileReader, ADateOutsideJetsYearsReadsAsNull) {
-    const std::string path = std::string(SONAVOXA_FIXTURES) + "/jet-broken/date-out-of-range.mdb";
+    const std::string path = std::string(SONAVOXA_FIXTURES) + "/jet-fuzz/date-out-of-range.mdb";
     Database db = DBEngine::Instance().OpenDatabase(path, false, true);
     int dates = 0;
     for (const std::string& name : db.TableDefs().Names()) {
