@@ -13,6 +13,13 @@
 namespace platform {
 namespace {
 
+// A structure change leaves the cached descriptions stale, whether it succeeded or was undone.
+struct ForgetCachedTables {
+    std::map<std::string, std::shared_ptr<TableInfo>>& tables;
+    explicit ForgetCachedTables(std::map<std::string, std::shared_ptr<TableInfo>>& t) : tables(t) {}
+    ~ForgetCachedTables() { tables.clear(); }
+};
+
 // An object kind as the catalog's SQL spells it.
 std::string Kind(ObjectKind kind) { return std::to_string(static_cast<int>(kind)); }
 
@@ -437,24 +444,18 @@ void Catalog::CreateLink(const std::string& name, const std::string& connect,
 void Catalog::DropTable(std::string_view name) {
     auto info = FindTable(name);
     if (!info || info->attributes == kSystemAttributes) ThrowJetError(jet::kItemNotFound);
+    const ForgetCachedTables forget(tables_);
     WriteScope write(connection_);
-    try {
-        if (info->kind == ObjectKind::Table)
-            connection_.Exec("DROP TABLE " + Qualified(info->name));
-        if (HasCatalogTables()) {
-            const std::string where = " WHERE \"TableName\" = " + QuoteLiteral(info->name);
-            connection_.Exec("DELETE FROM " + Qualified("MSysObjects") + " WHERE \"Name\" = " +
-                             QuoteLiteral(info->name) + " AND \"Kind\" IN (" +
-                             Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
-            connection_.Exec("DELETE FROM " + Qualified("MSysFields") + where);
-            connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + where);
-        }
-    } catch (...) {
-        tables_.clear();
-        throw;
+    if (info->kind == ObjectKind::Table) connection_.Exec("DROP TABLE " + Qualified(info->name));
+    if (HasCatalogTables()) {
+        const std::string where = " WHERE \"TableName\" = " + QuoteLiteral(info->name);
+        connection_.Exec("DELETE FROM " + Qualified("MSysObjects") +
+                         " WHERE \"Name\" = " + QuoteLiteral(info->name) + " AND \"Kind\" IN (" +
+                         Kind(ObjectKind::Table) + ", " + Kind(ObjectKind::Link) + ")");
+        connection_.Exec("DELETE FROM " + Qualified("MSysFields") + where);
+        connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + where);
     }
     write.Release();
-    tables_.clear();
 }
 
 void Catalog::CreateIndex(std::string_view table, const IndexDescription& index) {
@@ -470,16 +471,11 @@ void Catalog::CreateIndex(std::string_view table, const IndexDescription& index)
     }
     for (const auto& f : index.Fields)
         if (!info->FindField(f.Name)) ThrowJetError(jet::kItemNotFound);
+    const ForgetCachedTables forget(tables_);
     WriteScope write(connection_);
-    try {
-        CreatePhysicalIndex(info->name, index);
-        InsertIndexRow(info->name, index, static_cast<int>(info->description.Indexes.size()));
-    } catch (...) {
-        tables_.clear();
-        throw;
-    }
+    CreatePhysicalIndex(info->name, index);
+    InsertIndexRow(info->name, index, static_cast<int>(info->description.Indexes.size()));
     write.Release();
-    tables_.clear();
 }
 
 void Catalog::DropIndex(std::string_view table, std::string_view index) {
@@ -489,17 +485,12 @@ void Catalog::DropIndex(std::string_view table, std::string_view index) {
     for (const auto& existing : info->description.Indexes)
         if (LowerName(existing.Name) == LowerName(index)) found = &existing;
     if (!found) ThrowJetError(jet::kItemNotFound);
+    const ForgetCachedTables forget(tables_);
     WriteScope write(connection_);
-    try {
-        connection_.Exec("DROP INDEX IF EXISTS " + Qualified(info->name + "." + found->Name));
-        connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " +
-                         QuoteLiteral(info->name) + " AND \"Name\" = " + QuoteLiteral(found->Name));
-    } catch (...) {
-        tables_.clear();
-        throw;
-    }
+    connection_.Exec("DROP INDEX IF EXISTS " + Qualified(info->name + "." + found->Name));
+    connection_.Exec("DELETE FROM " + Qualified("MSysIndexes") + " WHERE \"TableName\" = " +
+                     QuoteLiteral(info->name) + " AND \"Name\" = " + QuoteLiteral(found->Name));
     write.Release();
-    tables_.clear();
 }
 
 void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
@@ -517,34 +508,29 @@ void Catalog::AddColumn(std::string_view table, const FieldDescription& field) {
     FieldDescription f = field;
     f.Attributes &= ~dbAutoIncrField;  // SQLite cannot add a rowid to an existing table
     if (f.Size <= 0) f.Size = DefaultFieldSize(f.Type);
+    const ForgetCachedTables forget(tables_);
     WriteScope write(connection_);
-    try {
-        connection_.Exec("ALTER TABLE " + Qualified(info->name) + " ADD COLUMN " +
-                         SqlColumnDefinition(f, false, false));
-        // SQLite shows the default in rows that existed before; in Jet they hold Null.
-        if (!f.Required && DefaultValueAsSql(f)) {
-            connection_.Exec("UPDATE " + Qualified(info->name) + " SET " + QuoteIdentifier(f.Name) +
-                             " = NULL");
-        }
-        Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysFields") +
-                                          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        s.BindText(1, info->name);
-        s.BindInteger(2, static_cast<int64_t>(info->description.Fields.size()));
-        s.BindText(3, f.Name);
-        s.BindInteger(4, f.Type);
-        s.BindInteger(5, f.Size);
-        s.BindInteger(6, f.Attributes);
-        s.BindText(7, f.DefaultValue);
-        s.BindInteger(8, f.Required ? 1 : 0);
-        s.BindInteger(9, f.AllowZeroLength ? 1 : 0);
-        s.Step();
-        s.Reset();
-    } catch (...) {
-        tables_.clear();
-        throw;
+    connection_.Exec("ALTER TABLE " + Qualified(info->name) + " ADD COLUMN " +
+                     SqlColumnDefinition(f, false, false));
+    // SQLite shows the default in rows that existed before; in Jet they hold Null.
+    if (!f.Required && DefaultValueAsSql(f)) {
+        connection_.Exec("UPDATE " + Qualified(info->name) + " SET " + QuoteIdentifier(f.Name) +
+                         " = NULL");
     }
+    Statement& s = connection_.Cached("INSERT INTO " + Qualified("MSysFields") +
+                                      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    s.BindText(1, info->name);
+    s.BindInteger(2, static_cast<int64_t>(info->description.Fields.size()));
+    s.BindText(3, f.Name);
+    s.BindInteger(4, f.Type);
+    s.BindInteger(5, f.Size);
+    s.BindInteger(6, f.Attributes);
+    s.BindText(7, f.DefaultValue);
+    s.BindInteger(8, f.Required ? 1 : 0);
+    s.BindInteger(9, f.AllowZeroLength ? 1 : 0);
+    s.Step();
+    s.Reset();
     write.Release();
-    tables_.clear();
 }
 
 void Catalog::SetAllowZeroLength(std::string_view table, std::string_view field, bool allow) {
