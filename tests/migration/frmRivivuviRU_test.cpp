@@ -56,14 +56,10 @@ TEST_F(Window, LoadPreparesTheDataFolderChecksSideDatabasesAndSetsCaptions) {
     EXPECT_FALSE(form->TreeCheck().rebuilt);
 }
 
-TEST_F(Window, TargetCheckWithAnEmptyTitleTableLeavesTheLogEmpty) {
+TEST_F(Window, TargetCheckWarnsAboutTitlesInTheTarget) {
     Start();
     EXPECT_TRUE(form->TargetFound());
     EXPECT_EQ(port.log, "");
-}
-
-TEST_F(Window, TargetCheckWarnsAboutTitlesInTheTarget) {
-    Start();
     {
         platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
         db.Execute("insert into db_all (Titel) values ('left from before')");
