@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <optional>
 
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
@@ -126,33 +125,6 @@ TEST_P(LibraryFixture, EngineKeepsEveryValueAndEmptyTextApartFromNull) {
 
 INSTANTIATE_TEST_SUITE_P(JetFileReader, LibraryFixture,
                          ::testing::Values("library-2.5", "library-2.5-nosid"));
-
-TEST(JetFileReader, ReadsTheVersionRowOfEachFixture) {
-    struct Case {
-        std::string file;
-        std::vector<std::optional<std::string>> versions;
-    };
-    const std::vector<Case> cases = {
-        {"version-3.4.mdb", {"3.4"}},
-        {"version-2.0.mdb", {"2.0"}},
-        {"version-2.mdb", {"2"}},
-        {"version-5.mdb", {"5"}},
-        {"version-2.5.1.mdb", {"2.5.1"}},
-        {"version-empty-table.mdb", {}},
-        {"version-null.mdb", {std::nullopt}},
-        {"library-2.5.mdb", {"2.5"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        JetFileReader reader(kJet + c.file);
-        std::vector<std::optional<std::string>> got;
-        reader.ReadRows("db_version", [&](const std::vector<Value>& row) {
-            ASSERT_EQ(row.size(), 1u);
-            got.push_back(row[0].IsNull() ? std::nullopt : std::optional(row[0].AsText()));
-        });
-        EXPECT_EQ(got, c.versions);
-    }
-}
 
 TEST(JetFileReader, UnknownTableRaises3078) {
     JetFileReader reader(kJet + "no-version-table.mdb");
