@@ -20,38 +20,6 @@ std::shared_ptr<MigriereTable> Entry(const std::string& name) {
     return entry;
 }
 
-TEST(RivivuviRU, RegistersTheSevenTablesInTransferOrder) {
-    RivivuviRU plan;
-    RegisterPlanEntries(plan);
-    EXPECT_EQ(plan.OldVersion(), "2.5");
-    EXPECT_EQ(plan.CurrVersion(), "3.4");
-    struct Expected {
-        const char* table;
-        const char* description;
-        bool titleQuery;
-        const char* insertSql;
-    };
-    const Expected expected[] = {
-        {"db_all", "MP3 Dateiinformationen", true, ""},
-        {"pl_name", "Playlistnamen", false,
-         "insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"},
-        {"pl_group", "Gruppennamen", false, ""},
-        {"db_edit", "Vor kurzem bearbeitet", false, ""},
-        {"pl_stat", "Statistikdaten", false, ""},
-        {"PL_MIXSETS", "Mixstyles", false, ""},
-        {"pl_all", "Playlistinformationen", false, ""},
-    };
-    const auto& entries = plan.GetMigTables();
-    ASSERT_EQ(entries.size(), std::size(expected));
-    for (size_t i = 0; i < entries.size(); ++i) {
-        SCOPED_TRACE(expected[i].table);
-        EXPECT_EQ(entries[i]->TableName, expected[i].table);
-        EXPECT_EQ(entries[i]->Beschreibung, expected[i].description);
-        EXPECT_EQ(entries[i]->UpdateSQL, expected[i].titleQuery ? TitleQuery() : "");
-        EXPECT_EQ(entries[i]->InsertSql, expected[i].insertSql);
-    }
-}
-
 TEST(RivivuviRU, LooksUpKeysWithoutRegardToLetterCase) {
     RivivuviRU plan;
     RegisterPlanEntries(plan);
