@@ -71,8 +71,8 @@ class JsonParser {
         } else {
             v.kind = Json::Number;
             const size_t start = i_;
-            while (i_ < s_.size() && std::string_view("+-.eE0123456789").find(s_[i_]) !=
-                                         std::string_view::npos) {
+            while (i_ < s_.size() &&
+                   std::string_view("+-.eE0123456789").find(s_[i_]) != std::string_view::npos) {
                 ++i_;
             }
             v.text = s_.substr(start, i_ - start);

@@ -78,11 +78,20 @@ TEST(Like, MatchesVisualBasicPatterns) {
         bool match;
     };
     const Case cases[] = {
-        {"2.5", "*2.5*", true},    {"2.5", "**", true},        {"2.5", "*3.4*", false},
-        {"2.5", "*2.5.1*", false}, {"2.5", "*?.?*", true},     {"2.5", "#.##", false},
-        {"2.5", "[0-3].[!0-4]", true}, {"2.5", "[!2]*", false}, {"2.5", "*[]2.5", true},
-        {"abc", "ABC", false},     {"a-b", "a[-]b", true},     {"äöü", "?ö?", true},
-        {"", "?", false},          {"xzy", "x[*]y", false},
+        {"2.5", "*2.5*", true},
+        {"2.5", "**", true},
+        {"2.5", "*3.4*", false},
+        {"2.5", "*2.5.1*", false},
+        {"2.5", "*?.?*", true},
+        {"2.5", "#.##", false},
+        {"2.5", "[0-3].[!0-4]", true},
+        {"2.5", "[!2]*", false},
+        {"2.5", "*[]2.5", true},
+        {"abc", "ABC", false},
+        {"a-b", "a[-]b", true},
+        {"äöü", "?ö?", true},
+        {"", "?", false},
+        {"xzy", "x[*]y", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Like(c.text, c.pattern), c.match) << c.text << " like " << c.pattern;

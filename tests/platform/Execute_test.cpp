@@ -68,7 +68,8 @@ TEST_F(ExecuteTest, InsertsUpdatesAndDeletesWithJetLiteralsAndDefaults) {
     EXPECT_EQ(db_.Execute("UPDATE tree_genre SET tree_genre.anzahl = tree_genre.anzahl + 1 "
                           "WHERE tree_genre.favorit <> true"),
               1);
-    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"), "Rock|2\nschnell|3\n");
+    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"),
+              "Rock|2\nschnell|3\n");
     EXPECT_EQ(db_.Execute("delete from tree_genre"), 2);
 }
 

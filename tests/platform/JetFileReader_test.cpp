@@ -8,12 +8,12 @@
 #include <iterator>
 #include <map>
 
+#include "migration/FixtureJson.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
 #include "platform/jetfile/DefaultValues.h"
 #include "platform/jetfile/IndexDefinitions.h"
 #include "platform/jetfile/StandardErrorCapture.h"
-#include "migration/FixtureJson.h"
 #include "support/TempFolder.h"
 
 namespace platform {
@@ -313,10 +313,18 @@ TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
 // A default the engine cannot compute would be stored as its own text in every new row.
 TEST(JetFileReader, OnlyDefaultsTheEngineComputesAreCarriedOver) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"", true},           {"-1.5", true},          {"=No", true},
-        {"Null", true},       {"'it''s'", true},       {"\"say \"\"hi\"\"\"", true},
-        {"#1/1/2000#", true}, {" = date() ", true},    {"GenGUID()", false},
-        {"=Date()+30", false}, {"DMax(\"Nr\",\"t\")+1", false}, {"\"a\" & \"b\"", false},
+        {"", true},
+        {"-1.5", true},
+        {"=No", true},
+        {"Null", true},
+        {"'it''s'", true},
+        {"\"say \"\"hi\"\"\"", true},
+        {"#1/1/2000#", true},
+        {" = date() ", true},
+        {"GenGUID()", false},
+        {"=Date()+30", false},
+        {"DMax(\"Nr\",\"t\")+1", false},
+        {"\"a\" & \"b\"", false},
     };
     for (const auto& [text, carried] : cases) {
         EXPECT_EQ(EngineFillsInDefault(text), carried) << text;

@@ -159,7 +159,7 @@ class JetFileAgainstMdbExport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetFileAgainstMdbExport, SameTablesRowsAndValues) {
     ASSERT_TRUE(OutputOf("command -v mdb-export")) << "mdb-export is missing: scripts/setup "
-                                                       "installs mdbtools";
+                                                      "installs mdbtools";
     const std::string path = FixturePath("jet/" + GetParam());
     const auto tableList = OutputOf("mdb-tables -1 " + ShellQuoted(path));
     ASSERT_TRUE(tableList) << "mdb-tables failed on " << path;

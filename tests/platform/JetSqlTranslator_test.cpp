@@ -409,9 +409,9 @@ TEST(JetSqlTranslator, AggregatesAssignmentsAndConditionsKeepJetValues) {
               (Rows{{"2"}}));
 
     // Conditions, and sums of constants, stay as written so that SQLite can use an index.
-    for (const char* where : {"(Path = 'C:\\Music\\Rock\\')",
-                              "DEL = 0 and (Path = 'C:\\Music\\Rock\\')",
-                              "Path = 'C:\\Music\\' + 'Rock\\'"}) {
+    for (const char* where :
+         {"(Path = 'C:\\Music\\Rock\\')", "DEL = 0 and (Path = 'C:\\Music\\Rock\\')",
+          "Path = 'C:\\Music\\' + 'Rock\\'"}) {
         const std::string sql = std::string("select count(*) from db_all where ") + where;
         EXPECT_NE(db.Plan(sql).find("SEARCH"), std::string::npos) << where;
         EXPECT_EQ(db.Run(sql), (Rows{{"2"}})) << where;
@@ -483,7 +483,8 @@ TEST(JetSqlTranslator, RefusesWhatItCannotRun) {
         {"SELECT 1; SELECT 2", jet::kCharactersAfterEnd},
         {"PARAMETERS x; SELECT 1", jet::kSyntaxInExpression},
     };
-    for (const auto& [sql, error] : cases) EXPECT_EQ(JetErrorOf([&] { db.Run(sql); }), error) << sql;
+    for (const auto& [sql, error] : cases)
+        EXPECT_EQ(JetErrorOf([&] { db.Run(sql); }), error) << sql;
     EXPECT_EQ(JetSqlTranslator().Translate("CREATE TABLE x (a LONG)", db.resolver).kind,
               StatementKind::DataDefinition);
 }
@@ -636,7 +637,8 @@ TEST(JetDdl, IndexDropAndAlterStatements) {
         {"ALTER TABLE t DROP COLUMN a", jet::kOperationNotSupported},
         {"CREATE VIEW v AS SELECT 1", jet::kOperationNotSupported},
     };
-    for (const auto& [sql, error] : bad) EXPECT_EQ(JetErrorOf([&] { ParseDdl(sql); }), error) << sql;
+    for (const auto& [sql, error] : bad)
+        EXPECT_EQ(JetErrorOf([&] { ParseDdl(sql); }), error) << sql;
 }
 
 }  // namespace

@@ -120,7 +120,8 @@ TEST_F(UnderCommaLocale, JetFunctionsReadAndWriteNumbersWithAPoint) {
         {"format(1234.5, 'Scientific')", "1.23E+03\n"},
         {"format('3.25', '0.0')", "3.3\n"},
     };
-    for (const auto& [expression, expected] : cases) EXPECT_EQ(Eval(expression), expected) << expression;
+    for (const auto& [expression, expected] : cases)
+        EXPECT_EQ(Eval(expression), expected) << expression;
 }
 
 TEST_F(UnderCommaLocale, StoredValuesAndLiteralsKeepTheirNumbers) {

@@ -29,11 +29,20 @@ class Mod_API_DataPath : public testing_support::SettingsTest {
     }
 
     static std::set<std::string> Prepared() {
-        return {"sonavoxa.mdb",   "sonavoxa.ini",   "SonavoxaJob.ini",
-                "Skin",           "Skin/blue.skn",  "Skin/red.skn",
-                "Webserver",      "Webserver/html", "Webserver/html/index.html",
-                "Webserver/img",  "Webserver/img/logo.png",
-                "Layout",         "Layout/default.grx", "Image"};
+        return {"sonavoxa.mdb",
+                "sonavoxa.ini",
+                "SonavoxaJob.ini",
+                "Skin",
+                "Skin/blue.skn",
+                "Skin/red.skn",
+                "Webserver",
+                "Webserver/html",
+                "Webserver/html/index.html",
+                "Webserver/img",
+                "Webserver/img/logo.png",
+                "Layout",
+                "Layout/default.grx",
+                "Image"};
     }
 };
 

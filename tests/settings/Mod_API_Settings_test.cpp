@@ -62,14 +62,10 @@ TEST_F(Mod_API_Settings, ValuesLongerThanTheBufferReadAsEmpty) {
 
 TEST_F(Mod_API_Settings, ReadsTextKindsAndNumbersAndNothingElse) {
     const std::pair<std::string, const char*> cases[] = {
-        {"V=sz:ab\\0cd", "ab"},
-        {"V=sz:\\0hidden", ""},
-        {"V=expand_sz:a\\0b", "a"},
-        {"V=dword:0000002a", "&h2A"},
-        {"V=dword:00000000", "&h0"},
-        {"V=dword:deadbeef", "&hDEADBEEF"},
-        {"V=hex(3):41,42", ""},
-        {"V=hex(7):41,00,00", ""},
+        {"V=sz:ab\\0cd", "ab"},      {"V=sz:\\0hidden", ""},
+        {"V=expand_sz:a\\0b", "a"},  {"V=dword:0000002a", "&h2A"},
+        {"V=dword:00000000", "&h0"}, {"V=dword:deadbeef", "&hDEADBEEF"},
+        {"V=hex(3):41,42", ""},      {"V=hex(7):41,00,00", ""},
     };
     for (const auto& [line, expected] : cases) {
         WriteUserStore(line + "\n");
