@@ -73,29 +73,9 @@ void MigrationTest::Migrate(const std::string& path) {
     form->cmdOK_Click();
 }
 
-int JetErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::JetError& e) {
-        return e.Number();
-    }
-    return 0;
-}
-
 std::string Rows(const std::string& databasePath, const std::string& select) {
     platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
-    std::string out;
-    platform::Recordset rs = db.OpenRecordset(select);
-    auto fields = rs.Fields();
-    while (!rs.Eof()) {
-        for (size_t i = 0; i < fields.Count(); ++i) {
-            const platform::Value v = fields[i].Value();
-            out += (i ? "|" : "") + (v.IsNull() ? std::string("<null>") : v.ToDisplayText());
-        }
-        out += "\n";
-        rs.MoveNext();
-    }
-    return out;
+    return ::testing_support::Rows(db, select);
 }
 
 long Number(const std::string& databasePath, const std::string& select) {

@@ -94,20 +94,6 @@ TEST(EngineShell, ListsTablesLinksAndQueriesAndCompacts) {
     EXPECT_EQ(RunShell({main, ".compact " + (folder / "copy.mdb")}).code, 1);
 }
 
-TEST(EngineShell, ReadsJetFilesAndRefusesToWriteThem) {
-    const std::string jet = FixturePath("jet/library-2.5-nosid.mdb");
-    auto r = RunShell({jet, ".tables"});
-    EXPECT_EQ(
-        r.out,
-        "db_all\ndb_edit\ndb_version\ngenre\npl_all\npl_group\nPL_MIXSETS\npl_name\npl_stat\n");
-    r = RunShell({jet, "select Version from db_version", "delete from genre"});
-    EXPECT_EQ(r.out, "Version\n2.5\n");
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Error 3027: "), std::string::npos) << r.err;
-    EXPECT_NE(RunShell({jet, ".schema db_all"}).out.find("CREATE TABLE [db_all] ("),
-              std::string::npos);
-}
-
 TEST(EngineShell, TheProgramExitsNonZeroAfterAFailure) {
     TempFolder folder;
     const std::string command =
