@@ -331,10 +331,12 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
             if (targetOpen) column.target = FindField(targetRows, field.Name());
             columns.push_back(column);
         }
+        if (!columns.empty()) report.keyName = columns.front().source->Name();
 
-        const auto refuseValue = [&report](const JetError& e) {
-            ++report.valuesRefused;
-            report.Note(e);
+        // The first source column is the table's key: it names refused rows and values.
+        Value rowKey;
+        const auto keyText = [&rowKey] {
+            return rowKey.IsNull() ? std::string("Null") : rowKey.ToDisplayText();
         };
         bool more = true;
         while (more) {
@@ -345,6 +347,11 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                 break;
             }
             SetProgressValue(static_cast<double>(counter));
+            try {
+                rowKey = columns.empty() ? Value() : columns.front().source->Value();
+            } catch (const JetError&) {
+                rowKey = Value();  // the copy below meets and reports the same failure
+            }
             bool started = false;
             if (targetOpen) {
                 try {
@@ -354,6 +361,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                     report.Note(e);
                 }
             }
+            if (!started) report.RefuseRow(keyText());
             for (const ColumnCopy& column : columns) {
                 if (!started) break;
                 try {
@@ -375,7 +383,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                         column.target->SetValue(value);
                     }
                 } catch (const JetError& e) {
-                    refuseValue(e);
+                    report.RefuseValue(column.source->Name(), keyText(), e);
                 }
             }
             try {
@@ -391,6 +399,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                     ++report.rowsStored;
                 } catch (const JetError& e) {
                     report.Note(e);
+                    report.RefuseRow(keyText());
                     try {
                         targetRows.CancelUpdate();
                     } catch (const JetError&) {
