@@ -71,14 +71,13 @@ std::string TableReport::FailureLine() const {
                         More(rowsRead - rowsStored, refusedRows.size()));
     }
     if (!refusedValues.empty()) {
-        named.push_back("Werte " + Join(refusedValues) +
-                        More(valuesRefused, refusedValues.size()));
+        named.push_back("Werte " + Join(refusedValues) + More(valuesRefused, refusedValues.size()));
     }
     std::string line = "Fehler in " + tableName + ": " + Join(parts) +
                        FirstError(firstErrorNumber, firstErrorText);
     if (!named.empty()) {
-        line += " Nicht übernommen: " + named.front() + (named.size() > 1 ? "; " + named[1] : "") +
-                ".";
+        line +=
+            " Nicht übernommen: " + named.front() + (named.size() > 1 ? "; " + named[1] : "") + ".";
     }
     return line;
 }
