@@ -52,6 +52,13 @@ std::string Cell(const std::string& text) {
 
 std::string Bracket(const std::string& name) { return "[" + name + "]"; }
 
+// A name as one argument of a dot command, the way SplitWords reads it back: quoted when it
+// holds a blank or a quote (Jet names may hold both blanks and apostrophes).
+std::string Argument(const std::string& name) {
+    if (!name.empty() && name.find_first_of(" \t\r\n'\"") == std::string::npos) return name;
+    return name.find('"') == std::string::npos ? "\"" + name + "\"" : "'" + name + "'";
+}
+
 std::string FieldDdl(const platform::Field& f) {
     std::string ddl = Bracket(f.Name()) + " ";
     if (f.Attributes() & platform::dbAutoIncrField) {
@@ -73,8 +80,11 @@ void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
         platform::TableDef def = tables.Item(name);
         if (def.Attributes() != 0 && !def.IsLink() && only.empty()) continue;  // system tables
         if (def.IsLink()) {
-            out << "-- " << Bracket(def.Name()) << " is a link to "
-                << Bracket(def.SourceTableName()) << " with Connect \"" << def.Connect() << "\"\n";
+            // A line break in the connect text would end the comment and turn the rest of it
+            // into a statement for whoever runs the schema back.
+            out << "-- " << Cell(Bracket(def.Name())) << " is a link to "
+                << Cell(Bracket(def.SourceTableName())) << " with Connect \"" << Cell(def.Connect())
+                << "\"\n";
             continue;
         }
         out << "CREATE TABLE " << Bracket(def.Name()) << " (";
@@ -107,7 +117,7 @@ void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
                 zeroLength.push_back(f.Name());
         }
         for (const std::string& field : zeroLength)
-            out << ".allowzerolength " << def.Name() << " " << field << " on\n";
+            out << ".allowzerolength " << Argument(def.Name()) << " " << Argument(field) << " on\n";
     }
 }
 

@@ -72,6 +72,24 @@ TEST(EngineShell, SchemaRecreatesTablesWithFieldsAndIndexes) {
     EXPECT_NE(schema.find("WITH PRIMARY"), std::string::npos) << schema;
 }
 
+TEST(EngineShell, SchemaOfNamesWithBlanksAndQuotesRunsBack) {
+    TempFolder folder;
+    const std::string a = folder / "a.mdb", b = folder / "b.mdb";
+    auto made = RunShell({"--create", a},
+                         "CREATE TABLE [My Table] ([My Field] TEXT(10), [it's] TEXT(5), [x] "
+                         "TEXT(5));\n"
+                         ".allowzerolength \"My Table\" \"My Field\" on\n"
+                         ".allowzerolength \"My Table\" \"it's\" on\n"
+                         ".allowzerolength \"My Table\" x on\n");
+    ASSERT_EQ(made.code, 0) << made.err;
+    const std::string schema = RunShell({a, ".schema"}).out;
+    auto created = RunShell({"--create", b}, schema);
+    ASSERT_EQ(created.code, 0) << created.err << schema;
+    EXPECT_EQ(RunShell({b, ".schema"}).out, schema);
+    EXPECT_NE(schema.find(".allowzerolength \"My Table\" \"it's\" on\n"), std::string::npos)
+        << schema;
+}
+
 TEST(EngineShell, ListsTablesLinksAndQueriesAndCompacts) {
     TempFolder folder;
     const std::string main = folder / "main.mdb", side = folder / "side.mdb";
