@@ -75,6 +75,9 @@ std::string TableReport::FailureLine() const {
     }
     std::string line = "Fehler in " + tableName + ": " + Join(parts) +
                        FirstError(firstErrorNumber, firstErrorText);
+    if (!missingColumns.empty()) {
+        line += " Der alten Tabelle fehlen die Spalten " + Join(missingColumns) + ".";
+    }
     if (!named.empty()) {
         line +=
             " Nicht übernommen: " + named.front() + (named.size() > 1 ? "; " + named[1] : "") + ".";

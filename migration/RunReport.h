@@ -29,8 +29,9 @@ struct TableReport {
     std::vector<std::string> failedSteps;  // German step names, in order
     int firstErrorNumber = 0;
     std::string firstErrorText;
-    std::vector<std::string> refusedRows;    // keys, at most kNamedRefusals
-    std::vector<std::string> refusedValues;  // "column bei key value", at most kNamedRefusals
+    std::vector<std::string> refusedRows;     // keys, at most kNamedRefusals
+    std::vector<std::string> refusedValues;   // "column bei key value", at most kNamedRefusals
+    std::vector<std::string> missingColumns;  // what the old table lacks for the read to run
 
     // Keeps the first error's number and text.
     void Note(const platform::JetError& error);

@@ -133,7 +133,9 @@ const BadCase kCases[] = {
     {"MissingTitleColumn",
      "missing-title-column.mdb",
      true,
-     {{"db_all", 0, "Lesen der alten Tabelle fehlgeschlagen; erster Fehler 3061"},
+     {{"db_all", 0,
+       "Lesen der alten Tabelle fehlgeschlagen; erster Fehler 3061: Too few parameters. "
+       "Expected 1. Der alten Tabelle fehlen die Spalten EQ."},
       {"pl_name", 4, ""},
       {"pl_group", 3, ""}}},
     {"TextInNumericColumns",

@@ -51,6 +51,13 @@ TEST(RunReport, FailureLineNamesTheFirstRefusedRowsAndValuesAndCountsTheRest) {
                      "übernommen; erster Fehler 3163: Too long. Nicht übernommen: Datensätze mit "
                      "GRID 2; Werte name bei GRID 1."});
 
+    TableReport unreadable = Table(0, 0);
+    unreadable.FailStep("Lesen der alten Tabelle", platform::JetError(3061, "Too few."));
+    unreadable.missingColumns = {"EQ", "MixIn"};
+    cases.push_back({"columns the old table lacks", unreadable,
+                     "Fehler in pl_group: Lesen der alten Tabelle fehlgeschlagen; erster Fehler "
+                     "3061: Too few. Der alten Tabelle fehlen die Spalten EQ, MixIn."});
+
     for (const Case& c : cases) {
         EXPECT_EQ(c.report.FailureLine(), c.line) << c.what;
     }
