@@ -9,16 +9,16 @@ namespace migration::testing_support {
 
 namespace fs = std::filesystem;
 
-MigrationTest::MigrationTest() {
+MigrationTest::MigrationTest(const std::string& dataHome) : dataHome_(dataHome) {
     env_ = {{"HOME", temp / "home"},
-            {"XDG_DATA_HOME", temp / "data"},
+            {"XDG_DATA_HOME", temp / dataHome},
             {"XDG_CONFIG_HOME", temp / "config"},
             {"XDG_CONFIG_DIRS", temp / "etc"},
             {"SONAVOXA_COMMON_DATA_DIR", temp / "common"},
             {"SONAVOXA_PROGRAMS_DIR", temp / "opt"},
             {"SONAVOXA_PROGRAM_DIR", temp / "Program"},
             {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
-    temp.MakeFolder("data");
+    temp.MakeFolder(dataHome);
     temp.MakeFolder("old");
     temp.Write("etc/sonavoxa/registry.ini", "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
     fs::copy(SONAVOXA_PROGRAM_DIR, temp / "Program", fs::copy_options::recursive);

@@ -106,7 +106,8 @@ class RecordingPort : public WindowPort {
 // mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
 class MigrationTest : public ::testing::Test {
   protected:
-    MigrationTest();
+    // `dataHome`: the folder under the temporary folder that holds the user's data folders.
+    explicit MigrationTest(const std::string& dataHome = "data");
     ~MigrationTest() override;
 
     // A fresh Mod_API over this machine (as at a start of the tool); the window logic is gone.
@@ -116,7 +117,7 @@ class MigrationTest : public ::testing::Test {
     // NewForm, Form_Load and Form_Activate.
     frmRivivuviRU& Start(platform::FileSystem* fileSystem = nullptr);
 
-    std::string DataFolder() const { return temp / "data/Sonavoxa"; }
+    std::string DataFolder() const { return temp / (dataHome_ + "/Sonavoxa"); }
     std::string TargetPath() const { return DataFolder() + "/sonavoxa.mdb"; }
     // A copy of a fixture of tests/fixtures/jet in the user's documents.
     std::string OldFixture(const std::string& name) const;
@@ -131,6 +132,7 @@ class MigrationTest : public ::testing::Test {
     std::unique_ptr<frmRivivuviRU> form;
 
   private:
+    std::string dataHome_;
     std::map<std::string, std::string> env_;
     std::unique_ptr<platform::StandardFolders> folders_;
     std::unique_ptr<platform::ProgramLocation> program_;
