@@ -412,10 +412,9 @@ class DataFolderWithSemicolon : public DataFolderNamed {
     DataFolderWithSemicolon() : DataFolderNamed("da;ta") {}
 };
 
-// Disabled until the engine reads a link's database path up to the end of its Connect text:
-// today ";Database=<path>" ends at the first ';' of the path, so every tree rebuild fails with
-// 3024 (the log names each).
-TEST_F(DataFolderWithSemicolon, DISABLED_SideDatabasesLinkAndTheRunCompletes) {
+// A link's ";Database=<path>" used to end at the first ';' of the path, so every tree rebuild
+// failed with 3024.
+TEST_F(DataFolderWithSemicolon, SideDatabasesLinkAndTheRunCompletes) {
     MigrateAndExpectEveryStepDone();
 }
 
