@@ -287,3 +287,14 @@ TEST_F(ExecuteTest, InsertSelectFromItsOwnTableCopiesEachRowOnce) {
               3);
     EXPECT_EQ(Rows(db_, "select count(*) as anz, sum(anzahl) as s from tree_genre"), "6|42\n");
 }
+
+// SQLite reads a statement only up to a NUL byte; a text literal holding one used to cut the
+// statement short (error 3000) instead of storing the whole text.
+TEST_F(ExecuteTest, ATextLiteralWithANulByteIsStoredWhole) {
+    const std::string title("A\0B'C", 5);
+    EXPECT_EQ(
+        db_.Execute("insert into db_all (Titel) values ('" + std::string("A\0B''C", 6) + "')"), 1);
+    Recordset rs = db_.OpenRecordset("select Titel from db_all where Titel like 'A*'");
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs["Titel"].Value().AsText(), title);
+}
