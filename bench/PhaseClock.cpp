@@ -21,8 +21,8 @@ bool IsCountLine(const std::string& text) {
 }  // namespace
 
 const std::vector<std::string>& MaintenancePhases() {
-    static const std::vector<std::string> names = {"tree: folders", "tree: albums",
-                                                   "tree: genres", "tree: artists", "recount"};
+    static const std::vector<std::string> names = {"tree: folders", "tree: albums", "tree: genres",
+                                                   "tree: artists", "recount"};
     return names;
 }
 

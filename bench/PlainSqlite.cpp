@@ -101,11 +101,20 @@ void Bind(sqlite3_stmt* write, int index, const Cell& cell, const std::string& a
     const char* data = arena.data() + cell.offset;
     const auto length = static_cast<int>(cell.length);
     switch (cell.type) {
-        case SQLITE_INTEGER: sqlite3_bind_int64(write, index, cell.integer); break;
-        case SQLITE_FLOAT: sqlite3_bind_double(write, index, cell.real); break;
-        case SQLITE_TEXT: sqlite3_bind_text(write, index, data, length, SQLITE_STATIC); break;
-        case SQLITE_BLOB: sqlite3_bind_blob(write, index, data, length, SQLITE_STATIC); break;
-        default: sqlite3_bind_null(write, index);
+        case SQLITE_INTEGER:
+            sqlite3_bind_int64(write, index, cell.integer);
+            break;
+        case SQLITE_FLOAT:
+            sqlite3_bind_double(write, index, cell.real);
+            break;
+        case SQLITE_TEXT:
+            sqlite3_bind_text(write, index, data, length, SQLITE_STATIC);
+            break;
+        case SQLITE_BLOB:
+            sqlite3_bind_blob(write, index, data, length, SQLITE_STATIC);
+            break;
+        default:
+            sqlite3_bind_null(write, index);
     }
 }
 

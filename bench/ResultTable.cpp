@@ -40,7 +40,8 @@ std::vector<RowSpec> Specs() {
         {"window load", "window load, side databases in order (s)", 3, Goal::Load},
         {"old-database choice", "old-database choice, version check (s)", 3, Goal::VersionCheck},
     };
-    for (const std::string& t : TablePhases()) specs.push_back({t, "  " + t + " (s)", 3, Goal::Growth});
+    for (const std::string& t : TablePhases())
+        specs.push_back({t, "  " + t + " (s)", 3, Goal::Growth});
     specs.push_back({"close target", "  closing the target (s)", 3, Goal::Growth});
     for (const std::string& p : MaintenancePhases())
         specs.push_back({p, "  " + p + " (s)", 3, Goal::Growth});
@@ -203,9 +204,8 @@ std::vector<TableRow> ResultTable::Rows() const {
                 break;
             case Goal::PeakMemory:
                 add("< 250 MB at 400k");
-                everyColumn([&](size_t c, double v) {
-                    return columns_[c].titles != 400000 || v < 250;
-                });
+                everyColumn(
+                    [&](size_t c, double v) { return columns_[c].titles != 400000 || v < 250; });
                 // Only the largest library decides; without it nothing is judged.
                 if (std::none_of(columns_.begin(), columns_.end(),
                                  [](const Column& col) { return col.titles == 400000; }))

@@ -227,7 +227,8 @@ int RunChild(const std::string& library, char* argv0) {
         migration::RivivuviRU plan;
         migration::RegisterPlanEntries(plan);
         std::map<std::string, std::string> tables;
-        for (const auto& entry : plan.GetMigTables()) tables[entry->Beschreibung] = entry->TableName;
+        for (const auto& entry : plan.GetMigTables())
+            tables[entry->Beschreibung] = entry->TableName;
         const Clock::time_point epoch = Clock::now();
         bench::PhaseClock clock([epoch] { return SecondsSince(epoch); }, tables);
 
@@ -280,9 +281,9 @@ int RunChild(const std::string& library, char* argv0) {
         }
         std::fflush(stdout);
 
-        const bench::InsertTiming limit = bench::TimeInserts(
-            kept, (root / "Program/sonavoxa.mdb").string(), root / "limit.mdb",
-            bench::TablePhases());
+        const bench::InsertTiming limit =
+            bench::TimeInserts(kept, (root / "Program/sonavoxa.mdb").string(), root / "limit.mdb",
+                               bench::TablePhases());
         Report("limit insert", limit.seconds);
         Report("limit rows", static_cast<double>(limit.rows));
         Report("vacuum into", bench::TimeVacuumInto(kept, root / "vacuum.mdb"));
@@ -333,8 +334,8 @@ std::string DefaultJetFile() {
     if (const char* env = std::getenv("SONAVOXA_BENCH_JET"); env && *env) return env;
     const fs::path source = SONAVOXA_SOURCE_DIR;
     // Beside the repository, or beside the folder of worktrees it sits in.
-    for (const fs::path& shared : {source.parent_path() / "shared",
-                                   source.parent_path().parent_path() / "shared"}) {
+    for (const fs::path& shared :
+         {source.parent_path() / "shared", source.parent_path().parent_path() / "shared"}) {
         const fs::path file = shared / "fixtures/jet/library-2.5-100k.mdb";
         if (fs::exists(file)) return file.string();
     }
@@ -354,7 +355,8 @@ bool RunLibrary(const std::string& self, const std::string& library, bench::Meas
 }
 
 int Parent(const std::string& self, const std::vector<long>& sizes, const std::string& jet) {
-    const fs::path root = fs::temp_directory_path() / ("bench-libraries-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("bench-libraries-" + std::to_string(::getpid()));
     fs::create_directories(root);
     bench::ResultTable table;
     std::vector<std::string> notes;
@@ -363,10 +365,10 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
     for (const long size : sizes) {
         const std::string library = root / ("library-" + std::to_string(size) + ".mdb");
         std::fprintf(stderr, "writing a library of %ld titles ...\n", size);
-        const ChildOutput made = Spawn({SONAVOXA_MAKE_LIBRARY, library, "--titles",
-                                        std::to_string(size), "--entries",
-                                        std::to_string(size * 3 / 2)},
-                                       false);
+        const ChildOutput made =
+            Spawn({SONAVOXA_MAKE_LIBRARY, library, "--titles", std::to_string(size), "--entries",
+                   std::to_string(size * 3 / 2)},
+                  false);
         if (made.status != 0) {
             notes.push_back("make-library failed for " + std::to_string(size) + " titles");
             sound = false;
@@ -413,7 +415,8 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
             else
                 sound = false;
             notes.push_back("Jet tables read: " + std::to_string(tables.size()) + ", " +
-                            std::to_string(static_cast<long>(r.count("engine rows") ? r.at("engine rows") : 0)) +
+                            std::to_string(static_cast<long>(
+                                r.count("engine rows") ? r.at("engine rows") : 0)) +
                             " rows");
         }
         bench::ResultTable::Derive(column.values, column.titles);
@@ -455,7 +458,8 @@ int main(int argc, char** argv) {
             try {
                 sizes = ParseSizes(args[++i]);
             } catch (const std::invalid_argument&) {
-                std::fprintf(stderr, "bench_all: --sizes needs whole numbers above 0, comma-separated\n");
+                std::fprintf(stderr,
+                             "bench_all: --sizes needs whole numbers above 0, comma-separated\n");
                 return 2;
             }
         } else if (args[i] == "--jet" && i + 1 < args.size()) {
