@@ -66,6 +66,9 @@ TEST(ResultTable, JudgesGrowthFrom100kTo400kPerPhase) {
     // The whole run grows by the steep phase too, but stays within the limit.
     EXPECT_EQ(Find(rows, "whole run (s)")->verdict, "met");
     EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "met");
+    // Ratios have no growth of their own.
+    EXPECT_EQ(Find(rows, "transfer rate / plain insert rate")->growth, "");
+    EXPECT_EQ(Find(rows, "memory rise over the title copy, 10% to 100% (MB)")->growth, "");
 }
 
 struct GoalCase {
