@@ -157,6 +157,10 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
 
     EngineConnection& connection = EngineConnection::Instance();
     std::shared_ptr<Attachment> attachment = connection.Open(source, true);
+    if (attachment->IsJetFile()) {
+        for (const std::string& table : attachment->GetCatalog().TableNames())
+            connection.LoadJetTable(*attachment, table);
+    }
     connection.Commit();
 
     static std::atomic<int> counter{0};

@@ -94,8 +94,16 @@ std::optional<BaseTable> OpenDatabaseState::FindBaseTable(std::string_view table
     RequireOpen();
     auto info = OwnCatalog().FindTable(tableName);
     if (!info) return std::nullopt;
-    if (info->kind == ObjectKind::Link) return FollowLink(*info, 0);
-    return BaseTable{attachment.get(), info};
+    std::optional<BaseTable> base =
+        info->kind == ObjectKind::Link ? FollowLink(*info, 0) : BaseTable{attachment.get(), info};
+    // Every use of a table's rows finds the table here first: a Jet file's rows are read now.
+    if (base && base->attachment->IsJetFile()) {
+        Connection().LoadJetTable(*base->attachment, base->info->name);
+        // An index the rows did not fit is gone from the description now.
+        if (auto loaded = base->attachment->GetCatalog().FindTable(base->info->name))
+            base->info = loaded;
+    }
+    return base;
 }
 
 std::optional<BaseTable> OpenDatabaseState::FollowLink(const TableInfo& link, int depth) {
@@ -438,6 +446,13 @@ TableDef TableDefCollection::Item(std::string_view name) const {
             if (auto base = db_->FindBaseTable(info->name)) described = base->info;
         } catch (const JetError&) {
             described.reset();
+        }
+    } else if (db_->attachment->IsJetFile() && info->attributes == 0) {
+        // A Jet file's table shows the indexes its rows allow: those are known once they are
+        // read. Rows that cannot be read fail where they are used, not here.
+        try {
+            if (auto base = db_->FindBaseTable(info->name)) described = base->info;
+        } catch (const JetError&) {
         }
     }
     if (described) {

@@ -414,3 +414,40 @@ TEST(JetFiles, WhatLibmdbSaysAboutAFileBecomesNotesNotOutput) {
     EXPECT_GT(opened, 0);
     EXPECT_GT(libraryNotes, 0);
 }
+
+// A table's rows are read when the table is first used, so a file whose title pages are
+// damaged still answers the version check, and the damage is reported where it lies.
+TEST(JetFiles, RowsAreReadWhenATableIsFirstUsed) {
+    TempFolder folder;
+    // Page 38 holds rows of db_all; its row count is made impossible.
+    const std::string path =
+        folder.Write("damaged-titles.mdb", Patched(FileBytes(FixturePath("jet/library-2.5.mdb")),
+                                                   {{38, 12, std::string("\xff\x7f", 2)}}));
+    Database db = DBEngine::Instance().OpenDatabase(path, false, true);
+    EXPECT_EQ(Rows(db, "select Version from db_version"), "2.5\n");
+    EXPECT_EQ(JetErrorOf([&] { Rows(db, "select count(*) from db_all"); }),
+              jet::kCannotOpenDatabase);
+    // The failed table is tried again on its next use, and the others stay readable.
+    EXPECT_EQ(JetErrorOf([&] { db.OpenRecordset("db_all"); }), jet::kCannotOpenDatabase);
+    EXPECT_EQ(Rows(db, "select count(*) from genre"), "5\n");
+}
+
+// A table first used inside a transaction that is rolled back is read again afterwards: the
+// rollback must not leave it looking read but empty.
+TEST(JetFiles, ATableFirstReadInsideARolledBackTransactionKeepsItsRows) {
+    Database db =
+        DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"), false, true);
+    Workspace& ws = DBEngine::Instance().Workspaces(0);
+    ws.BeginTrans();
+    EXPECT_EQ(Rows(db, "select count(*) from db_all"), "44\n");
+    ws.Rollback();
+    EXPECT_EQ(Rows(db, "select count(*) from db_all"), "44\n");
+    EXPECT_EQ(Rows(db, "select count(*) from db_all where Path like 'C:\\Music\\Rock\\*'"), "6\n");
+
+    ws.BeginTrans();
+    ws.BeginTrans();
+    EXPECT_EQ(Rows(db, "select count(*) from pl_all"), "30\n");
+    ws.CommitTrans();
+    ws.Rollback();
+    EXPECT_EQ(Rows(db, "select count(*) from pl_all"), "30\n");
+}
