@@ -49,8 +49,10 @@ TEST(ResultTable, JudgesGrowthFrom100kTo400kPerPhase) {
     ResultTable table;
     Measures small = EvenRun(0.2), large = EvenRun(0.8);
     large["tree: folders"] = 0.9;  // 4.5 times: too steep
-    small["recount"] = 0.001;      // too short to tell: a large ratio is no verdict
-    large["recount"] = 0.009;
+    small["recount"] = 0.01;       // too short to tell: a large ratio is no verdict
+    large["recount"] = 0.099;
+    small["pl_stat"] = 0.02;  // long enough: the same ratio fails
+    large["pl_stat"] = 0.101;
     for (Measures* m : {&small, &large}) ResultTable::Derive(*m, m == &small ? 100000 : 400000);
     table.Add({"100k", 100000, true, small});
     table.Add({"400k", 400000, true, large});
@@ -63,6 +65,7 @@ TEST(ResultTable, JudgesGrowthFrom100kTo400kPerPhase) {
     EXPECT_EQ(Find(rows, "  tree: folders (s)")->growth, "4.50");
     EXPECT_EQ(Find(rows, "  tree: folders (s)")->verdict, "NOT met");
     EXPECT_EQ(Find(rows, "  recount (s)")->verdict, "met");
+    EXPECT_EQ(Find(rows, "  pl_stat (s)")->verdict, "NOT met");
     // The whole run grows by the steep phase too, but stays within the limit.
     EXPECT_EQ(Find(rows, "whole run (s)")->verdict, "met");
     EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "met");
