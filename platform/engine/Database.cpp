@@ -33,14 +33,23 @@ bool LooksLikeSelect(std::string_view text) {
            StartsWithWord(text, "transform") || (!text.empty() && text.front() == '(');
 }
 
-// The path of a link's Connect text (";Database=<path>").
+// The path of a link's Connect text (";Database=<path>"). A folder name may hold ';', so the
+// path ends only where another "name=" item follows, or at the end of the text.
 std::string ConnectDatabasePath(const std::string& connect) {
     const std::string lower = LowerName(connect);
     const size_t at = lower.find("database=");
     if (at == std::string::npos) return {};
     const size_t start = at + 9;
-    const size_t end = connect.find(';', start);
-    return connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    for (size_t end = connect.find(';', start); end != std::string::npos;
+         end = connect.find(';', end + 1)) {
+        size_t name = end + 1;
+        while (name < connect.size() &&
+               (std::isalnum(static_cast<unsigned char>(connect[name])) || connect[name] == ' '))
+            ++name;
+        if (name > end + 1 && name < connect.size() && connect[name] == '=')
+            return connect.substr(start, end - start);
+    }
+    return connect.substr(start);
 }
 
 bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOperation; }
