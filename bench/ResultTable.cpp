@@ -187,13 +187,17 @@ std::vector<TableRow> ResultTable::Rows() const {
                 break;
             case Goal::WholeRun:
                 add("< 5 s at 100k; Jet <= 2 x mdb-export");
-                everyColumn([&](size_t c, double v) {
+                // Only the columns these goals name are judged: other sizes have no goal.
+                for (size_t c = 0; c < columns_.size(); ++c) {
+                    const auto v = Value(c, spec.key);
+                    if (!v) continue;
                     if (!columns_[c].engineFile) {
-                        const auto exported = Value(c, "mdb-export");
-                        return !exported || v <= 2 * *exported;
+                        if (const auto exported = Value(c, "mdb-export"))
+                            checks.push_back(*v <= 2 * *exported);
+                    } else if (columns_[c].titles == 100000) {
+                        checks.push_back(*v < 5);
                     }
-                    return columns_[c].titles != 100000 || v < 5;
-                });
+                }
                 break;
             case Goal::Transfer:
                 add(">= 0.5");

@@ -131,6 +131,12 @@ TEST(ResultTable, WholeRunGoalsDependOnTheLibrary) {
         EXPECT_EQ(Find(rows, "  db_all (s)")->growth, "");
         EXPECT_EQ(Find(rows, "  db_all (s)")->verdict, "-");
     }
+    // A quick run on a small library judges neither goal of the whole run.
+    Measures small = EvenRun(0.01);
+    ResultTable::Derive(small, 3000);
+    ResultTable quick;
+    quick.Add({"3k", 3000, true, small});
+    EXPECT_EQ(Find(quick.Rows(), "whole run (s)")->verdict, "-");
 }
 
 }  // namespace
