@@ -34,10 +34,6 @@ constexpr int kBusyWaitMs = 5000;
 constexpr int kBatchThreadBusyWaitMs = 200;
 constexpr int kBusyStepMs = 10;
 constexpr auto kBatchThreadRetry = std::chrono::seconds(1);
-// Page cache per attached file. SQLite's default (2 MB) holds the indexes of a library of some
-// 50,000 titles; beyond that every insert and tree query reads index pages from the disk again
-// and the time grows faster than the library. SQLite takes the memory only as pages are used.
-constexpr const char* kCacheSize = "-131072";  // KiB: 128 MiB
 // The Jet files' tables whose rows are copied in, by schema: in the connection's own temporary
 // schema, which no Jet name reaches, and in the same transaction as the rows it marks.
 constexpr const char* kLoadedTables = "\"temp\".\"jet_loaded_tables\"";
@@ -358,10 +354,6 @@ Attachment* EngineConnection::FindBySchema(const std::string& schema) const {
     return it == bySchema_.end() ? nullptr : it->second;
 }
 
-void EngineConnection::SizeCache(const std::string& schema) {
-    Exec("PRAGMA " + QuoteIdentifier(schema) + ".cache_size = " + kCacheSize);
-}
-
 void EngineConnection::Exec(const std::string& sql) {
     RequireNotInProgressCallback();
     char* message = nullptr;
@@ -483,7 +475,6 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
              " AS " + QuoteIdentifier(schema));
         try {
             Exec("SELECT count(*) FROM " + QuoteIdentifier(schema) + ".sqlite_master");
-            SizeCache(schema);
         } catch (const JetError&) {
             Exec("DETACH DATABASE " + QuoteIdentifier(schema));
             ThrowJetError(jet::kUnrecognizedFormat, path);
@@ -504,7 +495,6 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
          " (schema TEXT, name TEXT, PRIMARY KEY (schema, name))");
     Exec(std::string("DELETE FROM ") + kLoadedTables + " WHERE schema = " + QuoteLiteral(schema));
     Exec("ATTACH DATABASE '' AS " + QuoteIdentifier(schema));
-    SizeCache(schema);
     auto attachment = std::make_shared<Attachment>(*this, schema, canonical, true, true, readOnly);
     bySchema_[schema] = attachment.get();
     try {
@@ -657,7 +647,6 @@ std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path,
     const std::string schema = NextSchemaName();
     Exec("ATTACH DATABASE " + QuoteLiteral(FileUri(canonical, "rwc")) + " AS " +
          QuoteIdentifier(schema));
-    SizeCache(schema);
     auto attachment = std::make_shared<Attachment>(*this, schema, canonical, false, false);
     bySchema_[schema] = attachment.get();
     try {

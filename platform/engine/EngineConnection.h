@@ -186,7 +186,6 @@ class EngineConnection {
     std::string NextSchemaName() const;
     void Detach(const std::string& schema);
     void ClearStatementCache();
-    void SizeCache(const std::string& schema);
     static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
                          const char* trigger);
     static int OnSqliteProgress(void* self);
