@@ -30,8 +30,11 @@ class CopyChecker {
     CopyChecker(const CopyChecker&) = delete;
     CopyChecker& operator=(const CopyChecker&) = delete;
 
+    // Every page of every table and index is read and its structure and records checked;
+    // whether each index holds exactly its table's rows is not (VACUUM wrote both from the
+    // same rows, and that check took several times as long as the copy itself).
     bool IntegrityOk() {
-        Statement s(db_, "PRAGMA integrity_check");
+        Statement s(db_, "PRAGMA quick_check");
         return s.Step() && s.ColumnText(0) == "ok";
     }
     int64_t RowCount(const std::string& table) {

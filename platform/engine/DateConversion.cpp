@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <ctime>
 
 namespace platform {
@@ -32,6 +33,8 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 // 1899-12-30 counted from 1970-01-01.
 constexpr long long kOleEpochDays = -25569;
+// 9999-12-31, the last day Jet holds.
+constexpr long long kLastDay = 2958465;
 
 bool ValidDate(int y, int m, int d) {
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
@@ -84,8 +87,12 @@ CalendarDateTime OleDateToCalendar(double oleDate) {
     long long seconds = std::llround(fraction * 86400.0);
     long long day = static_cast<long long>(dayPart);
     if (seconds >= 86400) {
-        seconds -= 86400;
-        ++day;  // the next calendar day, also for negative day numbers
+        if (day >= kLastDay) {
+            seconds = 86399;  // no day follows 9999-12-31: a year of five digits reads as nothing
+        } else {
+            seconds -= 86400;
+            ++day;  // the next calendar day, also for negative day numbers
+        }
     }
     CalendarDateTime c;
     CivilFromDays(day + kOleEpochDays, c.year, c.month, c.day);
@@ -104,14 +111,8 @@ double CalendarToOleDate(const CalendarDateTime& c) {
 }
 
 std::string FormatStoredDate(double oleDate) {
+    // The calendar keeps the year within 100 to 9999, so four digits always hold it.
     const CalendarDateTime c = OleDateToCalendar(oleDate);
-    if (c.year < 0 || c.year > 9999) {
-        // Only the last second of 9999 rounds up into a fifth digit.
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day,
-                      c.hour, c.minute, c.second);
-        return buf;
-    }
     std::string text = "0000-00-00 00:00:00";
     PutDigits(&text[0], c.year, 4);
     PutDigits(&text[5], c.month, 2);
