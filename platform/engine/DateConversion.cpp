@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <ctime>
+#include <string>
 
 namespace platform {
 namespace {
