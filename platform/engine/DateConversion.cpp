@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace platform {
 namespace {
@@ -32,6 +33,8 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 // 1899-12-30 counted from 1970-01-01.
 constexpr long long kOleEpochDays = -25569;
+// 9999-12-31, the last day Jet holds.
+constexpr long long kLastDay = 2958465;
 
 bool ValidDate(int y, int m, int d) {
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
@@ -42,6 +45,34 @@ bool ValidDate(int y, int m, int d) {
 
 bool ValidTime(int h, int mi, int s) {
     return h >= 0 && h < 24 && mi >= 0 && mi < 60 && s >= 0 && s < 60;
+}
+
+// Writes `value` as `width` digits at `out` (value < 10^width, not negative).
+void PutDigits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
+int Digits(std::string_view text, size_t at, size_t width) {
+    int value = 0;
+    for (size_t i = at; i < at + width; ++i) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// The stored form "YYYY-MM-DD HH:MM:SS" exactly, which is nearly every date the engine reads;
+// nothing for anything else, which the general parser then takes.
+std::optional<CalendarDateTime> StoredForm(std::string_view text) {
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' ||
+        text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    const CalendarDateTime c{Digits(text, 0, 4),  Digits(text, 5, 2),  Digits(text, 8, 2),
+                             Digits(text, 11, 2), Digits(text, 14, 2), Digits(text, 17, 2)};
+    if (c.year < 0 || c.month < 0 || c.day < 0 || c.hour < 0 || c.minute < 0 || c.second < 0)
+        return std::nullopt;
+    return c;
 }
 
 }  // namespace
@@ -56,8 +87,12 @@ CalendarDateTime OleDateToCalendar(double oleDate) {
     long long seconds = std::llround(fraction * 86400.0);
     long long day = static_cast<long long>(dayPart);
     if (seconds >= 86400) {
-        seconds -= 86400;
-        ++day;  // the next calendar day, also for negative day numbers
+        if (day >= kLastDay) {
+            seconds = 86399;  // no day follows 9999-12-31: a year of five digits reads as nothing
+        } else {
+            seconds -= 86400;
+            ++day;  // the next calendar day, also for negative day numbers
+        }
     }
     CalendarDateTime c;
     CivilFromDays(day + kOleEpochDays, c.year, c.month, c.day);
@@ -76,17 +111,29 @@ double CalendarToOleDate(const CalendarDateTime& c) {
 }
 
 std::string FormatStoredDate(double oleDate) {
+    // The calendar keeps the year within 100 to 9999, so four digits always hold it.
     const CalendarDateTime c = OleDateToCalendar(oleDate);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute, c.second);
-    return buf;
+    std::string text = "0000-00-00 00:00:00";
+    PutDigits(&text[0], c.year, 4);
+    PutDigits(&text[5], c.month, 2);
+    PutDigits(&text[8], c.day, 2);
+    PutDigits(&text[11], c.hour, 2);
+    PutDigits(&text[14], c.minute, 2);
+    PutDigits(&text[17], c.second, 2);
+    return text;
 }
 
 std::optional<double> ParseDateText(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     if (text.empty() || text.size() > 40) return std::nullopt;
+    if (const std::optional<CalendarDateTime> stored = StoredForm(text)) {
+        if (!ValidDate(stored->year, stored->month, stored->day) || stored->year < 100 ||
+            !ValidTime(stored->hour, stored->minute, stored->second)) {
+            return std::nullopt;
+        }
+        return CalendarToOleDate(*stored);
+    }
     const std::string s(text);
 
     CalendarDateTime c;

@@ -479,6 +479,9 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
             Exec("DETACH DATABASE " + QuoteIdentifier(schema));
             ThrowJetError(jet::kUnrecognizedFormat, path);
         }
+        // Row-by-row writing into large indexed tables keeps their pages at hand between
+        // commits; SQLite's default cache of 2 MB spilled and reread them.
+        if (writable) Exec("PRAGMA " + QuoteIdentifier(schema) + ".cache_size = -32768");
         auto attachment =
             std::make_shared<Attachment>(*this, schema, canonical, !writable, false, readOnly);
         bySchema_[schema] = attachment.get();

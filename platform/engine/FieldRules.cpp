@@ -203,9 +203,23 @@ std::optional<std::string> DefaultValueAsSql(const FieldDescription& field) {
     }
 }
 
-Value DefaultValueAsValue(const FieldDescription& field) {
+namespace {
+
+std::string DefaultExpression(const FieldDescription& field) {
     std::string def = Trim(field.DefaultValue);
     if (!def.empty() && def[0] == '=') def = Trim(def.substr(1));
+    return def;
+}
+
+}  // namespace
+
+bool DefaultValueReadsClock(const FieldDescription& field) {
+    const std::string lower = LowerName(DefaultExpression(field));
+    return lower == "now()" || lower == "now" || lower == "date()" || lower == "date";
+}
+
+Value DefaultValueAsValue(const FieldDescription& field) {
+    const std::string def = DefaultExpression(field);
     if (def.empty()) return Value();
     const std::string lower = LowerName(def);
     if (lower == "null") return Value();

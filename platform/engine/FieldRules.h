@@ -27,6 +27,8 @@ std::string SqlColumnDefinition(const FieldDescription& field, bool rowidAlias, 
 // The field's DefaultValue as a SQLite expression and as a value; nothing for no default.
 std::optional<std::string> DefaultValueAsSql(const FieldDescription& field);
 Value DefaultValueAsValue(const FieldDescription& field);
+// Whether that value is read from the clock (Now(), Date()) and so differs from row to row.
+bool DefaultValueReadsClock(const FieldDescription& field);
 
 // Reads column `col` of the current row: by the field's type when the column is a field
 // of a table, by SQLite's storage class otherwise.

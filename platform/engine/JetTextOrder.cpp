@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -267,6 +268,27 @@ int Collate(void*, int n1, const void* p1, int n2, const void* p2) {
 }  // namespace
 
 int JetTextOrder::Compare(std::string_view a, std::string_view b) {
+    // Index lookups compare mostly ASCII text that shares a long start: an ASCII letter
+    // weighs the same at both levels (its lower case), so an ASCII start decides alone or is
+    // passed over before the letter-by-letter walk.
+    const size_t shorter = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i < shorter; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if ((x | y) & 0x80) break;
+        if (x == y) continue;
+        const unsigned fx = x >= 'A' && x <= 'Z' ? x + 32u : x;
+        const unsigned fy = y >= 'A' && y <= 'Z' ? y + 32u : y;
+        if (fx != fy) return fx < fy ? -1 : 1;
+    }
+    if (i == shorter) {
+        // Every character weighs more than the end of the text.
+        if (a.size() == b.size()) return 0;
+        return a.size() < b.size() ? -1 : 1;
+    }
+    a.remove_prefix(i);
+    b.remove_prefix(i);
     if (a == b) return 0;
     if (const int byBase = CompareAtLevel(a, b, true)) return byBase;
     return CompareAtLevel(a, b, false);

@@ -270,18 +270,17 @@ void RecordsetCursor::SetFieldValue(int column, const Value& v) {
     dirty[static_cast<size_t>(column)] = 1;
 }
 
+WritePlan& RecordsetCursor::Plan() {
+    if (!writePlan) writePlan.emplace(*target, targetField);
+    return *writePlan;
+}
+
 void RecordsetCursor::AddNew() {
     RequireOpen();
     if (!target || snapshot) ThrowJetError(jet::kReadOnly);
     db->RequireWritable(*target->attachment);
-    buffer.assign(fields.size(), Value());
+    Plan().FillDefaults(buffer);
     dirty.assign(fields.size(), 0);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (const FieldDescription* description = targetField[i]) {
-            if (!(description->Attributes & dbAutoIncrField))
-                buffer[i] = DefaultValueAsValue(*description);
-        }
-    }
     mode = Mode::Adding;
 }
 
@@ -300,63 +299,19 @@ void RecordsetCursor::Edit() {
 void RecordsetCursor::Update() {
     RequireOpen();
     if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
-    const TableInfo& table = *target->info;
+    WritePlan& plan = Plan();
+    plan.CheckRequired(buffer, dirty, mode == Mode::Adding);
 
-    // Required fields, before SQLite's NOT NULL would name the column less helpfully.
-    std::vector<std::string> required;
-    for (const auto& f : table.description.Fields)
-        if (f.Required && !(f.Attributes & dbAutoIncrField)) required.push_back(LowerName(f.Name));
-    for (const auto& index : table.description.Indexes) {
-        if (!index.Primary && !index.Required) continue;
-        for (const auto& f : index.Fields) {
-            const FieldDescription* description = table.FindField(f.Name);
-            if (description && !(description->Attributes & dbAutoIncrField))
-                required.push_back(LowerName(f.Name));
-        }
-    }
-    for (const std::string& name : required) {
-        const FieldDescription* description = table.FindField(name);
-        bool inRecordset = false;
-        for (size_t i = 0; i < fields.size(); ++i) {
-            if (targetField[i] && LowerName(targetField[i]->Name) == name) {
-                inRecordset = true;
-                if (buffer[i].IsNull() && (mode == Mode::Adding || dirty[i]))
-                    ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
-            }
-        }
-        if (!inRecordset && mode == Mode::Adding && DefaultValueAsValue(*description).IsNull())
-            ThrowJetError(jet::kRequiredIsNull, table.name + "." + description->Name);
-    }
-
-    std::vector<size_t> columns;
+    std::vector<size_t>& columns = writtenColumns;
+    columns.clear();
     for (size_t i = 0; i < fields.size(); ++i)
         if (dirty[i] && targetField[i]) columns.push_back(i);
-    std::string sql;
-    const std::string qualified = target->Qualified();
-    if (mode == Mode::Adding) {
-        if (columns.empty()) {
-            sql = "INSERT INTO " + qualified + " DEFAULT VALUES";
-        } else {
-            sql = "INSERT INTO " + qualified + " (";
-            std::string values;
-            for (size_t k = 0; k < columns.size(); ++k) {
-                sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name);
-                values += (k ? ", ?" : "?") + std::to_string(k + 1);
-            }
-            sql += ") VALUES (" + values + ")";
-        }
-    } else {
-        if (columns.empty()) {
-            mode = Mode::None;
-            return;
-        }
-        sql = "UPDATE " + qualified + " SET ";
-        for (size_t k = 0; k < columns.size(); ++k) {
-            sql += (k ? ", " : "") + QuoteIdentifier(targetField[columns[k]]->Name) + " = ?" +
-                   std::to_string(k + 1);
-        }
-        sql += " WHERE rowid = ?" + std::to_string(columns.size() + 1);
+    if (mode == Mode::Editing && columns.empty()) {
+        mode = Mode::None;
+        return;
     }
+    const std::string& sql =
+        mode == Mode::Adding ? plan.InsertSql(columns) : plan.UpdateSql(columns);
 
     EngineConnection& connection = db->Connection();
     Statement& write = connection.Cached(sql);
@@ -366,7 +321,7 @@ void RecordsetCursor::Update() {
         write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
     int64_t changed = 0;
     {
-        WriteScope scope(connection, target->attachment);
+        WriteScope scope(connection, target->attachment, WriteScope::Extent::OneStatement);
         try {
             write.Step();
             changed = sqlite3_changes64(connection.Db());

@@ -23,6 +23,7 @@
 #include "platform/engine/BaseTable.h"
 #include "platform/engine/EngineConnection.h"
 #include "platform/engine/Statement.h"
+#include "platform/engine/WritePlan.h"
 
 namespace platform {
 
@@ -72,6 +73,10 @@ class RecordsetCursor : public WriteWatcher {
     Mode mode = Mode::None;
     std::vector<Value> buffer;
     std::vector<char> dirty;
+    std::optional<WritePlan> writePlan;  // made at the first AddNew or Edit
+    std::vector<size_t> writtenColumns;  // the last Update's, kept for its capacity
+
+    WritePlan& Plan();
 
     // Reads the column layout and the first row.
     void Start();

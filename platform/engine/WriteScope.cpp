@@ -6,9 +6,10 @@
 
 namespace platform {
 
-WriteScope::WriteScope(EngineConnection& connection, const Attachment* file)
+WriteScope::WriteScope(EngineConnection& connection, const Attachment* file, Extent extent)
     : connection_(connection) {
     connection_.BeginWrite(file);
+    if (extent == Extent::OneStatement) return;
     savepoint_ = "jet_write_" + std::to_string(connection_.WriteDepth());
     try {
         connection_.Exec("SAVEPOINT " + savepoint_);
@@ -21,7 +22,7 @@ WriteScope::WriteScope(EngineConnection& connection, const Attachment* file)
 WriteScope::~WriteScope() {
     if (done_) return;
     // SQLite may already have undone the whole transaction (an interrupted or failed write).
-    if (!sqlite3_get_autocommit(connection_.Db())) {
+    if (!savepoint_.empty() && !sqlite3_get_autocommit(connection_.Db())) {
         try {
             connection_.Exec("ROLLBACK TO " + savepoint_);
             connection_.Exec("RELEASE " + savepoint_);
@@ -34,7 +35,8 @@ WriteScope::~WriteScope() {
 
 void WriteScope::Release() {
     if (done_) return;
-    if (!sqlite3_get_autocommit(connection_.Db())) connection_.Exec("RELEASE " + savepoint_);
+    if (!savepoint_.empty() && !sqlite3_get_autocommit(connection_.Db()))
+        connection_.Exec("RELEASE " + savepoint_);
     done_ = true;
     connection_.EndWrite();
 }

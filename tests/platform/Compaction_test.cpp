@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "platform/DBEngine.h"
 #include "platform/os/ForwardingFileSystem.h"
@@ -149,4 +151,44 @@ TEST(Compaction, RemovesTheCopiesKilledCompactionsLeftBehind) {
     EXPECT_TRUE(folder.Exists(running));
     EXPECT_TRUE(folder.Exists("other.mdb.compacting-999999999-1"));
     EXPECT_TRUE(folder.Exists("dst.mdb"));
+}
+
+TEST(Compaction, CopiesWhetherTheSourceIsClosedWritableOrHeldReadOnlyAndLeavesItUnchanged) {
+    TempFolder folder;
+    const std::string source = folder / "s.mdb";
+    {
+        Database db = CreateDatabaseWith(
+            source, {"CREATE TABLE t (id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(20))",
+                     "CREATE INDEX ix ON t (name)"});
+        for (const char* name : {"Björk", "abba", "Zappa"})
+            db.Execute(std::string("insert into t (name) values ('") + name + "')");
+    }
+    const std::string rows = "abba\nBjörk\nZappa\n";
+    struct Case {
+        const char* name;
+        bool open;
+        bool readOnly;
+    };
+    const Case cases[] = {{"closed", false, false},
+                          {"open for writing", true, false},
+                          {"open read-only", true, true}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<Database> holder;
+        if (c.open) holder = DBEngine::Instance().OpenDatabase(source, false, c.readOnly);
+        const std::string copy = folder / ("c" + std::to_string(++n) + ".mdb");
+        DBEngine::Instance().CompactDatabase(source, copy);
+        Database compacted = DBEngine::Instance().OpenDatabase(copy, false, true);
+        EXPECT_EQ(Rows(compacted, "select name from t order by name"), rows);
+        compacted.Close();
+        if (holder) {
+            EXPECT_EQ(Rows(*holder, "select name from t order by name"), rows);
+            holder->Close();
+        }
+    }
+    // Still writable afterwards: compaction holds nothing of it.
+    Database db = DBEngine::Instance().OpenDatabase(source);
+    db.Execute("insert into t (name) values ('Can')");
+    EXPECT_EQ(Rows(db, "select count(*) from t"), "4\n");
 }
