@@ -23,7 +23,7 @@ enum class Goal {
     Compaction,
     JetRead,
     PeakMemory,
-    MemoryRise,
+    MemoryFlat,
 };
 
 struct RowSpec {
@@ -59,8 +59,8 @@ std::vector<RowSpec> Specs() {
         {"mdb-export", "mdb-export of the same tables (s)", 2, Goal::None},
         {"read share", "engine read / mdb-export", 2, Goal::JetRead},
         {"peak MB", "peak memory of the whole run (MB)", 0, Goal::PeakMemory},
-        {"rss 100%", "resident memory at the end of the title copy (MB)", 0, Goal::None},
-        {"rise MB", "memory rise over the title copy, 10% to 100% (MB)", 1, Goal::MemoryRise},
+        {"rss 100%", "resident memory at the end of the title copy (MB)", 0, Goal::MemoryFlat},
+        {"rise MB", "memory rise over the title copy, 10% to 100% (MB)", 1, Goal::None},
     };
     specs.insert(specs.end(), rest.begin(), rest.end());
     return specs;
@@ -160,7 +160,8 @@ std::vector<TableRow> ResultTable::Rows() const {
         // Growth tells something of times and of amounts, not of ratios or of a rise.
         const bool grows = timed || spec.key == "titles" || spec.key == "rows" ||
                            spec.key == "peak MB" || spec.key == "rss 100%";
-        const std::optional<double> growth = grows ? Growth(spec.key) : std::optional<double>();
+        std::optional<double> growth;
+        if (grows) growth = Growth(spec.key);
         if (growth) row.growth = Format(*growth, 2);
         std::string goal;
         if (timed) {
@@ -220,9 +221,11 @@ std::vector<TableRow> ResultTable::Rows() const {
                                  [](const Column& col) { return col.titles == 400000; }))
                     checks.clear();
                 break;
-            case Goal::MemoryRise:
-                add("< 16 MB: no growth with rows");
-                everyColumn([](size_t, double v) { return v < 16; });
+            case Goal::MemoryFlat:
+                // The page caches fill early in the copy and stay at their bound, so the
+                // memory at its end is what must not grow with the library.
+                add("400k/100k <= 1.25: no growth with rows");
+                if (growth.has_value()) checks.push_back(growth.value_or(0) <= 1.25);
                 break;
             default:
                 break;
