@@ -20,7 +20,18 @@ std::string Join(const std::vector<std::string>& parts) {
 
 void TableReport::Note(const platform::JetError& error) { Note(error.Number(), error.what()); }
 
+bool IsDiskOrLockFailure(int number) {
+    using namespace platform::jet;
+    for (const int n : {kFileNotFound, kReadOnly, kResourcesExceeded, kFileInUse,
+                        kCannotOpenDatabase, kCannotOpenFile, kInvalidPath, kLocked,
+                        kEngineFailure}) {
+        if (number == n) return true;
+    }
+    return false;
+}
+
 void TableReport::Note(int number, const std::string& text) {
+    diskOrLockFailure = diskOrLockFailure || IsDiskOrLockFailure(number);
     if (firstErrorNumber != 0 || number == 0) return;
     firstErrorNumber = number;
     firstErrorText = text;
@@ -62,6 +73,16 @@ std::string StepReport::FailureLine() const {
 bool RunReport::Failed() const {
     for (const TableReport& t : tables) {
         if (t.Failed()) return true;
+    }
+    for (const StepReport& s : completion) {
+        if (s.Failed()) return true;
+    }
+    return compaction.Failed();
+}
+
+bool RunReport::Unfinished() const {
+    for (const TableReport& t : tables) {
+        if (t.diskOrLockFailure) return true;
     }
     for (const StepReport& s : completion) {
         if (s.Failed()) return true;

@@ -24,6 +24,9 @@ struct TableReport {
     std::vector<std::string> failedSteps;  // German step names, in order
     int firstErrorNumber = 0;
     std::string firstErrorText;
+    // Some error came from the disk or a lock rather than from the data: a new run can do
+    // better, so the run does not count as finished.
+    bool diskOrLockFailure = false;
 
     // Keeps the first error's number and text.
     void Note(const platform::JetError& error);
@@ -58,6 +61,13 @@ struct RunReport {
     double compactionSeconds = 0;
 
     bool Failed() const;
+    // Failed for a reason a new run may not meet again: a disk or lock failure while copying,
+    // or any failure after the copy (the trees, the recount, the compaction).
+    bool Unfinished() const;
 };
+
+// True for the engine's errors that come from the disk, the file system or another process's
+// lock, not from the data.
+bool IsDiskOrLockFailure(int number);
 
 }  // namespace migration

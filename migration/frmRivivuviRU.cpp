@@ -52,6 +52,11 @@ std::string OpenFailure(const std::string& path, const JetError& error) {
            "\r\n\r\nEs wurde nichts verändert.";
 }
 
+std::string NotWritable(const std::string& dataFolder) {
+    return "Die Datenübernahme kann nicht beginnen: im Ordner " + dataFolder +
+           " kann nicht geschrieben werden.\r\n\r\nEs wurde nichts verändert.";
+}
+
 Database OpenDatabase(const std::string& path) {
     return platform::DBEngine::Instance().OpenDatabase(path);
 }
@@ -233,16 +238,23 @@ void frmRivivuviRU::cmdOK_Click() {
         return;
     }
 
+    // Present from here until the compacted target is in place; a crash leaves it behind. A
+    // data folder that cannot take it cannot take the run either: nothing starts then.
+    const std::string marker = dataFolder + "/" + kRunMarkerName;
+    const bool earlierRunUnfinished = fileSystem_.FileExists(marker);
+    if (!fileSystem_.WriteFile(marker, "Datenübernahme aus " + oldPath + "\n")) {
+        // What a failed write left must not read as an unfinished run; an earlier one's stays.
+        if (!earlierRunUnfinished) (void)fileSystem_.DeleteFile(marker);
+        port_.ShowMessage(MessageIcon::Critical, NotWritable(dataFolder));
+        return;
+    }
+
     running_ = true;
     report_ = RunReport();
     ReplaceLog("");
     port_.SetStartEnabled(false);
     port_.SetBusyPointer(true);
     port_.Yield();
-
-    // Present from here until the compacted target is in place; a crash leaves it behind.
-    const std::string marker = dataFolder + "/" + kRunMarkerName;
-    (void)fileSystem_.WriteFile(marker, "Datenübernahme aus " + oldPath + "\n");
 
     const auto transferStart = std::chrono::steady_clock::now();
     // A copy of the list: choosing another old database meanwhile must not disturb the walk.
@@ -266,7 +278,8 @@ void frmRivivuviRU::cmdOK_Click() {
     } catch (const platform::JetError&) {
         // Nothing was written through it, so nothing can be lost here.
     }
-    (void)fileSystem_.DeleteFile(marker);
+    // A run that the disk or a lock cut short stays marked, so the next start says so.
+    if (!report_.Unfinished()) (void)fileSystem_.DeleteFile(marker);
     running_ = false;
 }
 
