@@ -22,9 +22,9 @@ void TableReport::Note(const platform::JetError& error) { Note(error.Number(), e
 
 bool IsDiskOrLockFailure(int number) {
     using namespace platform::jet;
-    for (const int n : {kFileNotFound, kReadOnly, kResourcesExceeded, kFileInUse,
-                        kCannotOpenDatabase, kCannotOpenFile, kInvalidPath, kLocked,
-                        kEngineFailure}) {
+    for (const int n :
+         {kFileNotFound, kReadOnly, kResourcesExceeded, kFileInUse, kCannotOpenDatabase,
+          kCannotOpenFile, kInvalidPath, kLocked, kEngineFailure}) {
         if (number == n) return true;
     }
     return false;
@@ -80,10 +80,15 @@ bool RunReport::Failed() const {
     return compaction.Failed();
 }
 
-bool RunReport::Unfinished() const {
+bool RunReport::CopyCutShort() const {
     for (const TableReport& t : tables) {
         if (t.diskOrLockFailure) return true;
     }
+    return false;
+}
+
+bool RunReport::Unfinished() const {
+    if (CopyCutShort()) return true;
     for (const StepReport& s : completion) {
         if (s.Failed()) return true;
     }

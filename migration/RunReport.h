@@ -61,6 +61,8 @@ struct RunReport {
     double compactionSeconds = 0;
 
     bool Failed() const;
+    // The disk or a lock refused the copy into some table.
+    bool CopyCutShort() const;
     // Failed for a reason a new run may not meet again: a disk or lock failure while copying,
     // or any failure after the copy (the trees, the recount, the compaction).
     bool Unfinished() const;

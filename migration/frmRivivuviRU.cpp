@@ -46,6 +46,13 @@ std::string TargetNotFound(const std::string& dataFolder) {
            "Kopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
 }
 
+std::string TargetInUse(const std::string& path, const JetError& error) {
+    return "Die Sonavoxa Datenbank " + path +
+           " wird von einem anderen Programm benutzt. Beenden Sie es und starten Sie die "
+           "Datenübernahme neu.\r\n\r\nFehler " +
+           std::to_string(error.Number()) + ": " + error.what();
+}
+
 std::string OpenFailure(const std::string& path, const JetError& error) {
     return "Die Datenbank " + path + " kann nicht geöffnet werden.\r\n\r\nFehler " +
            std::to_string(error.Number()) + ": " + error.what() +
@@ -152,8 +159,12 @@ void frmRivivuviRU::Form_Activate() {
             const bool hasTitles = CountRows(db, "db_all") > 0;
             if (hasTitles) ReplaceLog(kTargetWarning);
             targetFound_ = true;
-        } catch (const JetError&) {
-            ReplaceLog(TargetNotFound(dataFolder));
+        } catch (const JetError& e) {
+            // A database that another program holds is there: telling the user to copy the
+            // program anew would send them the wrong way.
+            const bool inUse =
+                e.Number() == platform::jet::kLocked || e.Number() == platform::jet::kFileInUse;
+            ReplaceLog(inUse ? TargetInUse(target, e) : TargetNotFound(dataFolder));
         }
     }
     if (fileSystem_.FileExists(dataFolder + "/" + kRunMarkerName)) {
@@ -479,7 +490,11 @@ void frmRivivuviRU::CompactTarget() {
         step.errorNumber = number;
         step.errorText = text;
     };
-    if (fileSystem_.FileExists(compacted) && !fileSystem_.DeleteFile(compacted)) {
+    if (report_.CopyCutShort()) {
+        // Its copy would need the room that the disk lacked, and a file that another program
+        // holds must not be replaced under it: what that program writes next would be lost.
+        fail(0, "die Zieldatenbank konnte nicht beschrieben werden; sie bleibt unkomprimiert");
+    } else if (fileSystem_.FileExists(compacted) && !fileSystem_.DeleteFile(compacted)) {
         fail(0, compacted + " kann nicht gelöscht werden; die Datenbank bleibt unkomprimiert");
     } else {
         try {
