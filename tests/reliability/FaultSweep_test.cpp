@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <random>
 
+#include "DriverProcess.h"
 #include "Sweep.h"
 
 namespace reliability {
@@ -33,19 +35,26 @@ std::unique_ptr<Sweep> FaultSweep::sweep;
 
 struct Figures {
     int trials = 0;
-    int reported = 0;  // the run's log named a failure
-    int whole = 0;     // the faulty run still gave the whole result
+    int reported = 0;             // the run's log named a failure
+    int whole = 0;                // the faulty run still gave the whole result
+    int compactionLeftovers = 0;  // trials after which the engine's compaction copy stayed
     std::vector<std::string> broken;
 
     void Add(const Sweep& sweep, const Sweep::Trial& trial) {
         ++trials;
         reported += ReportsFailure(trial.runLog) ? 1 : 0;
         whole += trial.afterFault.Counts() == sweep.Clean().Counts() ? 1 : 0;
+        for (const std::string& leftover : trial.afterRerun.leftovers) {
+            if (IsCompactionLeftover(leftover) && !leftover.ends_with("-journal")) {
+                ++compactionLeftovers;
+            }
+        }
         for (std::string& b : sweep.Check(trial)) broken.push_back(std::move(b));
     }
     void Print(const std::string& title) const {
         std::cout << title << ": " << trials << " trials, " << reported
                   << " with a failure in the log, " << whole << " whole despite the fault, "
+                  << compactionLeftovers << " with the engine's compaction copy left over, "
                   << broken.size() << " broken properties\n";
         for (const std::string& b : broken) std::cout << "  " << b << "\n";
     }
@@ -106,6 +115,20 @@ TEST_F(FaultSweep, ARunKilledAtAnyMomentLosesNothing) {
                   " cut off)");
     EXPECT_GT(cutOff, 0);
     EXPECT_TRUE(figures.broken.empty());
+}
+
+// A compaction killed half-way leaves its temporary copy ("temp.mdb.compacting-<pid>-<n>",
+// as large as the library, and its journal) in the data folder, and no later compaction
+// removes it: every crash there costs the disk another copy. The engine's compaction is to
+// remove the temporaries of processes that no longer run. Disabled until it does.
+TEST_F(FaultSweep, DISABLED_KilledCompactionLeavesNoCopyBehind) {
+    const std::string root = sweep->NewMachine("compaction-leftover");
+    ASSERT_EQ(DriverProcess::Run({"run", root, "none"}).code, 0);
+    // What a compaction of a process that was killed leaves (no process has this id).
+    const std::string data = root + "/data/Sonavoxa/";
+    std::filesystem::copy_file(data + "sonavoxa.mdb", data + "temp.mdb.compacting-999999999-1");
+    ASSERT_EQ(DriverProcess::Run({"run", root, "none"}).code, 0);
+    EXPECT_FALSE(std::filesystem::exists(data + "temp.mdb.compacting-999999999-1"));
 }
 
 }  // namespace

@@ -43,6 +43,11 @@ inline bool IsLeftover(const std::string& name) {
            name.ends_with("-wal");
 }
 
+// The engine's temporary copy of a compaction (and its journal).
+inline bool IsCompactionLeftover(const std::string& name) {
+    return name.find(".compacting-") != std::string::npos;
+}
+
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
