@@ -71,6 +71,9 @@ RivivuviRUWindow::RivivuviRUWindow(settings::Mod_API& api, platform::FileSystem&
     cmdOK_->setFocus();
     connect(cmdOK_, &QPushButton::clicked, this, [this] { logic_->cmdOK_Click(); });
     connect(cmdGetOldDB_, &QPushButton::clicked, this, [this] { logic_->cmdGetOldDB_Click(); });
+    progressFlush_.setSingleShot(true);
+    progressFlush_.setInterval(0);
+    connect(&progressFlush_, &QTimer::timeout, this, [this] { ShowPendingProgress(); });
     sinceYield_.start();
     sinceRepaint_.start();
 }
@@ -109,9 +112,34 @@ void RivivuviRUWindow::AppendLog(const std::string& text) {
     text1_->ensureCursorVisible();
 }
 
-void RivivuviRUWindow::SetProgressMaximum(int maximum) { progressBar1_->setMaximum(maximum); }
+void RivivuviRUWindow::SetProgressMaximum(int maximum) {
+    progressMaximum_ = maximum;
+    progressBar1_->setMaximum(maximum);
+    // Qt clamps the bar's value to the new range; what the logic holds is shown in any case.
+    ShowPendingProgress();
+}
 
-void RivivuviRUWindow::SetProgressValue(int value) { progressBar1_->setValue(value); }
+// Called once per row of a run: QProgressBar::setValue costs several times as much as a yield,
+// so the widget only hears of values that change what it draws.
+void RivivuviRUWindow::SetProgressValue(int value) {
+    progressValue_ = value;
+    if (ProgressDrawing(value) != ProgressDrawing(progressBar1_->value())) {
+        progressBar1_->setValue(value);
+        progressFlush_.stop();
+    } else if (value != progressBar1_->value() && !progressFlush_.isActive()) {
+        progressFlush_.start();
+    }
+}
+
+std::pair<qint64, qint64> RivivuviRUWindow::ProgressDrawing(int value) const {
+    const qint64 steps = progressMaximum_ > 0 ? progressMaximum_ : 1;
+    return {qint64{value} * 2 * progressBar1_->width() / steps, qint64{value} * 100 / steps};
+}
+
+void RivivuviRUWindow::ShowPendingProgress() {
+    progressFlush_.stop();
+    if (progressBar1_->value() != progressValue_) progressBar1_->setValue(progressValue_);
+}
 
 void RivivuviRUWindow::SetStartEnabled(bool enabled) { cmdOK_->setEnabled(enabled); }
 

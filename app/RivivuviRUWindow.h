@@ -4,13 +4,18 @@
 // screen's logical dpi) and implements WindowPort for the logic it owns: message boxes, the
 // file dialog (Qt's own, so a path can be typed), the hourglass, yielding and repainting.
 // Yields are cheap: events are processed at most every few milliseconds, and a repaint during
-// engine work paints the window without taking any input. The window refuses to close while a
-// run is in progress. Borrows the Mod_API and the file system, which must outlive it.
+// engine work paints the window without taking any input. The progress bar is touched only when
+// its drawing changes (a step of its filled width or of the percentage); a value that would not
+// change the drawing reaches the bar once the event loop runs again, so the bar always ends on
+// the last value. The window refuses to close while a run is in progress. Borrows the Mod_API
+// and the file system, which must outlive it.
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <utility>
 
 #include "migration/WindowPort.h"
 #include "migration/frmRivivuviRU.h"
@@ -62,6 +67,10 @@ class RivivuviRUWindow : public QWidget, public migration::WindowPort {
 
   private:
     void Place(QWidget* widget, int left, int top, int width, int height);
+    // What the bar draws for a value: its filled width (at twice the pixel resolution, so that
+    // rounding in the style never hides a step) and its percentage.
+    std::pair<qint64, qint64> ProgressDrawing(int value) const;
+    void ShowPendingProgress();
 
     QGroupBox* frame1_;
     QLineEdit* text2_;
@@ -73,6 +82,9 @@ class RivivuviRUWindow : public QWidget, public migration::WindowPort {
     bool busy_ = false;
     QElapsedTimer sinceYield_;
     QElapsedTimer sinceRepaint_;
+    int progressMaximum_ = 100;
+    int progressValue_ = 0;
+    QTimer progressFlush_;
 };
 
 }  // namespace app

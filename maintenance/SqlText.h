@@ -9,10 +9,16 @@
 
 namespace maintenance {
 
-// A Jet text literal: between apostrophes, each apostrophe doubled.
+// A Jet text literal: between apostrophes, each apostrophe doubled. A NUL character (old
+// libraries hold some) cannot stand inside a statement's text, which ends there for the
+// engine; it is joined in as chr(0) instead, so that the literal still equals the text.
 inline std::string Quoted(std::string_view text) {
     std::string out = "'";
     for (const char c : text) {
+        if (c == '\0') {
+            out += "' & chr(0) & '";
+            continue;
+        }
         out += c;
         if (c == '\'') out += '\'';
     }

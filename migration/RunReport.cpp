@@ -16,7 +16,26 @@ std::string Join(const std::vector<std::string>& parts) {
     return out;
 }
 
+// ", und 3 weitere" when `total` exceeds what was named.
+std::string More(long total, size_t named) {
+    const long rest = total - static_cast<long>(named);
+    return rest > 0 ? ", und " + std::to_string(rest) + " weitere" : std::string();
+}
+
 }  // namespace
+
+void TableReport::RefuseRow(const std::string& key) {
+    if (refusedRows.size() < kNamedRefusals) refusedRows.push_back(key);
+}
+
+void TableReport::RefuseValue(const std::string& column, const std::string& key,
+                              const platform::JetError& error) {
+    ++valuesRefused;
+    Note(error);
+    if (refusedValues.size() < kNamedRefusals) {
+        refusedValues.push_back(column + " bei " + keyName + " " + key);
+    }
+}
 
 void TableReport::Note(const platform::JetError& error) { Note(error.Number(), error.what()); }
 
@@ -57,8 +76,24 @@ std::string TableReport::FailureLine() const {
         parts.push_back(std::to_string(valuesRefused) + " Werte nicht übernommen");
     }
     for (const std::string& step : failedSteps) parts.push_back(step + " fehlgeschlagen");
-    return "Fehler in " + tableName + ": " + Join(parts) +
-           FirstError(firstErrorNumber, firstErrorText);
+    std::vector<std::string> named;
+    if (!refusedRows.empty()) {
+        named.push_back("Datensätze mit " + keyName + " " + Join(refusedRows) +
+                        More(rowsRead - rowsStored, refusedRows.size()));
+    }
+    if (!refusedValues.empty()) {
+        named.push_back("Werte " + Join(refusedValues) + More(valuesRefused, refusedValues.size()));
+    }
+    std::string line = "Fehler in " + tableName + ": " + Join(parts) +
+                       FirstError(firstErrorNumber, firstErrorText);
+    if (!missingColumns.empty()) {
+        line += " Der alten Tabelle fehlen die Spalten " + Join(missingColumns) + ".";
+    }
+    if (!named.empty()) {
+        line +=
+            " Nicht übernommen: " + named.front() + (named.size() > 1 ? "; " + named[1] : "") + ".";
+    }
+    return line;
 }
 
 std::string StepReport::FailureLine() const {

@@ -15,6 +15,7 @@
 #include "migration/PlanEntries.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
+#include "platform/TableDef.h"
 #include "platform/os/FileSystem.h"
 #include "settings/Mod_API.h"
 
@@ -113,6 +114,28 @@ platform::Field* FindField(Recordset& rs, const std::string& name) {
     } catch (const JetError&) {
         return nullptr;
     }
+}
+
+// The columns "<table>.[name]" that `select` names and the old table lacks, so that the log can
+// say why the select cannot run ("Too few parameters" alone does not).
+std::vector<std::string> MissingColumns(Database& oldDb, const std::string& table,
+                                        const std::string& select) {
+    std::vector<std::string> missing;
+    try {
+        platform::TableDef def = oldDb.TableDefs().Item(table);
+        const std::string prefix = table + ".[";
+        for (size_t at = select.find(prefix); at != std::string::npos;
+             at = select.find(prefix, at)) {
+            at += prefix.size();
+            const size_t end = select.find(']', at);
+            if (end == std::string::npos) break;
+            const std::string name = select.substr(at, end - at);
+            if (def.Fields().Find(name) == nullptr) missing.push_back(name);
+        }
+    } catch (const JetError&) {
+        // a table that is not there at all: its own error says so
+    }
+    return missing;
 }
 
 }  // namespace
@@ -335,6 +358,9 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     } catch (const JetError& e) {
         // Nothing is read from a table that cannot be read: its line shows 0.
         report.FailStep("Lesen der alten Tabelle", e);
+        if (!entry.UpdateSQL.empty()) {
+            report.missingColumns = MissingColumns(oldDb, table, entry.UpdateSQL);
+        }
     }
 
     long counter = 0;
@@ -355,10 +381,12 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
             if (targetOpen) column.target = FindField(targetRows, field.Name());
             columns.push_back(column);
         }
+        if (!columns.empty()) report.keyName = columns.front().source->Name();
 
-        const auto refuseValue = [&report](const JetError& e) {
-            ++report.valuesRefused;
-            report.Note(e);
+        // The first source column is the table's key: it names refused rows and values.
+        Value rowKey;
+        const auto keyText = [&rowKey] {
+            return rowKey.IsNull() ? std::string("Null") : rowKey.ToDisplayText();
         };
         bool more = true;
         while (more) {
@@ -369,6 +397,11 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                 break;
             }
             SetProgressValue(static_cast<double>(counter));
+            try {
+                rowKey = columns.empty() ? Value() : columns.front().source->Value();
+            } catch (const JetError&) {
+                rowKey = Value();  // the copy below meets and reports the same failure
+            }
             bool started = false;
             if (targetOpen) {
                 try {
@@ -378,6 +411,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                     report.Note(e);
                 }
             }
+            if (!started) report.RefuseRow(keyText());
             for (const ColumnCopy& column : columns) {
                 if (!started) break;
                 try {
@@ -399,7 +433,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                         column.target->SetValue(value);
                     }
                 } catch (const JetError& e) {
-                    refuseValue(e);
+                    report.RefuseValue(column.source->Name(), keyText(), e);
                 }
             }
             try {
@@ -415,6 +449,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                     ++report.rowsStored;
                 } catch (const JetError& e) {
                     report.Note(e);
+                    report.RefuseRow(keyText());
                     try {
                         targetRows.CancelUpdate();
                     } catch (const JetError&) {

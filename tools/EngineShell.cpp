@@ -52,6 +52,13 @@ std::string Cell(const std::string& text) {
 
 std::string Bracket(const std::string& name) { return "[" + name + "]"; }
 
+// A name as one argument of a dot command, the way SplitWords reads it back: quoted when it
+// holds a blank or a quote (Jet names may hold both blanks and apostrophes).
+std::string Argument(const std::string& name) {
+    if (!name.empty() && name.find_first_of(" \t\r\n'\"") == std::string::npos) return name;
+    return name.find('"') == std::string::npos ? "\"" + name + "\"" : "'" + name + "'";
+}
+
 std::string FieldDdl(const platform::Field& f) {
     std::string ddl = Bracket(f.Name()) + " ";
     if (f.Attributes() & platform::dbAutoIncrField) {
@@ -66,6 +73,58 @@ std::string FieldDdl(const platform::Field& f) {
     return ddl;
 }
 
+// One table's statements: CREATE TABLE, its indexes, its zero-length settings.
+struct TableSchema {
+    std::string text;
+    size_t statements = 0;
+    bool writable = true;  // every name fits between brackets, no text holds a line break
+};
+
+TableSchema WriteTable(platform::TableDef& def) {
+    TableSchema schema;
+    std::ostringstream out;
+    const auto name = [&schema](const std::string& text) {
+        if (text.find_first_of("]\r\n") != std::string::npos) schema.writable = false;
+        return Bracket(text);
+    };
+    out << "CREATE TABLE " << name(def.Name()) << " (";
+    bool first = true;
+    for (const platform::Field& f : def.Fields()) {
+        name(f.Name());
+        if (f.DefaultValue().find_first_of("\r\n") != std::string::npos) schema.writable = false;
+        out << (first ? "\n    " : ",\n    ") << FieldDdl(f);
+        first = false;
+    }
+    out << "\n);\n";
+    ++schema.statements;
+    for (const platform::Index& index : def.Indexes()) {
+        out << "CREATE " << (index.Unique() && !index.Primary() ? "UNIQUE " : "") << "INDEX "
+            << name(index.Name()) << " ON " << Bracket(def.Name()) << " (";
+        for (size_t i = 0; i < index.Fields().size(); ++i) {
+            out << (i ? ", " : "") << name(index.Fields()[i].Name)
+                << (index.Fields()[i].Descending ? " DESC" : "");
+        }
+        out << ")";
+        if (index.Primary())
+            out << " WITH PRIMARY";
+        else if (index.Required())
+            out << " WITH DISALLOW NULL";
+        else if (index.IgnoreNulls())
+            out << " WITH IGNORE NULL";
+        out << ";\n";
+        ++schema.statements;
+    }
+    for (const platform::Field& f : def.Fields()) {
+        if ((f.Type() == platform::dbText || f.Type() == platform::dbMemo) && f.AllowZeroLength()) {
+            out << ".allowzerolength " << Argument(def.Name()) << " " << Argument(f.Name())
+                << " on\n";
+            ++schema.statements;
+        }
+    }
+    schema.text = out.str();
+    return schema;
+}
+
 void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
     auto tables = db.TableDefs();
     for (const std::string& name : tables.Names()) {
@@ -73,41 +132,23 @@ void PrintSchema(std::ostream& out, Database& db, const std::string& only) {
         platform::TableDef def = tables.Item(name);
         if (def.Attributes() != 0 && !def.IsLink() && only.empty()) continue;  // system tables
         if (def.IsLink()) {
-            out << "-- " << Bracket(def.Name()) << " is a link to "
-                << Bracket(def.SourceTableName()) << " with Connect \"" << def.Connect() << "\"\n";
+            // A line break in the connect text would end the comment and turn the rest of it
+            // into a statement for whoever runs the schema back.
+            out << "-- " << Cell(Bracket(def.Name())) << " is a link to "
+                << Cell(Bracket(def.SourceTableName())) << " with Connect \"" << Cell(def.Connect())
+                << "\"\n";
             continue;
         }
-        out << "CREATE TABLE " << Bracket(def.Name()) << " (";
-        bool first = true;
-        for (const platform::Field& f : def.Fields()) {
-            out << (first ? "\n    " : ",\n    ") << FieldDdl(f);
-            first = false;
+        const TableSchema schema = WriteTable(def);
+        // The schema is meant to be run back: a name or default value of the database that would
+        // end its statement early (and so start one of its own) is never written out.
+        std::istringstream check(schema.text);
+        if (!schema.writable || SplitScript(check).size() != schema.statements) {
+            out << "-- " << Cell(Bracket(def.Name()))
+                << " is left out: a name or default value of it cannot be written as Jet SQL\n";
+            continue;
         }
-        out << "\n);\n";
-        for (const platform::Index& index : def.Indexes()) {
-            out << "CREATE " << (index.Unique() && !index.Primary() ? "UNIQUE " : "") << "INDEX "
-                << Bracket(index.Name()) << " ON " << Bracket(def.Name()) << " (";
-            for (size_t i = 0; i < index.Fields().size(); ++i) {
-                out << (i ? ", " : "") << Bracket(index.Fields()[i].Name)
-                    << (index.Fields()[i].Descending ? " DESC" : "");
-            }
-            out << ")";
-            if (index.Primary())
-                out << " WITH PRIMARY";
-            else if (index.Required())
-                out << " WITH DISALLOW NULL";
-            else if (index.IgnoreNulls())
-                out << " WITH IGNORE NULL";
-            out << ";\n";
-        }
-        std::vector<std::string> zeroLength;
-        for (const platform::Field& f : def.Fields()) {
-            if ((f.Type() == platform::dbText || f.Type() == platform::dbMemo) &&
-                f.AllowZeroLength())
-                zeroLength.push_back(f.Name());
-        }
-        for (const std::string& field : zeroLength)
-            out << ".allowzerolength " << def.Name() << " " << field << " on\n";
+        out << schema.text;
     }
 }
 

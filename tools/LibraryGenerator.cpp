@@ -575,7 +575,10 @@ class Builder {
             for (long g = 0; g < groups; ++g)
                 w.Add({Text(kGroupNames[static_cast<size_t>(g)]), Long(g + 1)});
         }
-        const long playlists = 4 + options_.titles / 2500;
+        const long longest = options_.titles >= 5000 ? 120 : 40;
+        // Playlist 4 stays empty; the others hold (5 + longest) / 2 entries on average.
+        const long playlists =
+            std::max(4 + options_.titles / 2500, 4 + options_.entries * 2 / (5 + longest));
         RowWriter names =
             options_.withSid
                 ? RowWriter(db_, "pl_name",
@@ -592,7 +595,7 @@ class Builder {
             // Playlist 4 ("Ohne Gruppe") is outside any group and empty.
             long grid = p == 4 || random_.PerMille(120) ? -1 : random_.Between(1, groups);
             if (grid == kEmptyGroup) grid = 1;
-            const long count = p == 4 ? 0 : random_.Between(5, options_.titles >= 5000 ? 120 : 40);
+            const long count = p == 4 ? 0 : random_.Between(5, longest);
             Value anzahl = Long(count);  // the stored count is not always up to date
             const long stale = random_.Below(100);
             if (p == 3 || stale < 10)

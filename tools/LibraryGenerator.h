@@ -18,6 +18,9 @@ struct LibraryOptions {
     long titles = 200;
     uint64_t seed = 1;
     bool withSid = true;  // later 2.5 files have pl_name.sid, earlier ones lack it
+    // About this many playlist entries, in more playlists of the usual lengths; 0 leaves the
+    // number of playlists to the size of the library.
+    long entries = 0;
 };
 
 // What Write put into the file.

@@ -1,8 +1,9 @@
 // make-library: writes a sample music library of the old format 2.5 (see LibraryGenerator.h).
 //
-//   make-library OUT.mdb [--titles N] [--seed S] [--no-sid]
+//   make-library OUT.mdb [--titles N] [--entries E] [--seed S] [--no-sid]
 //
-// OUT.mdb must not exist. The same N, S and --no-sid always give the same rows.
+// OUT.mdb must not exist. The same N, E, S and --no-sid always give the same rows. E asks for about
+// E playlist entries (more playlists); without it the library's size decides.
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -15,7 +16,8 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: make-library OUT.mdb [--titles N] [--seed S] [--no-sid]\n";
+constexpr const char* kUsage =
+    "usage: make-library OUT.mdb [--titles N] [--entries E] [--seed S] [--no-sid]\n";
 
 template <typename T>
 bool ParseNumber(std::string_view text, T& value) {
@@ -33,6 +35,11 @@ int main(int argc, char** argv) {
         if (a == "--titles" && i + 1 < argc) {
             if (!ParseNumber(argv[++i], options.titles) || options.titles < 0) {
                 std::cerr << "make-library: --titles needs a whole number >= 0\n";
+                return 2;
+            }
+        } else if (a == "--entries" && i + 1 < argc) {
+            if (!ParseNumber(argv[++i], options.entries) || options.entries < 0) {
+                std::cerr << "make-library: --entries needs a whole number >= 0\n";
                 return 2;
             }
         } else if (a == "--seed" && i + 1 < argc) {

@@ -1,9 +1,11 @@
 #include "platform/DBEngine.h"
 
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/JetError.h"
@@ -16,6 +18,33 @@ namespace fs = std::filesystem;
 
 namespace platform {
 namespace {
+
+constexpr std::string_view kCompactingMark = ".compacting-";
+
+// A compaction that was killed leaves its temporary copy (as large as the library) beside the
+// destination, named "<destination>.compacting-<pid>-<n>". Removes those of processes that no
+// longer run, so that crashes do not pile copies up in the user's data folder.
+void RemoveCopiesOfKilledCompactions(FileSystem& files, const fs::path& destination) {
+    const std::string prefix = destination.filename().string() + std::string(kCompactingMark);
+    std::error_code ec;
+    std::vector<std::string> stale;
+    for (const auto& entry : fs::directory_iterator(destination.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix)) continue;
+        const std::string rest = name.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos) continue;
+        pid_t pid = 0;
+        try {
+            pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+        } catch (const std::exception&) {
+            continue;
+        }
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        stale.push_back(entry.path().string());
+    }
+    for (const std::string& path : stale) files.DeleteFile(path);  // best effort
+}
 
 // One private connection on a finished copy: checks it and fixes its counters.
 class CopyChecker {
@@ -157,10 +186,15 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
 
     EngineConnection& connection = EngineConnection::Instance();
     std::shared_ptr<Attachment> attachment = connection.Open(source, true);
+    if (attachment->IsJetFile()) {
+        for (const std::string& table : attachment->GetCatalog().TableNames())
+            connection.LoadJetTable(*attachment, table);
+    }
     connection.Commit();
 
     static std::atomic<int> counter{0};
-    const std::string temporary = destinationPath.string() + ".compacting-" +
+    RemoveCopiesOfKilledCompactions(files, destinationPath);
+    const std::string temporary = destinationPath.string() + std::string(kCompactingMark) +
                                   std::to_string(::getpid()) + "-" + std::to_string(++counter);
     // The temporary copy goes in every case: it either failed or now has the destination's name.
     struct RemoveTemporary {

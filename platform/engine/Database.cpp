@@ -33,14 +33,23 @@ bool LooksLikeSelect(std::string_view text) {
            StartsWithWord(text, "transform") || (!text.empty() && text.front() == '(');
 }
 
-// The path of a link's Connect text (";Database=<path>").
+// The path of a link's Connect text (";Database=<path>"). A folder name may hold ';', so the
+// path ends only where another "name=" item follows, or at the end of the text.
 std::string ConnectDatabasePath(const std::string& connect) {
     const std::string lower = LowerName(connect);
     const size_t at = lower.find("database=");
     if (at == std::string::npos) return {};
     const size_t start = at + 9;
-    const size_t end = connect.find(';', start);
-    return connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    for (size_t end = connect.find(';', start); end != std::string::npos;
+         end = connect.find(';', end + 1)) {
+        size_t name = end + 1;
+        while (name < connect.size() &&
+               (std::isalnum(static_cast<unsigned char>(connect[name])) || connect[name] == ' '))
+            ++name;
+        if (name > end + 1 && name < connect.size() && connect[name] == '=')
+            return connect.substr(start, end - start);
+    }
+    return connect.substr(start);
 }
 
 bool IsSelectQueryType(int type) { return type == dbQSelect || type == dbQSetOperation; }
@@ -94,8 +103,16 @@ std::optional<BaseTable> OpenDatabaseState::FindBaseTable(std::string_view table
     RequireOpen();
     auto info = OwnCatalog().FindTable(tableName);
     if (!info) return std::nullopt;
-    if (info->kind == ObjectKind::Link) return FollowLink(*info, 0);
-    return BaseTable{attachment.get(), info};
+    std::optional<BaseTable> base =
+        info->kind == ObjectKind::Link ? FollowLink(*info, 0) : BaseTable{attachment.get(), info};
+    // Every use of a table's rows finds the table here first: a Jet file's rows are read now.
+    if (base && base->attachment->IsJetFile()) {
+        Connection().LoadJetTable(*base->attachment, base->info->name);
+        // An index the rows did not fit is gone from the description now.
+        if (auto loaded = base->attachment->GetCatalog().FindTable(base->info->name))
+            base->info = loaded;
+    }
+    return base;
 }
 
 std::optional<BaseTable> OpenDatabaseState::FollowLink(const TableInfo& link, int depth) {
@@ -438,6 +455,13 @@ TableDef TableDefCollection::Item(std::string_view name) const {
             if (auto base = db_->FindBaseTable(info->name)) described = base->info;
         } catch (const JetError&) {
             described.reset();
+        }
+    } else if (db_->attachment->IsJetFile() && info->attributes == 0) {
+        // A Jet file's table shows the indexes its rows allow: those are known once they are
+        // read. Rows that cannot be read fail where they are used, not here.
+        try {
+            if (auto base = db_->FindBaseTable(info->name)) described = base->info;
+        } catch (const JetError&) {
         }
     }
     if (described) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,9 @@ constexpr int kBusyWaitMs = 5000;
 constexpr int kBatchThreadBusyWaitMs = 200;
 constexpr int kBusyStepMs = 10;
 constexpr auto kBatchThreadRetry = std::chrono::seconds(1);
+// The Jet files' tables whose rows are copied in, by schema: in the connection's own temporary
+// schema, which no Jet name reaches, and in the same transaction as the rows it marks.
+constexpr const char* kLoadedTables = "\"temp\".\"jet_loaded_tables\"";
 // How often long work hands control to the caller's progress callback.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // SQLite virtual-machine steps between two looks at the clock.
@@ -103,6 +107,11 @@ Attachment::~Attachment() {
     } catch (...) {
         // The commit failed: the file stays attached and is let go by DetachReleased later.
     }
+}
+
+void Attachment::AddOpenNote(std::string note) {
+    if (std::find(openNotes_.begin(), openNotes_.end(), note) == openNotes_.end())
+        openNotes_.push_back(std::move(note));
 }
 
 std::string Attachment::QuotedSchema() const { return QuoteIdentifier(schema_); }
@@ -312,6 +321,7 @@ int EngineConnection::Authorize(void* self, int action, const char*, const char*
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_INDEX:
         case SQLITE_ALTER_TABLE:
+            if (schema == connection->loadingSchema_) return SQLITE_OK;
             return connection->readOnlySchemas_.count(schema) ? SQLITE_DENY : SQLITE_OK;
         default:
             return SQLITE_OK;
@@ -477,45 +487,32 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
         return attachment;
     }
 
-    // A Jet file: read it once into a private temporary schema, which then serves every
-    // handle on the file. The file itself is only read.
-    JetFileReader reader(path);
+    // A Jet file: its structure now, each table's rows when the table is first used
+    // (LoadJetTable), into a private temporary schema that then serves every handle on the
+    // file. The file itself is only read.
+    auto reader = std::make_unique<JetFileReader>(path);
+    Exec(std::string("CREATE TABLE IF NOT EXISTS ") + kLoadedTables +
+         " (schema TEXT, name TEXT, PRIMARY KEY (schema, name))");
+    Exec(std::string("DELETE FROM ") + kLoadedTables + " WHERE schema = " + QuoteLiteral(schema));
     Exec("ATTACH DATABASE '' AS " + QuoteIdentifier(schema));
     auto attachment = std::make_shared<Attachment>(*this, schema, canonical, true, true, readOnly);
     bySchema_[schema] = attachment.get();
     try {
         Catalog& catalog = attachment->GetCatalog();
         catalog.CreateCatalogTables(";LANGID=0x0409;CP=1252;COUNTRY=0");
-        // The copy takes the rows exactly as the file holds them, also where a rule was
-        // added to a Jet table after its rows: refusing them would hide part of a library.
-        Exec("PRAGMA ignore_check_constraints = ON");
-        WriteScope load(*this);
-        for (const TableDescription& table : reader.Tables()) {
-            // Only the primary key comes with the table; the other indexes follow the rows, so
-            // that one the rows do not fit is left out alone (and building them once is faster).
-            TableDescription structure = table;
-            std::erase_if(structure.Indexes, [](const IndexDescription& i) { return !i.Primary; });
+        WriteScope structure(*this);
+        for (const TableDescription& table : reader->Tables()) {
+            TableDescription withKey = table;
+            std::erase_if(withKey.Indexes, [](const IndexDescription& i) { return !i.Primary; });
             try {
-                catalog.CreateTable(structure);
+                catalog.CreateTable(withKey);
             } catch (const JetError& e) {
-                if (structure.Indexes.empty()) throw;
+                if (withKey.Indexes.empty()) throw;
                 attachment->AddOpenNote("Table \"" + table.Name +
                                         "\": primary key left out: " + e.what());
-                structure.Indexes.clear();
-                catalog.CreateTable(structure);
+                withKey.Indexes.clear();
+                catalog.CreateTable(withKey);
             }
-            std::string sql = "INSERT INTO " + QuoteIdentifier(schema) + "." +
-                              QuoteIdentifier(table.Name) + " VALUES (";
-            for (size_t i = 0; i < table.Fields.size(); ++i) sql += (i ? ",?" : "?");
-            sql += ")";
-            Statement insert(db_, sql);
-            reader.ReadRows(table.Name, [&](const std::vector<Value>& row) {
-                for (size_t i = 0; i < row.size(); ++i)
-                    BindValue(insert, static_cast<int>(i + 1), row[i]);
-                insert.Step();
-                insert.Reset();
-                ReportProgress();
-            });
             for (const IndexDescription& index : table.Indexes) {
                 if (index.Primary) continue;
                 try {
@@ -526,12 +523,10 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
                 }
             }
         }
-        for (const std::string& note : reader.Notes()) attachment->AddOpenNote(note);
-        load.Release();
+        for (const std::string& note : reader->Notes()) attachment->AddOpenNote(note);
+        structure.Release();
         Commit();
-        Exec("PRAGMA ignore_check_constraints = OFF");
     } catch (...) {
-        sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
         batchOpen_ = false;
         try {
             Exec("ROLLBACK");
@@ -539,9 +534,97 @@ std::shared_ptr<Attachment> EngineConnection::Open(const std::string& path, bool
         }
         throw;
     }
+    attachment->jetReader_ = std::move(reader);
     SetSchemaReadOnly(schema, true);
     byPath_[canonical] = attachment;
     return attachment;
+}
+
+void EngineConnection::LoadJetTable(Attachment& file, const std::string& table) {
+    if (!file.jetReader_ || file.loadedForGood_.count(table)) return;
+    RequireNotInProgressCallback();
+    std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    const std::string schema = file.QuotedSchema();
+    {
+        Statement loaded(db_, std::string("SELECT 1 FROM ") + kLoadedTables +
+                                  " WHERE schema = ?1 AND name = ?2");
+        BindValue(loaded, 1, Value::FromText(file.Schema()));
+        BindValue(loaded, 2, Value::FromText(table));
+        if (loaded.Step()) {
+            if (transactionDepth_ == 0 && sqlite3_get_autocommit(db_))
+                file.loadedForGood_.insert(table);
+            return;
+        }
+    }
+    const auto& tables = file.jetReader_->Tables();
+    const auto description = std::find_if(
+        tables.begin(), tables.end(), [&](const TableDescription& t) { return t.Name == table; });
+    if (description == tables.end()) return;
+
+    if (writeDepth_ == 0) SettleFailedBatch();
+    if (sqlite3_get_autocommit(db_)) {
+        Exec("BEGIN");
+        batchOpen_ = true;
+        transactionStart_ = std::chrono::steady_clock::now();
+        pendingWrites_ = 0;
+    }
+    Exec("SAVEPOINT jet_load");
+    loadingSchema_ = file.Schema();
+    // The copy takes the rows exactly as the file holds them, also where a rule was added to
+    // a Jet table after its rows: refusing them would hide part of a library.
+    Exec("PRAGMA ignore_check_constraints = ON");
+    Catalog& catalog = file.GetCatalog();
+    try {
+        // The other indexes follow the rows: building each once is faster, and one the rows
+        // do not fit is left out alone.
+        std::vector<IndexDescription> secondary;
+        if (auto info = catalog.FindTable(table)) {
+            for (const IndexDescription& index : info->description.Indexes)
+                if (!index.Primary) secondary.push_back(index);
+        }
+        for (const IndexDescription& index : secondary) catalog.DropIndex(table, index.Name);
+
+        std::string sql = "INSERT INTO " + schema + "." + QuoteIdentifier(table) + " VALUES (";
+        for (size_t i = 0; i < description->Fields.size(); ++i) sql += (i ? ",?" : "?");
+        sql += ")";
+        Statement insert(db_, sql);
+        file.jetReader_->ReadRows(table, [&](const std::vector<Value>& row) {
+            for (size_t i = 0; i < row.size(); ++i)
+                BindValue(insert, static_cast<int>(i + 1), row[i]);
+            insert.Step();
+            insert.Reset();
+            ReportProgress();
+        });
+        for (const IndexDescription& index : secondary) {
+            try {
+                catalog.CreateIndex(table, index);
+            } catch (const JetError& e) {
+                file.AddOpenNote("Table \"" + table + "\": index \"" + index.Name +
+                                 "\" left out: " + e.what());
+            }
+        }
+        for (const std::string& note : file.jetReader_->Notes()) file.AddOpenNote(note);
+        Statement mark(db_, std::string("INSERT INTO ") + kLoadedTables + " VALUES (?1, ?2)");
+        BindValue(mark, 1, Value::FromText(file.Schema()));
+        BindValue(mark, 2, Value::FromText(table));
+        mark.Step();
+        Exec("RELEASE jet_load");
+    } catch (...) {
+        loadingSchema_.clear();
+        sqlite3_exec(db_, "PRAGMA ignore_check_constraints = OFF", nullptr, nullptr, nullptr);
+        // An I/O error may have ended the whole transaction already; then the savepoint is gone.
+        sqlite3_exec(db_, "ROLLBACK TO jet_load", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "RELEASE jet_load", nullptr, nullptr, nullptr);
+        if (sqlite3_get_autocommit(db_)) batchOpen_ = false;
+        catalog.Invalidate();
+        throw;
+    }
+    loadingSchema_.clear();
+    Exec("PRAGMA ignore_check_constraints = OFF");
+    if (transactionDepth_ == 0) {
+        Commit();
+        file.loadedForGood_.insert(table);
+    }
 }
 
 std::shared_ptr<Attachment> EngineConnection::Create(const std::string& path,

@@ -37,6 +37,7 @@ namespace platform {
 
 class EngineConnection;
 class Attachment;
+class JetFileReader;
 
 // Told before the engine writes to a file; a recordset streaming rows of that file uses it to
 // fix the rows it will visit before the write can move them.
@@ -72,7 +73,7 @@ class Attachment {
     // What was left out when a Jet file was read (indexes, library warnings); empty for
     // engine files.
     const std::vector<std::string>& OpenNotes() const { return openNotes_; }
-    void AddOpenNote(std::string note) { openNotes_.push_back(std::move(note)); }
+    void AddOpenNote(std::string note);
 
     // "db1" quoted for SQL: "\"db1\"".
     std::string QuotedSchema() const;
@@ -80,6 +81,7 @@ class Attachment {
     void RequireWritable() const;
 
   private:
+    friend class EngineConnection;
     EngineConnection& connection_;
     std::string schema_;
     std::string path_;
@@ -91,6 +93,10 @@ class Attachment {
     uint64_t inode_ = 0;
     Catalog catalog_;
     std::vector<std::string> openNotes_;
+    // A Jet file: its reader, kept for the rows of tables not used yet, and the tables whose
+    // rows are copied for good (committed, beyond any rollback).
+    std::unique_ptr<JetFileReader> jetReader_;
+    std::set<std::string> loadedForGood_;
 };
 
 class EngineConnection {
@@ -157,8 +163,15 @@ class EngineConnection {
     static bool InProgressCallback();
     static void RequireNotInProgressCallback();
 
-    // Marks the schema read-only for the authorizer (or writable again while loading).
+    // Marks the schema read-only for the authorizer.
     void SetSchemaReadOnly(const std::string& schema, bool readOnly);
+
+    // A Jet file's table is copied into its schema when it is first used: call before the
+    // table's rows are read (any statement or recordset on it). Does nothing for engine files
+    // and for tables already copied. The copy is part of the open transaction, so a rollback
+    // undoes it as a whole and the next use copies again; outside the caller's transactions it
+    // is committed at once. Raises 3049 when the file's rows cannot be read.
+    void LoadJetTable(Attachment& file, const std::string& table);
 
     // Detaches files whose last handle closed while a statement elsewhere kept SQLite from
     // letting them go. Cheap when there are none; called whenever a statement ends.
@@ -188,6 +201,7 @@ class EngineConnection {
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
     std::map<std::string, Attachment*> bySchema_;
     std::set<std::string> readOnlySchemas_;
+    std::string loadingSchema_;  // a Jet file's schema while a table's rows are copied in
     // Schemas whose DETACH SQLite refused for the moment; their names stay taken.
     std::set<std::string> released_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;

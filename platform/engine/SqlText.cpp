@@ -42,7 +42,18 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 std::string QuoteIdentifier(std::string_view name) { return Quoted(name, '"'); }
 
-std::string QuoteLiteral(std::string_view text) { return Quoted(text, '\''); }
+std::string QuoteLiteral(std::string_view text) {
+    if (text.find('\0') == std::string_view::npos) return Quoted(text, '\'');
+    // SQLite reads a statement only up to its first NUL byte, so a NUL inside a text is joined
+    // in as char(0); the parentheses keep the whole an operand wherever a literal stood.
+    std::string joined = "(";
+    size_t start = 0;
+    for (size_t nul = text.find('\0'); nul != std::string_view::npos;
+         start = nul + 1, nul = text.find('\0', start)) {
+        joined += Quoted(text.substr(start, nul - start), '\'') + " || char(0) || ";
+    }
+    return joined + Quoted(text.substr(start), '\'') + ")";
+}
 
 std::string_view TrimSpace(std::string_view text) {
     while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);

@@ -19,7 +19,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // "name" with inner quotes doubled: an identifier as SQLite reads it.
 std::string QuoteIdentifier(std::string_view name);
-// 'text' with inner quotes doubled: a string literal as SQLite reads it.
+// 'text' with inner quotes doubled: a string literal as SQLite reads it. A text holding NUL
+// bytes becomes a parenthesized concatenation with char(0).
 std::string QuoteLiteral(std::string_view text);
 
 // Without white space at either end.

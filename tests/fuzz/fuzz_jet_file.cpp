@@ -1,13 +1,15 @@
-// Opens arbitrary bytes as a database file (read-only) and reads every table, the way the
-// tool reads a user's old library. Damaged files must end in a JetError, never a crash or hang.
+// Reads arbitrary bytes as a Jet file with the libmdb reader itself, in this process, and
+// walks every table's rows. The engine runs that reader in a child process, where a crash
+// would only fail the file; here a crash or hang is found. Damaged files must end in a
+// JetError.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "platform/DBEngine.h"
 #include "platform/JetError.h"
+#include "platform/jetfile/MdbFileReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
@@ -19,15 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fclose(out);
     }
     try {
-        platform::Database db = platform::DBEngine::Instance().OpenDatabase(path, false, true);
-        auto tables = db.TableDefs();
-        for (const std::string& name : tables.Names()) {
-            if (tables.Item(name).Attributes() != 0) continue;
-            platform::Recordset rs = db.OpenRecordset(name);
-            while (!rs.Eof()) {
-                for (auto& field : rs.Fields()) (void)field.Value().ToDisplayText();
-                rs.MoveNext();
-            }
+        platform::MdbFileReader reader(path);
+        for (const platform::TableDescription& table : reader.Tables()) {
+            reader.ReadRows(table.Name, [](const std::vector<platform::Value>& row) {
+                for (const platform::Value& value : row) (void)value.ToDisplayText();
+            });
         }
     } catch (const platform::JetError&) {
     }

@@ -49,6 +49,27 @@ TEST(LibraryGenerator, SameOptionsGiveTheSameRowsAndAnotherSeedOthers) {
               jet::kDatabaseExists);
 }
 
+// Benchmarks ask for playlist entries in proportion to the titles; the titles stay as asked.
+TEST(LibraryGenerator, EntriesOptionFillsMorePlaylistsOfTheUsualLengths) {
+    TempFolder folder;
+    const tools::LibrarySummary usual = LibraryGenerator({6000, 3, true}).Write(folder / "a.mdb");
+    const tools::LibrarySummary many =
+        LibraryGenerator({6000, 3, true, 9000}).Write(folder / "b.mdb");
+    EXPECT_EQ(many.titles, usual.titles);
+    EXPECT_LT(usual.entries, 1000);
+    EXPECT_GT(many.entries, 9000 * 8 / 10);
+    EXPECT_LT(many.entries, 9000 * 12 / 10);
+    EXPECT_GT(many.playlists, usual.playlists);
+    Database db = DBEngine::Instance().OpenDatabase(folder / "b.mdb");
+    EXPECT_EQ(Rows(db, "select count(*) from pl_all"), std::to_string(many.entries) + "\n");
+    EXPECT_EQ(
+        Rows(db, "select max(c) <= 120 from (select count(*) as c from pl_all group by pnid)"),
+        "-1\n");
+    // Fewer entries than a library of that size holds anyway change nothing.
+    LibraryGenerator({6000, 3, true, 10}).Write(folder / "c.mdb");
+    EXPECT_EQ(Dump(folder / "a.mdb"), Dump(folder / "c.mdb"));
+}
+
 TEST(LibraryGenerator, WritesTheTablesOfFormat25WithOrWithoutSid) {
     for (bool withSid : {true, false}) {
         SCOPED_TRACE(withSid ? "with sid" : "without sid");

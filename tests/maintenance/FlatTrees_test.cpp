@@ -62,6 +62,33 @@ TEST_F(FlatTrees, RestoresFavouritesWhateverTheirNamesHold) {
     }
 }
 
+// Old libraries hold names with NUL characters; a statement's text cannot carry one as it is.
+TEST_F(FlatTrees, RestoresAFavouriteWhoseNameHoldsANul) {
+    const std::string name("Nul\0Byte", 8);
+    {
+        platform::Recordset rs = db.OpenRecordset("db_all");
+        rs.AddNew();
+        rs["Titel"].SetValue(platform::Value::FromText("t"));
+        rs["Interpret"].SetValue(platform::Value::FromText(name));
+        rs["DEL"].SetValue(platform::Value::FromBoolean(false));
+        rs.Update();
+    }
+    maintenance->UpdateTreeInterpret();
+    {
+        platform::Recordset rs = db.OpenRecordset("tree_interpret");
+        for (; !rs.Eof(); rs.MoveNext()) {
+            if (rs["Name"].Value().ToText() != name) continue;
+            rs.Edit();
+            rs["favorit"].SetValue(platform::Value::FromBoolean(true));
+            rs.Update();
+        }
+    }
+    ASSERT_EQ(Favourites("tree_interpret"), name + "|1|Tree.Interpret|<null>|-1\n");
+    const MaintenanceOutcome outcome = maintenance->UpdateTreeInterpret();
+    EXPECT_FALSE(outcome.Failed()) << outcome.errorNumber << " " << outcome.errorText;
+    EXPECT_EQ(Favourites("tree_interpret"), name + "|1|Tree.Interpret|<null>|-1\n");
+}
+
 TEST_F(FlatTrees, MatchesGenreAndArtistFavouritesOnBothColumns) {
     maintenance->UpdateTreeGenre();
     maintenance->UpdateTreeAlbum();

@@ -1,7 +1,7 @@
 // Test scaffolding for the tree maintenance: a machine in a temporary folder whose data folder
 // is prepared from the built program folder (so it holds a copy of the shipped sonavoxa.mdb),
-// a tree database built from the template tables and linked into that copy as the
-// side-database check links it, and small verbs to fill and read the library.
+// the tree database built and linked by the side-database check, and small verbs to fill and
+// read the library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "dbadmin/CheckDatabase.h"
 #include "maintenance/UpdateDB.h"
 #include "platform/DBEngine.h"
 #include "platform/os/LocalFileSystem.h"
@@ -60,8 +61,12 @@ class TreeLibrary : public ::testing::Test {
         api_ = std::make_unique<settings::Mod_API>(files_, *folders_, *program_, *registry_);
         dataPath = api_->DataPath();
         target = dataPath + "/sonavoxa.mdb";
+        if (buildTree) {
+            dbadmin::CheckDatabase check(*api_);
+            check.SetTargetDatabasePath(target);
+            EXPECT_TRUE(check.CheckTreeDatabase().rebuilt);
+        }
         db = platform::DBEngine::Instance().OpenDatabase(target);
-        if (buildTree) BuildTreeDatabase();
         maintenance = std::make_unique<UpdateDB>(*api_);
         maintenance->SetDbName(target);
     }
@@ -101,48 +106,10 @@ class TreeLibrary : public ::testing::Test {
     ::testing_support::TempFolder temp_;
     std::string dataPath;
     std::string target;
-    std::string treeFile;
     platform::Database db;
     std::unique_ptr<UpdateDB> maintenance;
 
   private:
-    void BuildTreeDatabase() {
-        treeFile = dataPath + "/sonavoxa.tree.mdb";
-        platform::Database tree =
-            platform::DBEngine::Instance().CreateDatabase(treeFile, platform::dbLangGeneral);
-        const std::pair<const char*, const char*> tables[] = {
-            {"TREE_DIR", "x_tree_dir"},
-            {"TREE_ALBUM", "x_tree_album"},
-            {"TREE_GENRE", "x_TREE_GENRE"},
-            {"TREE_GENRE_INTERPRET", "x_TREE_GENRE_INTERPRET"},
-            {"TREE_INTERPRET", "x_TREE_INTERPRET"},
-            {"TREE_SITUATION", "x_TREE_default"},
-            {"TREE_STIMMUNG", "x_TREE_default"},
-            {"TREE_TEMPO", "x_TREE_default"},
-            {"TREE_KATEGORIE", "x_TREE_default"},
-            {"TREE_USER1", "x_TREE_default"},
-            {"TREE_USER2", "x_TREE_default"},
-            {"TREE_IMPORTDATE", "x_TREE_default"}};
-        for (const auto& [name, templateName] : tables) {
-            platform::TableDef source = db.TableDefs().Item(templateName);
-            platform::TableDef copy = tree.CreateTableDef(name);
-            for (const platform::Field& f : source.Fields()) {
-                platform::Field field = copy.CreateField(f.Name(), f.Type(), f.Size());
-                field.SetDefaultValue(f.DefaultValue());
-                field.SetAllowZeroLength(f.AllowZeroLength());
-                copy.Fields().Append(field);
-            }
-            for (const platform::Index& i : source.Indexes()) copy.Indexes().Append(i);
-            tree.TableDefs().Append(copy);
-
-            platform::TableDef link = db.CreateTableDef(name);
-            link.SetConnect(";Database=" + treeFile);
-            link.SetSourceTableName(name);
-            db.TableDefs().Append(link);
-        }
-        tree.Close();
-    }
-
     platform::LocalFileSystem files_;
     std::unique_ptr<platform::StandardFolders> folders_;
     std::unique_ptr<platform::ProgramLocation> program_;

@@ -1,4 +1,4 @@
-// The playlist recount, the sound code, the favourites file's lines and the apostrophe mask.
+// The playlist recount, the sound code and the favourites file's lines.
 #include <string>
 
 #include "TreeLibrary.h"
@@ -8,14 +8,6 @@ using namespace maintenance::testing_support;
 using maintenance::FavouritesFile;
 using maintenance::SavedField;
 using platform::Value;
-
-namespace maintenance {
-// The tests' access to the private helper.
-class UpdateDBInternals {
-  public:
-    static std::string MaskQuote(const std::string& text) { return UpdateDB::MaskQuote(text); }
-};
-}  // namespace maintenance
 
 namespace {
 
@@ -93,11 +85,6 @@ TEST(FavouritesFile, LinesReadBackExactly) {
     // Blanks before a field are no part of it.
     EXPECT_EQ(FavouritesFile::ParseLine("  \"a\",  12,"),
               (std::vector<SavedField>{"a", "12", std::nullopt}));
-}
-
-TEST(UpdateDB, MaskQuoteReplacesEveryApostrophe) {
-    EXPECT_EQ(maintenance::UpdateDBInternals::MaskQuote("O'Brien's"), "O*Brien*s");
-    EXPECT_EQ(maintenance::UpdateDBInternals::MaskQuote("plain"), "plain");
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 // A minimal JSON reader for the old-library fixture descriptions (tests/fixtures/jet/*.json),
 // and the comparison of a database value with its JSON form. Objects keep their key order.
+// The descriptions hold UTF-8 text and escape only quotes and backslashes.
 #pragma once
 
 #include <cctype>
-#include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -35,17 +34,21 @@ struct Json {
 
 class JsonParser {
   public:
-    explicit JsonParser(std::string text) : s_(std::move(text)) {}
+    static Json Load(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        JsonParser p;
+        p.s_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return p.Parse();
+    }
 
+  private:
     Json Parse() {
         Skip();
         Json v;
         const char c = s_.at(i_);
         if (c == '{' || c == '[') {
             v.kind = c == '{' ? Json::Object : Json::Array;
-            const char close = c == '{' ? '}' : ']';
-            ++i_;
-            for (Skip(); s_.at(i_) != close; Skip()) {
+            for (++i_, Skip(); s_.at(i_) != (c == '{' ? '}' : ']'); Skip()) {
                 if (v.kind == Json::Object) {
                     std::string key = ParseString();
                     Skip();
@@ -61,12 +64,10 @@ class JsonParser {
         } else if (c == '"') {
             v.kind = Json::String;
             v.text = ParseString();
-        } else if (c == 't' || c == 'f') {
-            v.kind = Json::Bool;
+        } else if (c == 't' || c == 'f' || c == 'n') {
+            v.kind = c == 'n' ? Json::Null : Json::Bool;
             v.b = c == 't';
-            i_ += v.b ? 4 : 5;
-        } else if (c == 'n') {
-            i_ += 4;
+            i_ += c == 'f' ? 5 : 4;
         } else {
             v.kind = Json::Number;
             const size_t start = i_;
@@ -79,66 +80,17 @@ class JsonParser {
         }
         return v;
     }
-
-    static Json Load(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return JsonParser({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()})
-            .Parse();
-    }
-
-  private:
     void Skip() {
         while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
     }
     std::string ParseString() {
-        ++i_;  // '"'
         std::string out;
-        while (s_.at(i_) != '"') {
-            char c = s_[i_++];
-            if (c != '\\') {
-                out.push_back(c);
-                continue;
-            }
-            c = s_.at(i_++);
-            if (c == 'n') {
-                out.push_back('\n');
-            } else if (c == 't') {
-                out.push_back('\t');
-            } else if (c == 'r') {
-                out.push_back('\r');
-            } else if (c == 'u') {
-                uint32_t cp = static_cast<uint32_t>(std::stoul(s_.substr(i_, 4), nullptr, 16));
-                i_ += 4;
-                if (cp >= 0xd800 && cp < 0xdc00 && s_.compare(i_, 2, "\\u") == 0) {
-                    const auto low =
-                        static_cast<uint32_t>(std::stoul(s_.substr(i_ + 2, 4), nullptr, 16));
-                    cp = 0x10000 + ((cp - 0xd800) << 10) + (low - 0xdc00);
-                    i_ += 6;
-                }
-                AppendUtf8(out, cp);
-            } else {
-                out.push_back(c);
-            }
+        for (++i_; s_.at(i_) != '"'; ++i_) {
+            if (s_[i_] == '\\') ++i_;
+            out.push_back(s_.at(i_));
         }
         ++i_;
         return out;
-    }
-    static void AppendUtf8(std::string& out, uint32_t cp) {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        } else {
-            out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
-        }
     }
 
     std::string s_;
@@ -152,8 +104,7 @@ inline std::string Mismatch(const platform::Value& v, const Json& expected) {
     const std::string got = v.IsNull() ? "Null" : "'" + v.ToDisplayText() + "'";
     switch (expected.kind) {
         case Json::Null:
-            if (v.IsNull()) return {};
-            return got + " instead of null";
+            return v.IsNull() ? "" : got + " instead of null";
         case Json::Bool:
             if (v.Kind() == ValueKind::Boolean && v.AsBoolean() == expected.b) return {};
             return got + " instead of " + (expected.b ? "true" : "false");
@@ -168,15 +119,14 @@ inline std::string Mismatch(const platform::Value& v, const Json& expected) {
             }
             if (v.Kind() == ValueKind::Double && v.AsDouble() == expected.number) return {};
             return got + " instead of " + expected.text;
-        case Json::String:
-            if (v.Kind() == ValueKind::Date) {
-                std::string want = expected.text;
-                if (want.size() > 10 && want[10] == 'T') want[10] = ' ';
-                if (v.ToDisplayText() == want) return {};
-                return got + " instead of " + want;
-            }
-            if (v.Kind() == ValueKind::Text && v.AsText() == expected.text) return {};
-            return got + " instead of '" + expected.text + "'";
+        case Json::String: {
+            std::string want = expected.text;
+            if (v.Kind() == ValueKind::Date && want.size() > 10 && want[10] == 'T') want[10] = ' ';
+            const bool same = v.Kind() == ValueKind::Date   ? v.ToDisplayText() == want
+                              : v.Kind() == ValueKind::Text ? v.AsText() == want
+                                                            : false;
+            return same ? "" : got + " instead of '" + want + "'";
+        }
         default:
             return got + " against an unexpected JSON value";
     }

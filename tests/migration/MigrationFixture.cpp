@@ -9,16 +9,16 @@ namespace migration::testing_support {
 
 namespace fs = std::filesystem;
 
-MigrationTest::MigrationTest() {
+MigrationTest::MigrationTest(const std::string& dataHome) : dataHome_(dataHome) {
     env_ = {{"HOME", temp / "home"},
-            {"XDG_DATA_HOME", temp / "data"},
+            {"XDG_DATA_HOME", temp / dataHome},
             {"XDG_CONFIG_HOME", temp / "config"},
             {"XDG_CONFIG_DIRS", temp / "etc"},
             {"SONAVOXA_COMMON_DATA_DIR", temp / "common"},
             {"SONAVOXA_PROGRAMS_DIR", temp / "opt"},
             {"SONAVOXA_PROGRAM_DIR", temp / "Program"},
             {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
-    temp.MakeFolder("data");
+    temp.MakeFolder(dataHome);
     temp.MakeFolder("old");
     temp.Write("etc/sonavoxa/registry.ini", "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
     fs::copy(SONAVOXA_PROGRAM_DIR, temp / "Program", fs::copy_options::recursive);
@@ -73,29 +73,9 @@ void MigrationTest::Migrate(const std::string& path) {
     form->cmdOK_Click();
 }
 
-int JetErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::JetError& e) {
-        return e.Number();
-    }
-    return 0;
-}
-
 std::string Rows(const std::string& databasePath, const std::string& select) {
     platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
-    std::string out;
-    platform::Recordset rs = db.OpenRecordset(select);
-    auto fields = rs.Fields();
-    while (!rs.Eof()) {
-        for (size_t i = 0; i < fields.Count(); ++i) {
-            const platform::Value v = fields[i].Value();
-            out += (i ? "|" : "") + (v.IsNull() ? std::string("<null>") : v.ToDisplayText());
-        }
-        out += "\n";
-        rs.MoveNext();
-    }
-    return out;
+    return ::testing_support::Rows(db, select);
 }
 
 long Number(const std::string& databasePath, const std::string& select) {

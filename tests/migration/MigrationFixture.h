@@ -23,7 +23,7 @@
 #include "platform/os/StandardFolders.h"
 #include "settings/Mod_API.h"
 #include "settings/RegistryStore.h"
-#include "support/TempFolder.h"
+#include "support/EngineTestSupport.h"
 
 namespace migration::testing_support {
 
@@ -43,7 +43,6 @@ class RecordingPort : public WindowPort {
         events.push_back("log+");
     }
     void SetProgressMaximum(int maximum) override {
-        progressMaximum = maximum;
         events.push_back("max " + std::to_string(maximum));
     }
     void SetProgressValue(int value) override {
@@ -63,7 +62,7 @@ class RecordingPort : public WindowPort {
         events.push_back("yield");
         if (onYield) onYield();
     }
-    void Repaint() override { ++repaints; }
+    void Repaint() override {}
     void ShowMessage(MessageIcon icon, const std::string& text) override {
         messages.push_back({icon, text});
         events.push_back("message");
@@ -92,12 +91,10 @@ class RecordingPort : public WindowPort {
     };
 
     std::string caption, frameCaption, oldDatabaseText, log;
-    int progressMaximum = 100;
     int progressValue = 0;
     bool startEnabled = true;
     bool busy = false;
     int yields = 0;
-    int repaints = 0;
     std::vector<Message> messages;
     std::vector<FileDialogRequest> requests;
     std::deque<std::optional<std::string>> answers;
@@ -109,7 +106,8 @@ class RecordingPort : public WindowPort {
 // mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
 class MigrationTest : public ::testing::Test {
   protected:
-    MigrationTest();
+    // `dataHome`: the folder under the temporary folder that holds the user's data folders.
+    explicit MigrationTest(const std::string& dataHome = "data");
     ~MigrationTest() override;
 
     // A fresh Mod_API over this machine (as at a start of the tool); the window logic is gone.
@@ -119,7 +117,7 @@ class MigrationTest : public ::testing::Test {
     // NewForm, Form_Load and Form_Activate.
     frmRivivuviRU& Start(platform::FileSystem* fileSystem = nullptr);
 
-    std::string DataFolder() const { return temp / "data/Sonavoxa"; }
+    std::string DataFolder() const { return temp / (dataHome_ + "/Sonavoxa"); }
     std::string TargetPath() const { return DataFolder() + "/sonavoxa.mdb"; }
     // A copy of a fixture of tests/fixtures/jet in the user's documents.
     std::string OldFixture(const std::string& name) const;
@@ -134,6 +132,7 @@ class MigrationTest : public ::testing::Test {
     std::unique_ptr<frmRivivuviRU> form;
 
   private:
+    std::string dataHome_;
     std::map<std::string, std::string> env_;
     std::unique_ptr<platform::StandardFolders> folders_;
     std::unique_ptr<platform::ProgramLocation> program_;
@@ -141,8 +140,7 @@ class MigrationTest : public ::testing::Test {
     std::unique_ptr<settings::Mod_API> api_;
 };
 
-// The Jet error number that `action` raises, or 0.
-int JetErrorOf(const std::function<void()>& action);
+using ::testing_support::JetErrorOf;
 // Every row of a SELECT as display texts joined by '|' (Null as <null>), rows by '\n'.
 std::string Rows(const std::string& databasePath, const std::string& select);
 // One number from a SELECT's first row and column.

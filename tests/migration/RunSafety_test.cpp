@@ -115,6 +115,16 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
                               0),
               0u)
         << *(at + 1);
+    // The refused groups are named by their keys: every one but the group that was kept.
+    const long kept = Number(TargetPath(), "select GRID from pl_group");
+    std::string refused = Rows(
+        old, "select GRID from pl_group where GRID <> " + std::to_string(kept) + " order by GRID");
+    std::replace(refused.begin(), refused.end(), '\n', ',');
+    refused.pop_back();
+    for (size_t comma = 0; (comma = refused.find(',', comma)) != std::string::npos; comma += 2)
+        refused.insert(comma + 1, " ");
+    EXPECT_EQ((at + 1)->substr((at + 1)->rfind(". Nicht")),
+              ". Nicht übernommen: Datensätze mit GRID " + refused + ".");
     EXPECT_EQ(lines.back(), "Datenübername komplett.");
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 1);
 }

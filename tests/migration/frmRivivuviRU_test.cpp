@@ -56,14 +56,10 @@ TEST_F(Window, LoadPreparesTheDataFolderChecksSideDatabasesAndSetsCaptions) {
     EXPECT_FALSE(form->TreeCheck().rebuilt);
 }
 
-TEST_F(Window, TargetCheckWithAnEmptyTitleTableLeavesTheLogEmpty) {
+TEST_F(Window, TargetCheckWarnsAboutTitlesInTheTarget) {
     Start();
     EXPECT_TRUE(form->TargetFound());
     EXPECT_EQ(port.log, "");
-}
-
-TEST_F(Window, TargetCheckWarnsAboutTitlesInTheTarget) {
-    Start();
     {
         platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
         db.Execute("insert into db_all (Titel) values ('left from before')");
@@ -111,18 +107,6 @@ TEST_F(Window, ActivatesOnlyOnce) {
     form->Form_Activate();  // as after every dialog: nothing happens
     EXPECT_EQ(port.log, "kept");
     EXPECT_TRUE(form->TargetFound());
-}
-
-TEST_F(Window, FileDialogProposesTheDatabaseWithTitleAndFilter) {
-    Start();
-    Choose(std::nullopt);
-    ASSERT_EQ(port.requests.size(), 1u);
-    EXPECT_EQ(port.requests[0].fileName, "Sonavoxa.mdb");
-    EXPECT_EQ(port.requests[0].title, "Sonavoxa Datenbank Version 2.5 auswählen.");
-    EXPECT_EQ(port.requests[0].filterDescription, "Sonavoxa-Datenbank *.mdb ");
-    EXPECT_EQ(port.requests[0].filterPattern, " *.mdb");
-    EXPECT_TRUE(port.messages.empty());
-    EXPECT_EQ(form->MigPlan().OldDBName(), "");
 }
 
 TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
@@ -183,6 +167,11 @@ TEST_F(Window, MissingFileIsNoDatabaseAndCancelKeepsTheChoice) {
     const std::string accepted = OldFixture("library-2.5.mdb");
     Choose(accepted);
     Choose(std::nullopt);
+    ASSERT_EQ(port.requests.size(), 2u);
+    EXPECT_EQ(port.requests[1].fileName, "Sonavoxa.mdb");
+    EXPECT_EQ(port.requests[1].title, "Sonavoxa Datenbank Version 2.5 auswählen.");
+    EXPECT_EQ(port.requests[1].filterDescription, "Sonavoxa-Datenbank *.mdb ");
+    EXPECT_EQ(port.requests[1].filterPattern, " *.mdb");
     EXPECT_EQ(form->MigPlan().OldDBName(), accepted);
     EXPECT_EQ(port.oldDatabaseText, accepted);
 

@@ -2,6 +2,7 @@
 // between the copy and its final name, the destination either does not exist or is complete.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -128,4 +129,24 @@ TEST(Compaction, AFolderSyncThatFailsIsReportedAfterTheCopyTookItsName) {
     // The name may not be durable yet, but what carries it is the complete copy.
     Database dst = DBEngine::Instance().OpenDatabase(folder / "dst.mdb");
     EXPECT_EQ(Rows(dst, "select a from t"), "7\n");
+}
+
+// A compaction killed half-way leaves its temporary copy, as large as the library; the next
+// compaction to the same destination removes those of processes that no longer run, and
+// leaves alone the copy of one that still does.
+TEST(Compaction, RemovesTheCopiesKilledCompactionsLeftBehind) {
+    TempFolder folder;
+    CreateDatabaseWith(folder / "src.mdb", {"CREATE TABLE t (id COUNTER, name TEXT(20))"}).Close();
+    const std::string running = "dst.mdb.compacting-" + std::to_string(::getppid()) + "-1";
+    for (const std::string name :
+         {"dst.mdb.compacting-999999999-1", "dst.mdb.compacting-999999999-1-journal",
+          running.c_str(), "other.mdb.compacting-999999999-1"}) {
+        folder.Write(name, "left over");
+    }
+    DBEngine::Instance().CompactDatabase(folder / "src.mdb", folder / "dst.mdb");
+    EXPECT_FALSE(folder.Exists("dst.mdb.compacting-999999999-1"));
+    EXPECT_FALSE(folder.Exists("dst.mdb.compacting-999999999-1-journal"));
+    EXPECT_TRUE(folder.Exists(running));
+    EXPECT_TRUE(folder.Exists("other.mdb.compacting-999999999-1"));
+    EXPECT_TRUE(folder.Exists("dst.mdb"));
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "support/EngineTestSupport.h"
 
@@ -84,17 +83,6 @@ TEST(DBEngine, CompactionRefusesAnExistingDestinationAndLeavesItAlone) {
               }),
               jet::kFileNotFound);
     EXPECT_FALSE(folder.Exists("x.mdb"));
-}
-
-TEST(DBEngine, EngineFilesAreReadableSqliteFiles) {
-    TempFolder folder;
-    CreateDatabaseWith(folder / "a.mdb",
-                       {"CREATE TABLE t (a TEXT(5))", "insert into t values ('x')"})
-        .Close();
-    std::ifstream in(folder / "a.mdb", std::ios::binary);
-    char header[16] = {};
-    in.read(header, 16);
-    EXPECT_EQ(std::string(header, 15), "SQLite format 3");
 }
 
 // Regression: a file closed while another database's recordset was still reading stayed

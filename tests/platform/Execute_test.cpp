@@ -17,15 +17,10 @@ class ExecuteTest : public ::testing::Test {
             {"CREATE TABLE genre (genre_id LONG CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(50))",
              "CREATE TABLE db_all (FID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Titel TEXT(255),"
              " Interpret TEXT(255), Genre_ID LONG, Path TEXT(255), DEL YESNO, Tempo TEXT(50),"
-             " DTSImport DATETIME, DriveName TEXT(50), DriveTyp SHORT)",
+             " DTSImport DATETIME)",
              "CREATE INDEX Path ON db_all (Path)",
-             "CREATE TABLE tree_genre (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl "
-             "LONG,"
-             " imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
-             "CREATE TABLE tree_Tempo (name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY, anzahl "
-             "LONG,"
-             " imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
-             "CREATE TABLE tree_importdate (name TEXT(255), anzahl LONG, imgkey TEXT(50))",
+             "CREATE TABLE tree_genre (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY,"
+             " anzahl LONG, imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
              "CREATE TABLE pl_name (NID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(100),"
              " isplay YESNO, activ YESNO, grid LONG, anzahl LONG DEFAULT 0, sicherung YESNO "
              "DEFAULT False)",
@@ -54,43 +49,28 @@ class ExecuteTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ExecuteTest, InsertValuesTakesJetLiteralsAndDefaults) {
+TEST_F(ExecuteTest, InsertsUpdatesAndDeletesWithJetLiteralsAndDefaults) {
     EXPECT_EQ(
         db_.Execute(
             "insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"),
         1);
     EXPECT_EQ(Rows(db_, "select name, isplay, activ, grid, anzahl, sicherung from pl_name"),
               "Jingleliste|-1|-1|-1|0|0\n");
-    EXPECT_EQ(
-        Rows(db_, "select count(*) as anz from pl_name where isplay=true and sicherung=false"),
-        "1\n");
-}
-
-TEST_F(ExecuteTest, GroupedInsertSelectFillsATreeTable) {
     db_.Execute(
-        "INSERT INTO tree_Tempo ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS "
-        "anzahl, "
-        "'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False GROUP BY "
-        "db_all.Tempo "
-        "ORDER BY db_all.Tempo ");
-    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_Tempo"),
+        "INSERT INTO tree_genre ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS "
+        "anzahl, 'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False "
+        "GROUP BY db_all.Tempo ORDER BY db_all.Tempo ");
+    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_genre"),
               "schnell|2|Tree.Tempo|0\n");
-}
-
-TEST_F(ExecuteTest, UpdatesDeletesAndJetComparisons) {
     db_.Execute("insert into tree_genre (Name, anzahl) values ('Rock', 2)");
-    db_.Execute("insert into tree_genre (Name, anzahl) values ('Pop', 1)");
     EXPECT_EQ(db_.Execute("update tree_genre set tstamp=730 , favorit=true where name='rock' "), 1);
-    EXPECT_EQ(Rows(db_, "select Name, tstamp, favorit from tree_genre where favorit=true"),
-              "Rock|730|-1\n");
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre where favorit<>true"), "1\n");
-    EXPECT_EQ(Rows(db_, "select sum(anzahl) as anz from tree_genre"), "3\n");
+    EXPECT_EQ(Rows(db_, "select Name, tstamp from tree_genre where favorit=true"), "Rock|730\n");
     EXPECT_EQ(db_.Execute("UPDATE tree_genre SET tree_genre.anzahl = tree_genre.anzahl + 1 "
                           "WHERE tree_genre.favorit <> true"),
               1);
-    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"), "Pop|2\nRock|2\n");
+    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"),
+              "Rock|2\nschnell|3\n");
     EXPECT_EQ(db_.Execute("delete from tree_genre"), 2);
-    EXPECT_EQ(Rows(db_, "select count(*) as anz from tree_genre"), "0\n");
 }
 
 TEST_F(ExecuteTest, SkipsOnlyTheRowsThatBreakTheTarget) {
@@ -119,23 +99,21 @@ TEST_F(ExecuteTest, StatementsThatCannotRunRaiseJetErrors) {
     EXPECT_EQ(JetErrorOf([&] { db_.Execute("CREATE TABLE genre (x LONG)"); }), jet::kTableExists);
 }
 
-TEST_F(ExecuteTest, DdlCreatesTypedTablesAndIndexes) {
+// The parser's reading of every type and clause is tested with the translator; here the
+// statements reach the catalog.
+TEST_F(ExecuteTest, DdlCreatesAltersAndDropsTablesAndIndexes) {
     db_.Execute(
-        "CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, d DATETIME, e MEMO, "
-        "f BYTE, g CURRENCY, h SINGLE, i YESNO, CONSTRAINT pk PRIMARY KEY (a, b))");
+        "CREATE TABLE t (a TEXT(10) NOT NULL, b SHORT DEFAULT 5, c DOUBLE, "
+        "CONSTRAINT pk PRIMARY KEY (a, b))");
     db_.Execute("CREATE UNIQUE INDEX ux ON t (c DESC)");
     db_.Execute("ALTER TABLE t ADD COLUMN j LONG");
     TableDef def = db_.TableDefs().Item("T");
-    ASSERT_EQ(def.Fields().Count(), 10u);
-    const int types[] = {dbText, dbInteger,  dbDouble, dbDate,    dbMemo,
-                         dbByte, dbCurrency, dbSingle, dbBoolean, dbLong};
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(def.Fields()[i].Type(), types[i]) << i;
-    EXPECT_EQ(def.Fields()[0].Size(), 10);
+    ASSERT_EQ(def.Fields().Count(), 4u);
+    EXPECT_EQ(def.Fields()[1].Type(), dbInteger);
+    EXPECT_EQ(def.Fields()[3].Type(), dbLong);
     EXPECT_TRUE(def.Fields()[0].Required());
     EXPECT_EQ(def.Fields()[1].DefaultValue(), "5");
-    ASSERT_EQ(def.Indexes().Count(), 2u);
     EXPECT_TRUE(def.Indexes().Item("pk").Primary());
-    EXPECT_TRUE(def.Indexes().Item("ux").Unique());
     EXPECT_TRUE(def.Indexes().Item("ux").Fields()[0].Descending);
     db_.Execute("DROP INDEX ux ON t");
     EXPECT_EQ(db_.TableDefs().Item("t").Indexes().Count(), 1u);
@@ -175,11 +153,8 @@ TEST_F(ExecuteConversionTest, WrittenValuesAreConvertedAsAnAssignmentWould) {
         {"l", "'77'", "77"},
         {"l", "'abc'", "<null>"},  // no conversion: Null, the row stays
         {"i", "40000", "<null>"},  // out of the field's range
-        {"bt", "-1", "<null>"},
         {"b", "5", "-1"},
-        {"b", "'no'", "0"},
         {"d", "'3/4/2005'", "2005-03-04 00:00:00"},
-        {"d", "'2005-03-04 10:30:00'", "2005-03-04 10:30:00"},
         {"d", "'no date'", "<null>"},
         {"c", "1.23456", "1.2346"},
         {"t", "12345", "12345"},
@@ -311,4 +286,15 @@ TEST_F(ExecuteTest, InsertSelectFromItsOwnTableCopiesEachRowOnce) {
                           "from tree_genre"),
               3);
     EXPECT_EQ(Rows(db_, "select count(*) as anz, sum(anzahl) as s from tree_genre"), "6|42\n");
+}
+
+// SQLite reads a statement only up to a NUL byte; a text literal holding one used to cut the
+// statement short (error 3000) instead of storing the whole text.
+TEST_F(ExecuteTest, ATextLiteralWithANulByteIsStoredWhole) {
+    const std::string title("A\0B'C", 5);
+    EXPECT_EQ(
+        db_.Execute("insert into db_all (Titel) values ('" + std::string("A\0B''C", 6) + "')"), 1);
+    Recordset rs = db_.OpenRecordset("select Titel from db_all where Titel like 'A*'");
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs["Titel"].Value().AsText(), title);
 }

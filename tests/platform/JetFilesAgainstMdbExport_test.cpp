@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,15 +43,10 @@ std::optional<std::string> OutputOf(const std::string& command) {
     return ::pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
 }
 
-bool HaveMdbTools() { return OutputOf("command -v mdb-export").has_value(); }
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -95,11 +91,11 @@ std::string Formatted(const char* format, double d) {
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
     for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        out += digits;
     }
     return out;
 }
@@ -162,7 +158,8 @@ std::vector<std::string> JetFixtures() {
 class JetFileAgainstMdbExport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(JetFileAgainstMdbExport, SameTablesRowsAndValues) {
-    ASSERT_TRUE(HaveMdbTools()) << "mdb-export is missing: scripts/setup installs mdbtools";
+    ASSERT_TRUE(OutputOf("command -v mdb-export")) << "mdb-export is missing: scripts/setup "
+                                                      "installs mdbtools";
     const std::string path = FixturePath("jet/" + GetParam());
     const auto tableList = OutputOf("mdb-tables -1 " + ShellQuoted(path));
     ASSERT_TRUE(tableList) << "mdb-tables failed on " << path;

@@ -69,6 +69,14 @@ TEST_F(WorkspaceTest, RollbackUndoesRowsStructureAndWritesThroughLinks) {
 }
 
 TEST_F(WorkspaceTest, NestedTransactionsCommitOnlyWithTheOutermost) {
+    // An outer rollback undoes a committed inner transaction, through a link too.
+    ws().BeginTrans();
+    ws().BeginTrans();
+    main_.Execute("insert into tree values ('Jazz', 3)");
+    ws().CommitTrans();
+    ws().Rollback();
+    EXPECT_EQ(Rows(main_, "select count(*) from tree"), "1\n");
+
     ws().BeginTrans();
     main_.Execute("insert into t values (2, 'outer')");
     ws().BeginTrans();
@@ -83,15 +91,6 @@ TEST_F(WorkspaceTest, NestedTransactionsCommitOnlyWithTheOutermost) {
     // Committed means on disk: a fresh handle after close sees it.
     Database again = DBEngine::Instance().OpenDatabase(folder_ / "main.mdb");
     EXPECT_EQ(Rows(again, "select id from t order by id"), "1\n2\n4\n");
-}
-
-TEST_F(WorkspaceTest, OuterRollbackUndoesCommittedInnerTransactions) {
-    ws().BeginTrans();
-    ws().BeginTrans();
-    main_.Execute("insert into tree values ('Jazz', 3)");
-    ws().CommitTrans();
-    ws().Rollback();
-    EXPECT_EQ(Rows(main_, "select count(*) from tree"), "1\n");
 }
 
 TEST_F(WorkspaceTest, CommitOrRollbackWithoutBeginRaises3034) {

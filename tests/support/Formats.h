@@ -29,42 +29,30 @@ struct ExpectedTable {
     std::vector<ExpectedIndex> indexes;
 };
 
+// The columns of a comma-separated list, in order.
+inline std::vector<std::string> Columns(const std::string& list) {
+    std::vector<std::string> columns;
+    std::istringstream in(list);
+    for (std::string column; std::getline(in >> std::ws, column, ',');) columns.push_back(column);
+    return columns;
+}
+
 // The 34 title columns of format 2.5 with the column at position 7 given.
 inline std::vector<std::string> TitleColumns(const std::string& fid, const std::string& genre) {
-    return {fid,
-            "Titel Text(255)",
-            "Interpret Text(255)",
-            "Kommentar Text(255)",
-            "Album Text(255)",
-            "Jahr Text(10)",
-            genre,
-            "Path Text(255)",
-            "DName Text(255)",
-            "DTimeMsec Long",
-            "DTime Text(10)",
-            "DLen Long",
-            "DTSDatei Date",
-            "DTSImport Date",
-            "DKhz Long",
-            "DBit Long",
-            "BPM Single",
-            "DEL Boolean",
-            "Play Boolean",
-            "PlayCountDay Long",
-            "PlayCountAll Long",
-            "Note Integer",
-            "Track Integer",
-            "FrameStart Long",
-            "FrameStop Long",
-            "Normalize Single",
-            "Volume Integer",
-            "Pitch Single",
-            "DriveTyp Integer",
-            "DriveName Text(50)",
-            "MixTime Long",
-            "MixIn Text(255)",
-            "MixOut Text(255)",
-            "EQ Text(255)"};
+    std::vector<std::string> c = Columns(
+        "Titel Text(255), Interpret Text(255), Kommentar Text(255), Album Text(255), "
+        "Jahr Text(10)");
+    c.insert(c.begin(), fid);
+    c.push_back(genre);
+    for (const std::string& more :
+         Columns("Path Text(255), DName Text(255), DTimeMsec Long, DTime Text(10), DLen Long, "
+                 "DTSDatei Date, DTSImport Date, DKhz Long, DBit Long, BPM Single, DEL Boolean, "
+                 "Play Boolean, PlayCountDay Long, PlayCountAll Long, Note Integer, Track Integer, "
+                 "FrameStart Long, FrameStop Long, Normalize Single, Volume Integer, Pitch Single, "
+                 "DriveTyp Integer, DriveName Text(50), MixTime Long, MixIn Text(255), "
+                 "MixOut Text(255), EQ Text(255)"))
+        c.push_back(more);
+    return c;
 }
 
 inline std::vector<std::string> TitleColumns34(const std::string& fid) {

@@ -126,6 +126,50 @@ TEST_F(Window, RunsTheMigrationFromItsButtonsAndRefusesToCloseMeanwhile) {
     EXPECT_TRUE(window.close());
 }
 
+// A run sets the bar once per row; the widget hears only of values that change its drawing,
+// and still ends on exactly the last value.
+TEST_F(Window, TouchesTheProgressBarOnlyWhenItsDrawingChanges) {
+    ScriptedWindow window(NewApi(), local);
+    window.Load();
+    window.show();
+    Settle();
+    auto* bar = Child<QProgressBar>(window, "ProgressBar1");
+    int touches = 0;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&touches] { ++touches; });
+
+    constexpr int kRows = 150000;
+    window.SetProgressMaximum(kRows);
+    for (int row = 0; row < kRows - 1; ++row) {
+        window.SetProgressValue(row);
+        // Each shown value draws as the row's value would, to the pixel and the percent.
+        const int shown = bar->value();
+        ASSERT_EQ(qint64{shown} * bar->width() / kRows, qint64{row} * bar->width() / kRows) << row;
+        ASSERT_EQ(shown * 100LL / kRows, row * 100LL / kRows) << row;
+    }
+    EXPECT_GT(touches, 100);
+    EXPECT_LE(touches, 2 * bar->width() + 101);
+    // The last value changes no pixel, so it waits for the event loop, then is shown exactly.
+    EXPECT_LT(bar->value(), kRows - 2);
+    Settle();
+    EXPECT_EQ(bar->value(), kRows - 2);
+    window.SetProgressValue(kRows);
+    EXPECT_EQ(bar->value(), kRows);
+
+    // Few steps: each one moves the bar, so each is shown at once.
+    window.SetProgressValue(0);
+    window.SetProgressMaximum(5);
+    for (int step : {1, 2, 3, 4, 5, 0}) {
+        window.SetProgressValue(step);
+        EXPECT_EQ(bar->value(), step);
+    }
+    // A value that did not yet reach the bar is not lost when the maximum changes.
+    window.SetProgressMaximum(1000000);
+    window.SetProgressValue(1);
+    window.SetProgressMaximum(1000);
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(bar->maximum(), 1000);
+}
+
 }  // namespace
 }  // namespace app
 

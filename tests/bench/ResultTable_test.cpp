@@ -1,0 +1,143 @@
+// The benchmark table: sums, ratios, growth and the goals' verdicts.
+#include "bench/ResultTable.h"
+
+#include <gtest/gtest.h>
+
+namespace bench {
+namespace {
+
+// A library whose every phase took `seconds`, with limits that the goals accept.
+Measures EvenRun(double seconds) {
+    Measures m;
+    for (const std::string& p : RunPhases()) m[p] = seconds;
+    m["limit insert"] = 7 * seconds;  // as long as the transfer: rate share 1
+    m["vacuum into"] = seconds;
+    m["peak MB"] = 100;
+    m["rss 10%"] = 50;
+    m["rss 100%"] = 52;
+    return m;
+}
+
+const TableRow* Find(const std::vector<TableRow>& rows, const std::string& label) {
+    for (const TableRow& r : rows)
+        if (r.label == label) return &r;
+    return nullptr;
+}
+
+TEST(ResultTable, DerivesSumsAndRatiosFromThePhases) {
+    Measures m = EvenRun(0.1);
+    m["limit insert"] = 0.35;
+    m["compaction"] = 0.3;
+    m["vacuum into"] = 0.2;
+    ResultTable::Derive(m, 1000);
+    EXPECT_DOUBLE_EQ(m["transfer"], 0.7);
+    EXPECT_DOUBLE_EQ(m["whole run"], 0.1 * static_cast<double>(RunPhases().size() - 1) + 0.3);
+    EXPECT_DOUBLE_EQ(m["titles per second"], 1000 / m["whole run"]);
+    EXPECT_DOUBLE_EQ(m["insert rate share"], 0.5);
+    EXPECT_DOUBLE_EQ(m["compaction share"], 1.5);
+    EXPECT_DOUBLE_EQ(m["rise MB"], 2);
+
+    // A phase that was not measured leaves the sums out rather than making them small.
+    Measures partial = EvenRun(0.1);
+    partial.erase("pl_all");
+    ResultTable::Derive(partial, 1000);
+    EXPECT_EQ(partial.count("transfer"), 0u);
+    EXPECT_EQ(partial.count("whole run"), 0u);
+}
+
+TEST(ResultTable, JudgesGrowthFrom100kTo400kPerPhase) {
+    ResultTable table;
+    Measures small = EvenRun(0.2), large = EvenRun(0.8);
+    large["tree: folders"] = 0.9;  // 4.5 times: too steep
+    small["recount"] = 0.01;       // too short to tell: a large ratio is no verdict
+    large["recount"] = 0.099;
+    small["pl_stat"] = 0.02;  // long enough: the same ratio fails
+    large["pl_stat"] = 0.101;
+    for (Measures* m : {&small, &large}) ResultTable::Derive(*m, m == &small ? 100000 : 400000);
+    table.Add({"100k", 100000, true, small});
+    table.Add({"400k", 400000, true, large});
+    const std::vector<TableRow> rows = table.Rows();
+
+    const TableRow* albums = Find(rows, "  tree: albums (s)");
+    ASSERT_NE(albums, nullptr);
+    EXPECT_EQ(albums->growth, "4.00");
+    EXPECT_EQ(albums->verdict, "met");
+    EXPECT_EQ(Find(rows, "  tree: folders (s)")->growth, "4.50");
+    EXPECT_EQ(Find(rows, "  tree: folders (s)")->verdict, "NOT met");
+    EXPECT_EQ(Find(rows, "  recount (s)")->verdict, "met");
+    EXPECT_EQ(Find(rows, "  pl_stat (s)")->verdict, "NOT met");
+    // The whole run grows by the steep phase too, but stays within the limit.
+    EXPECT_EQ(Find(rows, "whole run (s)")->verdict, "met");
+    EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "met");
+    // Ratios have no growth of their own.
+    EXPECT_EQ(Find(rows, "transfer rate / plain insert rate")->growth, "");
+    EXPECT_EQ(Find(rows, "memory rise over the title copy, 10% to 100% (MB)")->growth, "");
+}
+
+struct GoalCase {
+    const char* label;
+    const char* key;
+    double value;
+    const char* verdict;
+};
+
+TEST(ResultTable, JudgesEachGoalAtItsBoundary) {
+    const GoalCase cases[] = {
+        {"window load, side databases in order (s)", "window load", 0.49, "met"},
+        {"window load, side databases in order (s)", "window load", 0.5, "NOT met"},
+        {"old-database choice, version check (s)", "old-database choice", 0.2, "NOT met"},
+        {"transfer rate / plain insert rate", "limit insert", 0.7 * 0.49, "NOT met"},
+        {"transfer rate / plain insert rate", "limit insert", 0.7 * 0.5, "met"},
+        {"compaction / VACUUM INTO", "vacuum into", 0.1 / 1.6, "NOT met"},
+        {"peak memory of the whole run (MB)", "peak MB", 250, "NOT met"},
+        {"memory rise over the title copy, 10% to 100% (MB)", "rss 100%", 50 + 16, "NOT met"},
+    };
+    for (const GoalCase& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " = " + std::to_string(c.value));
+        Measures m = EvenRun(0.1);
+        m[c.key] = c.value;
+        ResultTable::Derive(m, 400000);
+        ResultTable table;
+        table.Add({"400k", 400000, true, m});
+        const TableRow* row = Find(table.Rows(), c.label);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->verdict, c.verdict);
+    }
+}
+
+TEST(ResultTable, WholeRunGoalsDependOnTheLibrary) {
+    const double phases = static_cast<double>(RunPhases().size());
+    struct Case {
+        double engineWhole, jetWhole, mdbExport;
+        const char* verdict;
+    };
+    // Engine file: under 5 s at 100,000 titles. Jet file: within twice mdb-export.
+    for (const Case& c : {Case{4.9, 3.0, 1.5, "met"}, Case{5.0, 3.0, 1.5, "NOT met"},
+                          Case{4.9, 3.1, 1.5, "NOT met"}}) {
+        SCOPED_TRACE(std::to_string(c.engineWhole) + " " + std::to_string(c.jetWhole));
+        Measures engine = EvenRun(c.engineWhole / phases), jet = EvenRun(c.jetWhole / phases);
+        jet["mdb-export"] = c.mdbExport;
+        jet["engine read"] = 1.6;
+        ResultTable::Derive(engine, 100000);
+        ResultTable::Derive(jet, 100000);
+        ResultTable table;
+        table.Add({"100k", 100000, true, engine});
+        table.Add({"Jet 100k", 100000, false, jet});
+        const std::vector<TableRow> rows = table.Rows();
+        EXPECT_EQ(Find(rows, "whole run (s)")->verdict, std::string(c.verdict));
+        EXPECT_EQ(Find(rows, "engine read / mdb-export")->verdict, "NOT met");
+        // Without a 400,000-title library neither growth nor peak memory can be judged.
+        EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "-");
+        EXPECT_EQ(Find(rows, "  db_all (s)")->growth, "");
+        EXPECT_EQ(Find(rows, "  db_all (s)")->verdict, "-");
+    }
+    // A quick run on a small library judges neither goal of the whole run.
+    Measures small = EvenRun(0.01);
+    ResultTable::Derive(small, 3000);
+    ResultTable quick;
+    quick.Add({"3k", 3000, true, small});
+    EXPECT_EQ(Find(quick.Rows(), "whole run (s)")->verdict, "-");
+}
+
+}  // namespace
+}  // namespace bench
