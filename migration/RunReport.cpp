@@ -41,9 +41,8 @@ void TableReport::Note(const platform::JetError& error) { Note(error.Number(), e
 
 bool IsDiskOrLockFailure(int number) {
     using namespace platform::jet;
-    for (const int n :
-         {kFileNotFound, kReadOnly, kResourcesExceeded, kFileInUse, kCannotOpenDatabase,
-          kCannotOpenFile, kInvalidPath, kLocked, kEngineFailure}) {
+    // Not 3049: a damaged old database says that too, and a new run would meet it again.
+    for (const int n : {kReadOnly, kResourcesExceeded, kFileInUse, kCannotOpenFile, kLocked}) {
         if (number == n) return true;
     }
     return false;

@@ -37,7 +37,7 @@ struct Figures {
     int trials = 0;
     int reported = 0;             // the run's log named a failure
     int whole = 0;                // the faulty run still gave the whole result
-    int compactionLeftovers = 0;  // trials after which the engine's compaction copy stayed
+    int compactionLeftovers = 0;  // trials after which a compaction's temporary copy stayed
     std::vector<std::string> broken;
 
     void Add(const Sweep& sweep, const Sweep::Trial& trial) {
@@ -54,8 +54,8 @@ struct Figures {
     void Print(const std::string& title) const {
         std::cout << title << ": " << trials << " trials, " << reported
                   << " with a failure in the log, " << whole << " whole despite the fault, "
-                  << compactionLeftovers << " with the engine's compaction copy left over, "
-                  << broken.size() << " broken properties\n";
+                  << compactionLeftovers << " with a compaction copy left over, " << broken.size()
+                  << " broken properties\n";
         for (const std::string& b : broken) std::cout << "  " << b << "\n";
     }
 };
@@ -117,11 +117,9 @@ TEST_F(FaultSweep, ARunKilledAtAnyMomentLosesNothing) {
     EXPECT_TRUE(figures.broken.empty());
 }
 
-// A compaction killed half-way leaves its temporary copy ("temp.mdb.compacting-<pid>-<n>",
-// as large as the library, and its journal) in the data folder, and no later compaction
-// removes it: every crash there costs the disk another copy. The engine's compaction is to
-// remove the temporaries of processes that no longer run. Disabled until it does.
-TEST_F(FaultSweep, DISABLED_KilledCompactionLeavesNoCopyBehind) {
+// A compaction killed half-way leaves its temporary copy, as large as the library, beside the
+// compaction's destination; the next compaction removes it, so crashes do not pile them up.
+TEST_F(FaultSweep, KilledCompactionLeavesNoCopyBehind) {
     const std::string root = sweep->NewMachine("compaction-leftover");
     ASSERT_EQ(DriverProcess::Run({"run", root, "none"}).code, 0);
     // What a compaction of a process that was killed leaves (no process has this id).

@@ -116,12 +116,8 @@ std::vector<std::string> Sweep::Check(const Trial& trial) const {
         fail("the next run is not whole: " + trial.afterRerun.Counts());
     if (ReportsFailure(trial.rerunLog)) fail("the next run reports failures: " + trial.rerunLog);
     if (SaysUnfinished(trial.rerunLog)) fail("the next run still reads as unfinished");
-    for (const std::string& leftover : trial.afterRerun.leftovers) {
-        // The engine's own temporary copy of a killed compaction is a known gap of the engine
-        // (see DISABLED_KilledCompactionLeavesNoCopyBehind); the sweeps count it apart.
-        if (IsCompactionLeftover(leftover)) continue;
+    for (const std::string& leftover : trial.afterRerun.leftovers)
         fail("left over after the next run: " + leftover);
-    }
     return broken;
 }
 
