@@ -144,6 +144,17 @@ bool ADMCreateDB::CreateDB() {
         if (files.FileExists(building)) (void)files.DeleteFile(building);
         return false;
     }
+    // A journal that a crash left belongs to the file being replaced: SQLite would play it back
+    // into the new database the first time it is opened.
+    for (const char* suffix : {"-journal", "-wal"}) {
+        const std::string stale = dbName_ + suffix;
+        if (files.FileExists(stale) && !files.DeleteFile(stale)) {
+            const JetError error = platform::MakeJetError(platform::jet::kCannotOpenFile, stale);
+            NoteError(error.Number(), error.Description());
+            (void)files.DeleteFile(building);
+            return false;
+        }
+    }
     if (!files.ReplaceFile(building, dbName_)) {
         const JetError error = platform::MakeJetError(platform::jet::kCannotOpenFile, dbName_);
         NoteError(error.Number(), error.Description());

@@ -39,7 +39,17 @@ void TableReport::RefuseValue(const std::string& column, const std::string& key,
 
 void TableReport::Note(const platform::JetError& error) { Note(error.Number(), error.what()); }
 
+bool IsDiskOrLockFailure(int number) {
+    using namespace platform::jet;
+    // Not 3049: a damaged old database says that too, and a new run would meet it again.
+    for (const int n : {kReadOnly, kResourcesExceeded, kFileInUse, kCannotOpenFile, kLocked}) {
+        if (number == n) return true;
+    }
+    return false;
+}
+
 void TableReport::Note(int number, const std::string& text) {
+    diskOrLockFailure = diskOrLockFailure || IsDiskOrLockFailure(number);
     if (firstErrorNumber != 0 || number == 0) return;
     firstErrorNumber = number;
     firstErrorText = text;
@@ -98,6 +108,21 @@ bool RunReport::Failed() const {
     for (const TableReport& t : tables) {
         if (t.Failed()) return true;
     }
+    for (const StepReport& s : completion) {
+        if (s.Failed()) return true;
+    }
+    return compaction.Failed();
+}
+
+bool RunReport::CopyCutShort() const {
+    for (const TableReport& t : tables) {
+        if (t.diskOrLockFailure) return true;
+    }
+    return false;
+}
+
+bool RunReport::Unfinished() const {
+    if (CopyCutShort()) return true;
     for (const StepReport& s : completion) {
         if (s.Failed()) return true;
     }

@@ -29,6 +29,9 @@ struct TableReport {
     std::vector<std::string> failedSteps;  // German step names, in order
     int firstErrorNumber = 0;
     std::string firstErrorText;
+    // Some error came from the disk or a lock rather than from the data: a new run can do
+    // better, so the run does not count as finished.
+    bool diskOrLockFailure = false;
     std::vector<std::string> refusedRows;     // keys, at most kNamedRefusals
     std::vector<std::string> refusedValues;   // "column bei key value", at most kNamedRefusals
     std::vector<std::string> missingColumns;  // what the old table lacks for the read to run
@@ -71,6 +74,15 @@ struct RunReport {
     double compactionSeconds = 0;
 
     bool Failed() const;
+    // The disk or a lock refused the copy into some table.
+    bool CopyCutShort() const;
+    // Failed for a reason a new run may not meet again: a disk or lock failure while copying,
+    // or any failure after the copy (the trees, the recount, the compaction).
+    bool Unfinished() const;
 };
+
+// True for the engine's errors that come from the disk, the file system or another process's
+// lock, not from the data.
+bool IsDiskOrLockFailure(int number);
 
 }  // namespace migration

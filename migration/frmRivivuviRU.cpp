@@ -47,10 +47,22 @@ std::string TargetNotFound(const std::string& dataFolder) {
            "Kopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
 }
 
+std::string TargetInUse(const std::string& path, const JetError& error) {
+    return "Die Sonavoxa Datenbank " + path +
+           " wird von einem anderen Programm benutzt. Beenden Sie es und starten Sie die "
+           "Datenübernahme neu.\r\n\r\nFehler " +
+           std::to_string(error.Number()) + ": " + error.what();
+}
+
 std::string OpenFailure(const std::string& path, const JetError& error) {
     return "Die Datenbank " + path + " kann nicht geöffnet werden.\r\n\r\nFehler " +
            std::to_string(error.Number()) + ": " + error.what() +
            "\r\n\r\nEs wurde nichts verändert.";
+}
+
+std::string NotWritable(const std::string& dataFolder) {
+    return "Die Datenübernahme kann nicht beginnen: im Ordner " + dataFolder +
+           " kann nicht geschrieben werden.\r\n\r\nEs wurde nichts verändert.";
 }
 
 Database OpenDatabase(const std::string& path) {
@@ -170,8 +182,12 @@ void frmRivivuviRU::Form_Activate() {
             const bool hasTitles = CountRows(db, "db_all") > 0;
             if (hasTitles) ReplaceLog(kTargetWarning);
             targetFound_ = true;
-        } catch (const JetError&) {
-            ReplaceLog(TargetNotFound(dataFolder));
+        } catch (const JetError& e) {
+            // A database that another program holds is there: telling the user to copy the
+            // program anew would send them the wrong way.
+            const bool inUse =
+                e.Number() == platform::jet::kLocked || e.Number() == platform::jet::kFileInUse;
+            ReplaceLog(inUse ? TargetInUse(target, e) : TargetNotFound(dataFolder));
         }
     }
     if (fileSystem_.FileExists(dataFolder + "/" + kRunMarkerName)) {
@@ -256,16 +272,23 @@ void frmRivivuviRU::cmdOK_Click() {
         return;
     }
 
+    // Present from here until the compacted target is in place; a crash leaves it behind. A
+    // data folder that cannot take it cannot take the run either: nothing starts then.
+    const std::string marker = dataFolder + "/" + kRunMarkerName;
+    const bool earlierRunUnfinished = fileSystem_.FileExists(marker);
+    if (!fileSystem_.WriteFile(marker, "Datenübernahme aus " + oldPath + "\n")) {
+        // What a failed write left must not read as an unfinished run; an earlier one's stays.
+        if (!earlierRunUnfinished) (void)fileSystem_.DeleteFile(marker);
+        port_.ShowMessage(MessageIcon::Critical, NotWritable(dataFolder));
+        return;
+    }
+
     running_ = true;
     report_ = RunReport();
     ReplaceLog("");
     port_.SetStartEnabled(false);
     port_.SetBusyPointer(true);
     port_.Yield();
-
-    // Present from here until the compacted target is in place; a crash leaves it behind.
-    const std::string marker = dataFolder + "/" + kRunMarkerName;
-    (void)fileSystem_.WriteFile(marker, "Datenübernahme aus " + oldPath + "\n");
 
     const auto transferStart = std::chrono::steady_clock::now();
     // A copy of the list: choosing another old database meanwhile must not disturb the walk.
@@ -289,7 +312,8 @@ void frmRivivuviRU::cmdOK_Click() {
     } catch (const platform::JetError&) {
         // Nothing was written through it, so nothing can be lost here.
     }
-    (void)fileSystem_.DeleteFile(marker);
+    // A run that the disk or a lock cut short stays marked, so the next start says so.
+    if (!report_.Unfinished()) (void)fileSystem_.DeleteFile(marker);
     running_ = false;
 }
 
@@ -501,7 +525,11 @@ void frmRivivuviRU::CompactTarget() {
         step.errorNumber = number;
         step.errorText = text;
     };
-    if (fileSystem_.FileExists(compacted) && !fileSystem_.DeleteFile(compacted)) {
+    if (report_.CopyCutShort()) {
+        // Its copy would need the room that the disk lacked, and a file that another program
+        // holds must not be replaced under it: what that program writes next would be lost.
+        fail(0, "die Zieldatenbank konnte nicht beschrieben werden; sie bleibt unkomprimiert");
+    } else if (fileSystem_.FileExists(compacted) && !fileSystem_.DeleteFile(compacted)) {
         fail(0, compacted + " kann nicht gelöscht werden; die Datenbank bleibt unkomprimiert");
     } else {
         try {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/os/Environment.h"
 #include "platform/os/LocalFileSystem.h"
@@ -139,8 +140,18 @@ bool Mod_API::Prepare(const std::string& programFolder, const std::string& dataF
     const std::string skinFiles = fromProgram("Skin/*.skn");
 
     if (!fs.FolderExists(dataFolder)) {
-        if (!fs.CreateFolder(dataFolder)) return false;
-        for (const char* name : {"sonavoxa.mdb", "sonavoxa.ini", "SonavoxaJob.ini"}) {
+        // The data folder appears only with its database whole: the database is copied into a
+        // folder beside it and synced, and that folder then takes the data folder's name. A
+        // copy that stopped half-way (a full disk, a crash) leaves only that folder, which the
+        // next call fills again; an existing data folder is never given a database again.
+        const std::string staging = dataFolder + ".preparing";
+        if (!fs.FolderExists(staging) && !fs.CreateFolder(staging)) return false;
+        if (!fs.CopyFiles(fromProgram("sonavoxa.mdb"), staging, true) ||
+            !fs.SyncFile(Join(staging, "sonavoxa.mdb")) || !fs.RenameFile(staging, dataFolder)) {
+            return false;
+        }
+        (void)fs.SyncFolder(std::filesystem::path(dataFolder).parent_path().string());
+        for (const char* name : {"sonavoxa.ini", "SonavoxaJob.ini"}) {
             if (!fs.CopyFiles(fromProgram(name), dataFolder, true)) return false;
         }
     }

@@ -287,3 +287,41 @@ TEST_F(CheckDatabaseTest, RebuiltTreeIsSeenWhileAnOldHandleStillHoldsTheOldFile)
     holder.Close();
     EXPECT_EQ(RowsOf(TreeDb(), "select Path, favorit from TREE_DIR"), "C:\\|-1\n");
 }
+
+namespace {
+
+// What a crash in the middle of a rebuild leaves: the half-built file with a hot journal (one
+// whose transaction never ended). Made by copying a file and its journal while a transaction
+// that has spilled changes to the disk is still open.
+void PlantInterruptedBuild(const std::string& path) {
+    const std::string scratch = path + ".scratch";
+    RawSql(scratch,
+           "PRAGMA journal_mode=DELETE; CREATE TABLE t(x); WITH RECURSIVE n(i) AS (SELECT 1 "
+           "UNION ALL SELECT i + 1 FROM n WHERE i < 400) INSERT INTO t SELECT randomblob(800) "
+           "FROM n;");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(scratch.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; DELETE FROM t;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    ASSERT_TRUE(std::filesystem::exists(scratch + "-journal"));
+    std::filesystem::copy_file(scratch, path);
+    std::filesystem::copy_file(scratch + "-journal", path + "-journal");
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    std::filesystem::remove(scratch);
+}
+
+TEST_F(CheckDatabaseTest, BuildLeftByACrashDoesNotSpoilTheNextRebuild) {
+    Start();
+    std::filesystem::remove(TreeDb());
+    PlantInterruptedBuild(TreeDb() + ".building");
+    const auto next = Start();
+    EXPECT_TRUE(next.tree.rebuilt);
+    EXPECT_TRUE(next.tree.sound) << next.tree.errorNumber << " " << next.tree.errorText;
+    ExpectLinkedAndEmpty(CheckDatabase::TreeTables(), TreeDb());
+    EXPECT_TRUE(LeftOvers().empty());
+    EXPECT_FALSE(std::filesystem::exists(TreeDb() + ".building-journal"));
+}
+
+}  // namespace

@@ -289,6 +289,71 @@ TEST_F(RunSafety, FailedTreeRebuildIsNamedAndTheRunStillCompletes) {
     EXPECT_TRUE(form->LastRun().compacted);
 }
 
+// Refuses to write the run's marker, as a read-only or full data folder would.
+class NoMarkerFileSystem : public platform::ForwardingFileSystem {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool WriteFile(const std::string& path, const std::string& contents) override {
+        if (path.ends_with(kRunMarkerName)) return false;
+        return ForwardingFileSystem::WriteFile(path, contents);
+    }
+};
+
+TEST_F(RunSafety, DataFolderThatCannotTakeTheMarkerStopsTheRunBeforeAnythingChanges) {
+    NoMarkerFileSystem failing(local);
+    const std::string old = OldFixture("library-2.5-nosid.mdb");
+    Start(&failing);
+    port.answers.push_back(old);
+    form->cmdGetOldDB_Click();
+    const std::string targetBefore = FileBytes(TargetPath());
+    const std::string logBefore = port.log;
+    port.events.clear();
+    form->cmdOK_Click();
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(port.messages[0].text, "Die Datenübernahme kann nicht beginnen: im Ordner " +
+                                         DataFolder() +
+                                         " kann nicht geschrieben werden.\r\n\r\nEs wurde "
+                                         "nichts verändert.");
+    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
+    EXPECT_EQ(port.log, logBefore);
+    EXPECT_TRUE(port.startEnabled);
+    EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
+    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+}
+
+// Whether the next start calls the run unfinished: after a failure of the disk or a lock, or
+// of a step after the copy, yes (a new run can do better); after rows the data itself
+// refused, no (a new run would refuse them again).
+TEST_F(RunSafety, OnlyARunTheDiskOrALaterStepCutShortStaysMarkedUnfinished) {
+    const std::string unfinished = "Die letzte Datenübernahme wurde nicht beendet.";
+    const std::string marker = DataFolder() + "/" + kRunMarkerName;
+    {
+        SCOPED_TRACE("compacted copy cannot take the target's place");
+        NoReplaceFileSystem failing(local);
+        Start(&failing);
+        Migrate(OldFixture("library-2.5-nosid.mdb"));
+        EXPECT_TRUE(fs::exists(marker));
+        Start();
+        EXPECT_NE(port.log.find(unfinished), std::string::npos) << port.log;
+        Migrate(OldFixture("library-2.5-nosid.mdb"));
+        EXPECT_FALSE(fs::exists(marker));
+        EXPECT_TRUE(form->LastRun().compacted);
+    }
+    {
+        SCOPED_TRACE("duplicate names refused by the target");
+        const std::string old = GeneratedLibrary(30);
+        Execute(old, "update pl_group set name = 'Doppelt'");
+        Start();
+        Execute(TargetPath(), "create unique index UniqueName on pl_group (name)");
+        Migrate(old);
+        EXPECT_TRUE(form->LastRun().Failed());
+        EXPECT_FALSE(fs::exists(marker));
+        Start();
+        EXPECT_EQ(port.log.find(unfinished), std::string::npos) << port.log;
+    }
+}
+
 TEST_F(RunSafety, GeneratedLibraryArrivesWhole) {
     for (const bool withSid : {true, false}) {
         SCOPED_TRACE(withSid ? "with sid" : "without sid");

@@ -197,8 +197,10 @@ TEST_F(Mod_API_DataPath, PreparationFailingHalfWayCompletesOnTheNextCall) {
         std::set<std::string> neverCopied;  // steps skipped later because their folder exists
     };
     const Case cases[] = {
-        {Call::CreateFolder, 1, {}},  // the data folder
-        {Call::CopyFiles, 1, {"sonavoxa.mdb", "sonavoxa.ini", "SonavoxaJob.ini"}},
+        {Call::CreateFolder, 1, {}},  // the folder the data folder is prepared in
+        // The data folder takes its name only with its database: never without one.
+        {Call::CopyFiles, 1, {}},
+        {Call::RenameFile, 1, {}},
         {Call::CopyFiles, 3, {"SonavoxaJob.ini"}},
         {Call::CreateFolder, 2, {}},  // Skin
         {Call::CopyFiles, 4, {}},     // the skins: copied again because SkinVersion is unset
@@ -228,6 +230,21 @@ TEST_F(Mod_API_DataPath, PreparationFailingHalfWayCompletesOnTheNextCall) {
         EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "3.9");
         std::filesystem::remove_all(UserDataFolder());
     }
+}
+
+// What a full disk or a crash leaves of the first copy: half a database in the folder being
+// prepared. The next call copies it whole; the data folder never shows the half one.
+TEST_F(Mod_API_DataPath, HalfCopiedDatabaseIsCopiedWholeOnTheNextCall) {
+    Install();
+    SetMachinePathMode("user.normal");
+    ForgetUserSettings();
+    const std::string shipped = temp.Read("Program/sonavoxa.mdb");
+    temp.Write("data/Sonavoxa.preparing/sonavoxa.mdb", shipped.substr(0, shipped.size() / 2));
+    Mod_API& api = Api();
+    EXPECT_EQ(api.DataPath(), UserDataFolder());
+    EXPECT_EQ(temp.Read("data/Sonavoxa/sonavoxa.mdb"), shipped);
+    EXPECT_FALSE(std::filesystem::exists(UserDataFolder() + ".preparing"));
+    EXPECT_EQ(Tree(UserDataFolder()), Prepared());
 }
 
 TEST_F(Mod_API_DataPath, NoSpecialFolderMeansTheProgramFolder) {
