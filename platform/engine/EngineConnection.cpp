@@ -253,12 +253,7 @@ void EngineConnection::BeginTransaction() {
     RequireNotInProgressCallback();
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     SettleFailedBatch();
-    if (sqlite3_get_autocommit(db_)) {
-        Exec("BEGIN");
-        batchOpen_ = true;
-        transactionStart_ = std::chrono::steady_clock::now();
-        pendingWrites_ = 0;
-    }
+    OpenBatch();
     Exec("SAVEPOINT jet_transaction_" + std::to_string(transactionDepth_));
     ++transactionDepth_;
 }
@@ -381,6 +376,14 @@ void EngineConnection::UnwatchWrites(WriteWatcher* watcher) noexcept {
     std::erase(watchers_, watcher);
 }
 
+void EngineConnection::OpenBatch() {
+    if (!sqlite3_get_autocommit(db_)) return;
+    Exec("BEGIN");
+    batchOpen_ = true;
+    transactionStart_ = std::chrono::steady_clock::now();
+    pendingWrites_ = 0;
+}
+
 void EngineConnection::BeginWrite(const Attachment* file) {
     RequireNotInProgressCallback();
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
@@ -389,12 +392,7 @@ void EngineConnection::BeginWrite(const Attachment* file) {
         for (WriteWatcher* watcher : watchers) watcher->BeforeWrite(file);
     }
     if (writeDepth_ == 0) SettleFailedBatch();
-    if (sqlite3_get_autocommit(db_)) {
-        Exec("BEGIN");
-        batchOpen_ = true;
-        transactionStart_ = std::chrono::steady_clock::now();
-        pendingWrites_ = 0;
-    }
+    OpenBatch();
     ++writeDepth_;
 }
 
@@ -565,12 +563,7 @@ void EngineConnection::LoadJetTable(Attachment& file, const std::string& table) 
     if (description == tables.end()) return;
 
     if (writeDepth_ == 0) SettleFailedBatch();
-    if (sqlite3_get_autocommit(db_)) {
-        Exec("BEGIN");
-        batchOpen_ = true;
-        transactionStart_ = std::chrono::steady_clock::now();
-        pendingWrites_ = 0;
-    }
+    OpenBatch();
     Exec("SAVEPOINT jet_load");
     loadingSchema_ = file.Schema();
     // The copy takes the rows exactly as the file holds them, also where a rule was added to

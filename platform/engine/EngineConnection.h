@@ -196,6 +196,8 @@ class EngineConnection {
     void CommitIdleBatches();
     // Before new writes: retries a batch the background thread failed to commit.
     void SettleFailedBatch();
+    // Begins the batch transaction unless one is open.
+    void OpenBatch();
 
     sqlite3* db_ = nullptr;
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
