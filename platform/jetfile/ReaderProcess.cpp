@@ -111,7 +111,13 @@ bool ReaderProcess::ReadExactly(char* out, size_t n) {
             if (errno == EINTR) continue;
             Failed();
         }
-        if (ready == 0) Failed();
+        if (ready == 0) {
+            if (answered_) Failed();
+            Reap();
+            finished_ = true;
+            throw ReaderHungAtStart(jet::kCannotOpenDatabase,
+                                    "the process reading " + file_ + " did not answer");
+        }
         const ssize_t r = ::read(fd_, out + got, n - got);
         if (r < 0) {
             if (errno == EINTR) continue;
@@ -122,6 +128,7 @@ bool ReaderProcess::ReadExactly(char* out, size_t n) {
             Failed();
         }
         got += static_cast<size_t>(r);
+        answered_ = true;
     }
     return true;
 }

@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/JetError.h"
+
 namespace platform {
 
 // The child's end of the pipe.
@@ -32,6 +34,13 @@ class MessageSink {
     int fd_;
 };
 
+// A child that stayed silent from its start: one stuck on a lock that another thread of the
+// parent held when it was forked. Unlike a crash on a damaged file, trying again may succeed.
+class ReaderHungAtStart : public JetError {
+  public:
+    using JetError::JetError;
+};
+
 class ReaderProcess {
   public:
     using Work = std::function<void(MessageSink&)>;
@@ -44,7 +53,8 @@ class ReaderProcess {
 
     // The child's next message, or nothing once it has finished. Raises the JetError the work
     // threw in the child, and 3049 when the child crashed, answered nonsense or was silent
-    // longer than the silence limit (then it is killed).
+    // longer than the silence limit (then it is killed; ReaderHungAtStart when it never
+    // answered at all).
     std::optional<std::string> NextMessage();
 
     // How long a child may be silent before it counts as hung.
@@ -61,6 +71,7 @@ class ReaderProcess {
     pid_t child_ = -1;
     int fd_ = -1;
     bool finished_ = false;
+    bool answered_ = false;  // a first byte came
 };
 
 }  // namespace platform
