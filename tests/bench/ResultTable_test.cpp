@@ -98,7 +98,8 @@ TEST(ResultTable, JudgesEachGoalAtItsBoundary) {
         ResultTable::Derive(m, 400000);
         ResultTable table;
         table.Add({"400k", 400000, true, m});
-        const TableRow* row = Find(table.Rows(), c.label);
+        const std::vector<TableRow> rows = table.Rows();
+        const TableRow* row = Find(rows, c.label);
         ASSERT_NE(row, nullptr);
         EXPECT_EQ(row->verdict, c.verdict);
     }
@@ -116,8 +117,8 @@ TEST(ResultTable, MemoryAtTheEndOfTheCopyMustNotGrowWithTheLibrary) {
         ResultTable table;
         table.Add({"100k", 100000, true, small});
         table.Add({"400k", 400000, true, large});
-        const TableRow* row =
-            Find(table.Rows(), "resident memory at the end of the title copy (MB)");
+        const std::vector<TableRow> rows = table.Rows();
+        const TableRow* row = Find(rows, "resident memory at the end of the title copy (MB)");
         ASSERT_NE(row, nullptr);
         EXPECT_EQ(row->verdict, verdict) << at400k;
     }
