@@ -29,7 +29,7 @@ namespace platform {
 
 class OpenDatabaseState;
 
-class RecordsetCursor : public WriteWatcher {
+class RecordsetCursor final : public WriteWatcher {
   public:
     enum class Mode { None, Adding, Editing };
 

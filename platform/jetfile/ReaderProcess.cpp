@@ -65,6 +65,13 @@ ReaderProcess::ReaderProcess(const Work& work, std::string file) : file_(std::mo
     if (pid == 0) {
         ::close(fds[0]);
         ::signal(SIGPIPE, SIG_IGN);
+        // libmdb prints hex dumps of pages it cannot parse to standard output, which belongs
+        // to the tool (the engine shell's answers go there).
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (nowhere >= 0) {
+            ::dup2(nowhere, STDOUT_FILENO);
+            ::close(nowhere);
+        }
         MessageSink sink(fds[1]);
         try {
             work(sink);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -117,4 +118,25 @@ TEST(ReaderProcess, AChildTheCallerStopsReadingIsEnded) {
         ::close(fds[1]);
     }
     EXPECT_NE(::kill(child, 0), 0);  // reaped: no such process any more
+}
+
+// libmdb prints hex dumps of damaged pages to standard output, where the engine shell writes
+// its answers: the child's output goes nowhere.
+TEST(ReaderProcess, WhatTheChildPrintsNeverReachesTheCallersOutput) {
+    std::fflush(stdout);
+    std::FILE* captured = std::tmpfile();
+    ASSERT_NE(captured, nullptr);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(::fileno(captured), STDOUT_FILENO);
+    Outcome outcome = RunChild([](MessageSink& sink) {
+        std::printf("0000x  4d 52 32 00\n");
+        std::fflush(stdout);
+        sink.Send("row");
+    });
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"row"});
+    std::fseek(captured, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(captured), 0);
+    std::fclose(captured);
 }
