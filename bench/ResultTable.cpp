@@ -26,15 +26,15 @@ enum class Goal {
     MemoryFlat,
 };
 
-struct RowSpec {
+struct RowDefinition {
     std::string key;
     std::string label;
     int decimals;
     Goal goal;
 };
 
-std::vector<RowSpec> Specs() {
-    std::vector<RowSpec> specs = {
+std::vector<RowDefinition> RowDefinitions() {
+    std::vector<RowDefinition> definitions = {
         {"titles", "titles", 0, Goal::None},
         {"rows", "rows read, all tables", 0, Goal::None},
         {"window load, first start", "window load, first start (s)", 3, Goal::Growth},
@@ -42,12 +42,12 @@ std::vector<RowSpec> Specs() {
         {"old-database choice", "old-database choice, version check (s)", 3, Goal::VersionCheck},
     };
     for (const std::string& t : TablePhases())
-        specs.push_back({t, "  " + t + " (s)", 3, Goal::Growth});
-    specs.push_back({"close target", "  closing the target (s)", 3, Goal::Growth});
+        definitions.push_back({t, "  " + t + " (s)", 3, Goal::Growth});
+    definitions.push_back({"close target", "  closing the target (s)", 3, Goal::Growth});
     for (const std::string& p : MaintenancePhases())
-        specs.push_back({p, "  " + p + " (s)", 3, Goal::Growth});
-    specs.push_back({"compaction", "  compaction (s)", 3, Goal::Growth});
-    const std::vector<RowSpec> rest = {
+        definitions.push_back({p, "  " + p + " (s)", 3, Goal::Growth});
+    definitions.push_back({"compaction", "  compaction (s)", 3, Goal::Growth});
+    const std::vector<RowDefinition> rest = {
         {"whole run", "whole run (s)", 2, Goal::WholeRun},
         {"titles per second", "titles per second, whole run", 0, Goal::None},
         {"transfer", "transfer, seven tables (s)", 2, Goal::Growth},
@@ -62,8 +62,8 @@ std::vector<RowSpec> Specs() {
         {"rss 100%", "resident memory at the end of the title copy (MB)", 0, Goal::MemoryFlat},
         {"rise MB", "memory rise over the title copy, 10% to 100% (MB)", 1, Goal::None},
     };
-    specs.insert(specs.end(), rest.begin(), rest.end());
-    return specs;
+    definitions.insert(definitions.end(), rest.begin(), rest.end());
+    return definitions;
 }
 
 std::string Format(double value, int decimals) {
@@ -138,13 +138,13 @@ std::optional<double> ResultTable::Growth(const std::string& key) const {
 
 std::vector<TableRow> ResultTable::Rows() const {
     std::vector<TableRow> rows;
-    for (const RowSpec& spec : Specs()) {
+    for (const RowDefinition& measure : RowDefinitions()) {
         TableRow row;
-        row.label = spec.label;
+        row.label = measure.label;
         bool any = false;
         for (size_t c = 0; c < columns_.size(); ++c) {
-            const std::optional<double> v = Value(c, spec.key);
-            row.cells.push_back(v ? Format(*v, spec.decimals) : "");
+            const std::optional<double> v = Value(c, measure.key);
+            row.cells.push_back(v ? Format(*v, measure.decimals) : "");
             any = any || v.has_value();
         }
         if (!any) continue;
@@ -153,15 +153,15 @@ std::vector<TableRow> ResultTable::Rows() const {
         std::vector<bool> checks;
         const auto everyColumn = [&](const std::function<bool(size_t, double)>& holds) {
             for (size_t c = 0; c < columns_.size(); ++c)
-                if (const auto v = Value(c, spec.key)) checks.push_back(holds(c, *v));
+                if (const auto v = Value(c, measure.key)) checks.push_back(holds(c, *v));
         };
         // Every phase and every time of a whole library must grow linearly.
-        const bool timed = spec.label.ends_with("(s)") && spec.goal != Goal::None;
+        const bool timed = measure.label.ends_with("(s)") && measure.goal != Goal::None;
         // Growth tells something of times and of amounts, not of ratios or of a rise.
-        const bool grows = timed || spec.key == "titles" || spec.key == "rows" ||
-                           spec.key == "peak MB" || spec.key == "rss 100%";
+        const bool grows = timed || measure.key == "titles" || measure.key == "rows" ||
+                           measure.key == "peak MB" || measure.key == "rss 100%";
         std::optional<double> growth;
-        if (grows) growth = Growth(spec.key);
+        if (grows) growth = Growth(measure.key);
         if (growth) row.growth = Format(*growth, 2);
         std::string goal;
         if (timed) {
@@ -170,14 +170,14 @@ std::vector<TableRow> ResultTable::Rows() const {
                 std::optional<double> at400k;
                 for (size_t c = 0; c < columns_.size(); ++c)
                     if (columns_[c].engineFile && columns_[c].titles == 400000)
-                        at400k = Value(c, spec.key);
+                        at400k = Value(c, measure.key);
                 checks.push_back(*growth <= kMaxGrowth || (at400k && *at400k < kShortPhase));
             }
         }
         const auto add = [&goal](const std::string& text) {
             goal = goal.empty() ? text : text + "; " + goal;
         };
-        switch (spec.goal) {
+        switch (measure.goal) {
             case Goal::Load:
                 add("< 0.5 s");
                 everyColumn([](size_t, double v) { return v < 0.5; });
@@ -190,7 +190,7 @@ std::vector<TableRow> ResultTable::Rows() const {
                 add("< 5 s at 100k; Jet <= 2 x mdb-export");
                 // Only the columns these goals name are judged: other sizes have no goal.
                 for (size_t c = 0; c < columns_.size(); ++c) {
-                    const auto v = Value(c, spec.key);
+                    const auto v = Value(c, measure.key);
                     if (!v) continue;
                     if (!columns_[c].engineFile) {
                         if (const auto exported = Value(c, "mdb-export"))

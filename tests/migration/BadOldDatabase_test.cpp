@@ -156,7 +156,7 @@ const BadCase kCases[] = {
      true,
      {{"db_all", 6, ""}, {"pl_name", 4, ""}}},
     {"QuotesAndWildcardsInNames",
-     "special-names.mdb",
+     "awkward-names.mdb",
      true,
      {{"db_all", 6, ""}, {"pl_name", 4, ""}, {"pl_group", 3, ""}, {"PL_MIXSETS", 4, ""}}},
     {"Jet4TruncatedAtAPage", "jet4-truncated-at-page.mdb", false, {}},
@@ -293,7 +293,7 @@ TEST_F(BadOldValues, RightToLeftCombiningAndNulCharactersArriveByteForByte) {
 }
 
 TEST_F(BadOldValues, QuotesAndWildcardsInNamesArriveAndTheTreesCountThem) {
-    MigrateFixture("special-names.mdb");
+    MigrateFixture("awkward-names.mdb");
     const std::string longFolder = "C:\\Music\\" + std::string(245, 'L') + "\\";
     ASSERT_EQ(longFolder.size(), 255u);
     const std::string folders[] = {
