@@ -216,6 +216,9 @@ struct MdbFileReader::State {
     void NoteLibraryOutput(const std::string& text) const;
 
     TableDefPtr OpenTable(MdbCatalogEntry* entry) const;
+    // Walks the data pages a table's usage map names, in the order libmdb's data scan visits
+    // them, and fails where that scan would leave the file or loop.
+    void CheckUsageMap(const MdbTableDef& table) const;
     TableDescription DescribeTable(MdbCatalogEntry* entry) const;
     // The table definition's bytes: its first page whole, then each continuation page
     // without its header.
@@ -342,13 +345,43 @@ TableDefPtr MdbFileReader::State::OpenTable(MdbCatalogEntry* entry) const {
         table->columns->len != table->num_cols) {
         Damaged();
     }
+    CheckUsageMap(*table);
+    return table;
+}
+
+void MdbFileReader::State::CheckUsageMap(const MdbTableDef& table) const {
     // libmdb follows the usage map without checks: a missing map crashes it, a map pointing
     // past the end of the file or going backwards makes it stop early or loop. Walk the map
     // once here; a data scan then visits exactly these pages.
-    if (!table->usage_map || table->map_sz < 1) Damaged();
+    if (!table.usage_map || table.map_sz < 1) Damaged();
+    const auto* map = static_cast<const unsigned char*>(table.usage_map);
+    const auto mapSize = static_cast<unsigned>(table.map_sz);
+    if (map[0] == 1) {
+        // A map of map pages, each a bitmap of (page size - 4) * 8 pages. libmdb reads the map
+        // page again for every data page it finds (a large table's structure then cost
+        // thousands of reads); the same walk here reads each once. Its first call starts
+        // after page 0, and every later one after the page found, so the pages come in
+        // rising order.
+        const uint64_t pagesPerMapPage = (pageSize - 4) * 8;
+        for (unsigned index = 0; index < (mapSize - 1) / 4; ++index) {
+            const uint32_t mapPage = Le32(map + index * 4 + 1);
+            if (mapPage == 0) continue;
+            if (mapPage >= pageCount ||
+                mdb_read_alt_pg(mdb.get(), mapPage) != static_cast<ssize_t>(pageSize)) {
+                Damaged();
+            }
+            const unsigned char* bits = mdb->alt_pg_buf + 4;
+            for (uint64_t bit = index == 0 ? 1 : 0; bit < pagesPerMapPage; ++bit) {
+                if ((bits[bit / 8] & (1u << (bit % 8))) != 0 &&
+                    index * pagesPerMapPage + bit >= pageCount) {
+                    Damaged();
+                }
+            }
+        }
+        return;
+    }
     for (guint32 page = 0;;) {
-        const gint32 next = mdb_map_find_next(mdb.get(), table->usage_map,
-                                              static_cast<unsigned>(table->map_sz), page);
+        const gint32 next = mdb_map_find_next(mdb.get(), table.usage_map, mapSize, page);
         if (next == 0) break;
         if (next < 0 || static_cast<guint32>(next) <= page ||
             static_cast<uint64_t>(next) >= pageCount) {
@@ -356,7 +389,6 @@ TableDefPtr MdbFileReader::State::OpenTable(MdbCatalogEntry* entry) const {
         }
         page = static_cast<guint32>(next);
     }
-    return table;
 }
 
 TableDescription MdbFileReader::State::DescribeTable(MdbCatalogEntry* entry) const {
