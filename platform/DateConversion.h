@@ -8,6 +8,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,8 @@ double CalendarToOleDate(const CalendarDateTime& c);
 
 // "YYYY-MM-DD HH:MM:SS".
 std::string FormatStoredDate(double oleDate);
+// The same 19 characters written into `out`, for copies of many rows that should not allocate.
+void FormatStoredDate(double oleDate, std::span<char, 19> out);
 // Parses the stored form and the forms people write: "YYYY-MM-DD[ HH:MM[:SS]]",
 // "YYYY-MM-DDTHH:MM:SS", "DD.MM.YYYY[ HH:MM[:SS]]", "M/D/YYYY[ HH:MM[:SS]]" (Jet's #...#
 // literal order) and a bare time "HH:MM[:SS]". Gives nothing for anything else or an

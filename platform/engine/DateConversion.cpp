@@ -110,16 +110,26 @@ double CalendarToOleDate(const CalendarDateTime& c) {
     return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
 }
 
-std::string FormatStoredDate(double oleDate) {
+void FormatStoredDate(double oleDate, std::span<char, 19> out) {
     // The calendar keeps the year within 100 to 9999, so four digits always hold it.
     const CalendarDateTime c = OleDateToCalendar(oleDate);
-    std::string text = "0000-00-00 00:00:00";
+    char* text = out.data();
     PutDigits(&text[0], c.year, 4);
+    text[4] = '-';
     PutDigits(&text[5], c.month, 2);
+    text[7] = '-';
     PutDigits(&text[8], c.day, 2);
+    text[10] = ' ';
     PutDigits(&text[11], c.hour, 2);
+    text[13] = ':';
     PutDigits(&text[14], c.minute, 2);
+    text[16] = ':';
     PutDigits(&text[17], c.second, 2);
+}
+
+std::string FormatStoredDate(double oleDate) {
+    std::string text(19, ' ');
+    FormatStoredDate(oleDate, std::span<char, 19>(text.data(), 19));
     return text;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/DateConversion.h"
 #include "platform/JetError.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/engine/SqliteErrors.h"
@@ -76,6 +77,36 @@ std::string FileUri(const std::string& path, const char* mode) {
     return uri + "?mode=" + mode;
 }
 
+// Binds a Jet file's value as BindValue binds the same Value, without copying its text: the
+// message it lies in outlives the insert's step.
+void BindInPlace(Statement& insert, int index, const WireValue& v) {
+    switch (v.kind) {
+        case ValueKind::Null:
+            insert.BindNull(index);
+            break;
+        case ValueKind::Boolean:
+        case ValueKind::Integer:
+            insert.BindInteger(index, v.integer);
+            break;
+        case ValueKind::Single:
+        case ValueKind::Double:
+            insert.BindDouble(index, v.number);
+            break;
+        case ValueKind::Date: {
+            char text[19];
+            FormatStoredDate(v.number, text);
+            insert.BindText(index, std::string_view(text, sizeof text));
+            break;
+        }
+        case ValueKind::Text:
+            insert.BindTextInPlace(index, v.bytes);
+            break;
+        case ValueKind::Binary:
+            insert.BindBlobInPlace(index, v.bytes);
+            break;
+    }
+}
+
 }  // namespace
 
 Attachment::Attachment(EngineConnection& connection, std::string schema, std::string path,
@@ -126,6 +157,7 @@ EngineConnection& EngineConnection::Instance() {
 }
 
 EngineConnection::EngineConnection() {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     const int rc = sqlite3_open_v2(
         ":memory:", &db_,
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
@@ -584,11 +616,14 @@ void EngineConnection::LoadJetTable(Attachment& file, const std::string& table) 
         for (size_t i = 0; i < description->Fields.size(); ++i) sql += (i ? ",?" : "?");
         sql += ")";
         Statement insert(db_, sql);
-        file.jetReader_->ReadRows(table, [&](const std::vector<Value>& row) {
-            for (size_t i = 0; i < row.size(); ++i)
-                BindValue(insert, static_cast<int>(i + 1), row[i]);
-            insert.Step();
-            insert.Reset();
+        file.jetReader_->ReadRows(table, [&](const std::vector<WireValue>& row) {
+            {
+                const ConnectionMutexHold hold(insert.Handle());
+                for (size_t i = 0; i < row.size(); ++i)
+                    BindInPlace(insert, static_cast<int>(i + 1), row[i]);
+                insert.Step();
+                insert.Reset();
+            }
             ReportProgress();
         });
         for (const IndexDescription& index : secondary) {

@@ -254,55 +254,63 @@ Value DefaultValueAsValue(const FieldDescription& field) {
 }
 
 Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field) {
-    sqlite3_stmt* s = statement.Handle();
-    const int storage = sqlite3_column_type(s, col);
+    // One call that takes the connection's mutex per column; the value is then read in place,
+    // which the hold makes safe (and cheap when the caller holds it for the whole row).
+    const ConnectionMutexHold hold(statement.Handle());
+    sqlite3_value* v = sqlite3_column_value(statement.Handle(), col);
+    const int storage = sqlite3_value_type(v);
     if (storage == SQLITE_NULL) return Value();
+    const auto text = [v] {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return p ? std::string(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
+    };
     if (field) {
         switch (field->Type) {
             case dbBoolean:
-                return Value::FromBoolean(sqlite3_column_int64(s, col) != 0);
+                return Value::FromBoolean(sqlite3_value_int64(v) != 0);
             case dbByte:
             case dbInteger:
             case dbLong:
-                if (storage == SQLITE_INTEGER)
-                    return Value::FromInteger(sqlite3_column_int64(s, col));
+                if (storage == SQLITE_INTEGER) return Value::FromInteger(sqlite3_value_int64(v));
                 break;
             case dbSingle:
                 if (storage != SQLITE_TEXT && storage != SQLITE_BLOB)
-                    return Value::FromSingle(static_cast<float>(sqlite3_column_double(s, col)));
+                    return Value::FromSingle(static_cast<float>(sqlite3_value_double(v)));
                 break;
             case dbDouble:
             case dbCurrency:
                 if (storage != SQLITE_TEXT && storage != SQLITE_BLOB)
-                    return Value::FromDouble(sqlite3_column_double(s, col));
+                    return Value::FromDouble(sqlite3_value_double(v));
                 break;
             case dbDate:
                 if (storage == SQLITE_TEXT) {
-                    if (auto d = ParseDateText(statement.ColumnText(col)))
-                        return Value::FromDate(*d);
+                    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                    const std::string_view stored(
+                        p ? p : "", p ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0);
+                    if (auto d = ParseDateText(stored)) return Value::FromDate(*d);
                 } else if (storage != SQLITE_BLOB) {
-                    return Value::FromDate(sqlite3_column_double(s, col));
+                    return Value::FromDate(sqlite3_value_double(v));
                 }
                 break;
             case dbText:
             case dbMemo:
             case dbGUID:
-                return Value::FromText(statement.ColumnText(col));
+                return Value::FromText(text());
             default:
                 break;
         }
     }
     switch (storage) {
         case SQLITE_INTEGER:
-            return Value::FromInteger(sqlite3_column_int64(s, col));
+            return Value::FromInteger(sqlite3_value_int64(v));
         case SQLITE_FLOAT:
-            return Value::FromDouble(sqlite3_column_double(s, col));
+            return Value::FromDouble(sqlite3_value_double(v));
         case SQLITE_TEXT:
-            return Value::FromText(statement.ColumnText(col));
+            return Value::FromText(text());
         default: {
-            const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(s, col));
-            const int n = sqlite3_column_bytes(s, col);
-            return Value::FromBinary(std::vector<uint8_t>(p, p + n));
+            const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
+            const int n = sqlite3_value_bytes(v);
+            return Value::FromBinary(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
         }
     }
 }

@@ -177,6 +177,7 @@ bool RecordsetCursor::FetchKey(size_t position) {
         return false;
     }
     current.resize(fields.size());
+    const ConnectionMutexHold hold(fetch.Handle());
     for (size_t i = 0; i < fields.size(); ++i) {
         current[i] = fetchColumn[i] >= 0
                          ? ReadColumnValue(fetch, fetchColumn[i],
@@ -197,6 +198,7 @@ void RecordsetCursor::SettleOnKey() {
 
 void RecordsetCursor::ReadRow() {
     const int first = hasRowid ? 1 : 0;
+    const ConnectionMutexHold hold(statement.Handle());
     current.resize(fields.size());
     if (hasRowid) currentRowid = statement.ColumnInteger(0);
     for (size_t i = 0; i < fields.size(); ++i) {

@@ -58,6 +58,18 @@ void Statement::BindText(int index, std::string_view v) {
 void Statement::BindBlob(int index, const std::vector<uint8_t>& v) {
     sqlite3_bind_blob(stmt_, index, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
+ConnectionMutexHold::ConnectionMutexHold(sqlite3_stmt* statement)
+    : mutex_(sqlite3_db_mutex(sqlite3_db_handle(statement))) {
+    sqlite3_mutex_enter(mutex_);  // a null mutex (single-threaded SQLite) is passed over
+}
+ConnectionMutexHold::~ConnectionMutexHold() { sqlite3_mutex_leave(mutex_); }
+
+void Statement::BindTextInPlace(int index, std::string_view v) {
+    sqlite3_bind_text(stmt_, index, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
+void Statement::BindBlobInPlace(int index, std::string_view v) {
+    sqlite3_bind_blob(stmt_, index, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
 int Statement::ParameterIndex(const char* name) const {
     return sqlite3_bind_parameter_index(stmt_, name);
 }

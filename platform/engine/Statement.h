@@ -8,8 +8,23 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_mutex;
 
 namespace platform {
+
+// Holds a connection's own mutex for a stretch of calls on it: a row's many column reads or
+// binds then take it once, and values read in place stay protected. Nothing that may wait
+// for the engine's other locks runs while it is held.
+class ConnectionMutexHold {
+  public:
+    explicit ConnectionMutexHold(sqlite3_stmt* statement);
+    ~ConnectionMutexHold();
+    ConnectionMutexHold(const ConnectionMutexHold&) = delete;
+    ConnectionMutexHold& operator=(const ConnectionMutexHold&) = delete;
+
+  private:
+    sqlite3_mutex* mutex_;
+};
 
 class Statement {
   public:
@@ -34,6 +49,9 @@ class Statement {
     void BindDouble(int index, double v);
     void BindText(int index, std::string_view v);
     void BindBlob(int index, const std::vector<uint8_t>& v);
+    // Bind without a copy: the bytes must stay as they are until the next Step and Reset.
+    void BindTextInPlace(int index, std::string_view v);
+    void BindBlobInPlace(int index, std::string_view v);
     int ParameterIndex(const char* name) const;  // 0 when absent
 
     int ColumnCount() const;

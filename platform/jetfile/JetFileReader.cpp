@@ -71,7 +71,7 @@ void JetFileReader::AddNotes(const std::vector<std::string>& notes) const {
 }
 
 void JetFileReader::ReadRows(const std::string& table,
-                             const std::function<void(const std::vector<Value>&)>& onRow) const {
+                             const std::function<void(const std::vector<WireValue>&)>& onRow) const {
     const auto known = std::find_if(tables_.begin(), tables_.end(),
                                     [&](const TableDescription& t) { return t.Name == table; });
     if (known == tables_.end()) ThrowJetError(jet::kInputTableNotFound, table);
@@ -98,7 +98,7 @@ void JetFileReader::ReadRows(const std::string& table,
                 sink.Send(out.Bytes());
             },
             path_);
-        std::vector<Value> row;
+        std::vector<WireValue> row;
         while (std::optional<std::string> message = child.NextMessage()) {
             WireReader in(*message);
             const uint8_t kind = in.GetByte();
@@ -111,7 +111,7 @@ void JetFileReader::ReadRows(const std::string& table,
                 const int64_t count = in.GetInt();
                 if (count < 0 || count > 4096) ThrowJetError(jet::kCannotOpenDatabase, path_);
                 row.resize(static_cast<size_t>(count));
-                for (Value& value : row) value = in.GetValue();
+                for (WireValue& value : row) value = in.GetValueInPlace();
                 onRow(row);
             }
         }

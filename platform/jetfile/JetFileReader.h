@@ -14,6 +14,7 @@
 
 #include "platform/TableDescription.h"
 #include "platform/Value.h"
+#include "platform/jetfile/WireFormat.h"
 
 namespace platform {
 
@@ -33,11 +34,12 @@ class JetFileReader {
     // What was left out or what libmdb reported, a sentence each; grows as rows are read.
     const std::vector<std::string>& Notes() const { return notes_; }
 
-    // Calls onRow once per live row of `table`, as MdbFileReader::ReadRows does. Throws
-    // JetError 3078 for an unknown table, 3049 for damaged data; what onRow throws stops the
-    // reading and passes through.
+    // Calls onRow once per live row of `table`, as MdbFileReader::ReadRows does; texts and
+    // binary values are views that last for the call only. Throws JetError 3078 for an
+    // unknown table, 3049 for damaged data; what onRow throws stops the reading and passes
+    // through.
     void ReadRows(const std::string& table,
-                  const std::function<void(const std::vector<Value>&)>& onRow) const;
+                  const std::function<void(const std::vector<WireValue>&)>& onRow) const;
 
   private:
     void AddNotes(const std::vector<std::string>& notes) const;

@@ -112,35 +112,62 @@ size_t WireReader::GetCount(size_t minimumItemBytes) {
     return static_cast<size_t>(n);
 }
 
-std::string WireReader::GetText() {
+std::string_view WireReader::GetBytes() {
     const size_t n = GetCount(1);
-    std::string text(rest_.substr(0, n));
+    const std::string_view bytes = rest_.substr(0, n);
     rest_.remove_prefix(n);
-    return text;
+    return bytes;
 }
 
-Value WireReader::GetValue() {
-    switch (static_cast<ValueKind>(GetByte())) {
+std::string WireReader::GetText() { return std::string(GetBytes()); }
+
+WireValue WireReader::GetValueInPlace() {
+    WireValue v;
+    v.kind = static_cast<ValueKind>(GetByte());
+    switch (v.kind) {
+        case ValueKind::Null:
+            return v;
+        case ValueKind::Boolean:
+            v.integer = GetByte() != 0 ? -1 : 0;  // Jet's True, as Value holds it
+            return v;
+        case ValueKind::Integer:
+            v.integer = GetInt();
+            return v;
+        case ValueKind::Single:
+            v.number = static_cast<float>(GetDouble());
+            return v;
+        case ValueKind::Double:
+        case ValueKind::Date:
+            v.number = GetDouble();
+            return v;
+        case ValueKind::Text:
+        case ValueKind::Binary:
+            v.bytes = GetBytes();
+            return v;
+    }
+    CutShort();
+}
+
+Value WireValue::ToValue() const {
+    switch (kind) {
         case ValueKind::Null:
             return Value::Null();
         case ValueKind::Boolean:
-            return Value::FromBoolean(GetByte() != 0);
+            return Value::FromBoolean(integer != 0);
         case ValueKind::Integer:
-            return Value::FromInteger(GetInt());
+            return Value::FromInteger(integer);
         case ValueKind::Single:
-            return Value::FromSingle(static_cast<float>(GetDouble()));
+            return Value::FromSingle(static_cast<float>(number));
         case ValueKind::Double:
-            return Value::FromDouble(GetDouble());
+            return Value::FromDouble(number);
         case ValueKind::Date:
-            return Value::FromDate(GetDouble());
+            return Value::FromDate(number);
         case ValueKind::Text:
-            return Value::FromText(GetText());
-        case ValueKind::Binary: {
-            const std::string bytes = GetText();
+            return Value::FromText(std::string(bytes));
+        case ValueKind::Binary:
             return Value::FromBinary(std::vector<uint8_t>(bytes.begin(), bytes.end()));
-        }
     }
-    CutShort();
+    return Value::Null();
 }
 
 std::vector<std::string> WireReader::GetTexts() {

@@ -34,6 +34,17 @@ class WireWriter {
     std::string bytes_;
 };
 
+// One value of a row as it lies in a message: a text or binary value is a view into the
+// message, valid as long as the message is.
+struct WireValue {
+    ValueKind kind = ValueKind::Null;
+    int64_t integer = 0;      // Boolean (0 or -1) and Integer
+    double number = 0;        // Single, Double, Date
+    std::string_view bytes;   // Text (UTF-8) and Binary
+
+    Value ToValue() const;
+};
+
 class WireReader {
   public:
     explicit WireReader(std::string_view bytes) : rest_(bytes) {}
@@ -42,7 +53,7 @@ class WireReader {
     int64_t GetInt();
     double GetDouble();
     std::string GetText();
-    Value GetValue();
+    WireValue GetValueInPlace();
     std::vector<TableDescription> GetTables();
     std::vector<std::string> GetTexts();
     bool AtEnd() const { return rest_.empty(); }
@@ -51,6 +62,7 @@ class WireReader {
     // A count read from the message, checked against the bytes left (each item takes at least
     // `minimumItemBytes`).
     size_t GetCount(size_t minimumItemBytes);
+    std::string_view GetBytes();
     void Take(void* out, size_t n);
 
     std::string_view rest_;

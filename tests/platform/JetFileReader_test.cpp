@@ -37,7 +37,7 @@ int ErrorNumberOpening(const std::string& path) {
     try {
         JetFileReader reader(path);
         for (const TableDescription& t : reader.Tables()) {
-            reader.ReadRows(t.Name, [](const std::vector<Value>&) {});
+            reader.ReadRows(t.Name, [](const std::vector<WireValue>&) {});
         }
     } catch (const JetError& e) {
         return e.Number();
@@ -130,7 +130,7 @@ TEST(JetFileReader, UnknownTableRaises3078) {
     JetFileReader reader(kJet + "no-version-table.mdb");
     for (const TableDescription& t : reader.Tables()) EXPECT_NE(t.Name, "db_version");
     try {
-        reader.ReadRows("db_version", [](const std::vector<Value>&) {});
+        reader.ReadRows("db_version", [](const std::vector<WireValue>&) {});
         FAIL() << "no error";
     } catch (const JetError& e) {
         EXPECT_EQ(e.Number(), jet::kInputTableNotFound);
@@ -234,7 +234,7 @@ TEST(JetFileReader, NeverChangesTheFile) {
         JetFileReader moved(std::move(reader));
         size_t rows = 0;
         for (const TableDescription& t : moved.Tables()) {
-            moved.ReadRows(t.Name, [&](const std::vector<Value>&) { ++rows; });
+            moved.ReadRows(t.Name, [&](const std::vector<WireValue>&) { ++rows; });
         }
         EXPECT_EQ(rows, 101u);
     }
