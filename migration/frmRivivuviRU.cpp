@@ -415,7 +415,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
             for (const ColumnCopy& column : columns) {
                 if (!started) break;
                 try {
-                    const Value value = column.source->Value();
+                    Value value = column.source->Value();
                     if (column.rule == ColumnCopy::PlaylistSid) {
                         if (column.target == nullptr) {
                             platform::ThrowJetError(platform::jet::kItemNotFound);
@@ -430,7 +430,7 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
                     } else if (column.rule == ColumnCopy::MixText && !value.IsNull()) {
                         column.target->SetValue(Value::FromText(RewriteMixText(value.ToText())));
                     } else {
-                        column.target->SetValue(value);
+                        column.target->SetValue(std::move(value));
                     }
                 } catch (const JetError& e) {
                     report.RefuseValue(column.source->Name(), keyText(), e);

@@ -41,7 +41,7 @@ class Field {
     // AddNew/Edit the value to be written. SetValue: 3020 outside AddNew/Edit, 3164 for a
     // field that is no column of the updated table, 3421/3163/3315 when the value is refused.
     platform::Value Value() const;
-    void SetValue(const platform::Value& v);
+    void SetValue(platform::Value v);
 
     const FieldDescription& Description() const { return description_; }
 

@@ -35,7 +35,7 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-Value ConvertForField(const FieldDescription& field, const Value& v) {
+Value ConvertForField(const FieldDescription& field, Value v) {
     if (v.IsNull()) return v;
     switch (field.Type) {
         case dbBoolean:
@@ -68,7 +68,8 @@ Value ConvertForField(const FieldDescription& field, const Value& v) {
         case dbText:
         case dbMemo:
         case dbGUID: {
-            std::string text = v.ToText();
+            if (v.Kind() != ValueKind::Text) v = Value::FromText(v.ToText());
+            const std::string& text = v.AsText();
             if (text.empty() && !field.AllowZeroLength) {
                 ThrowJetError(jet::kZeroLengthString, field.Name);
             }
@@ -76,7 +77,7 @@ Value ConvertForField(const FieldDescription& field, const Value& v) {
                 CharacterCount(text) > static_cast<size_t>(field.Size)) {
                 ThrowJetError(jet::kFieldTooSmall);
             }
-            return Value::FromText(std::move(text));
+            return v;
         }
         case dbBinary:
         case dbLongBinary: {
@@ -312,6 +313,18 @@ Value ReadColumnValue(const Statement& statement, int col, const FieldDescriptio
             const int n = sqlite3_value_bytes(v);
             return Value::FromBinary(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
         }
+    }
+}
+
+void BindValueInPlace(Statement& statement, int index, const Value& v) {
+    if (v.Kind() == ValueKind::Text) {
+        statement.BindTextInPlace(index, v.AsText());
+    } else if (v.Kind() == ValueKind::Binary) {
+        const std::vector<uint8_t>& bytes = v.AsBinary();
+        statement.BindBlobInPlace(
+            index, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } else {
+        BindValue(statement, index, v);
     }
 }
 

@@ -19,7 +19,7 @@ namespace platform {
 // The value that a field of this definition stores for `v`, converted as Jet converts on
 // assignment. Throws 3421 (no conversion, number out of range), 3163 (text longer than the
 // field), 3315 (empty text where zero length is not allowed). Null passes unchanged.
-Value ConvertForField(const FieldDescription& field, const Value& v);
+Value ConvertForField(const FieldDescription& field, Value v);
 
 // The SQLite column definition of a field (without the table's key clauses).
 std::string SqlColumnDefinition(const FieldDescription& field, bool rowidAlias, bool notNull);
@@ -36,5 +36,8 @@ Value ReadColumnValue(const Statement& statement, int col, const FieldDescriptio
 
 // Binds `v` in its stored form.
 void BindValue(Statement& statement, int index, const Value& v);
+// The same without copying text or bytes: `v` must stay as it is until the statement's next
+// Step and Reset.
+void BindValueInPlace(Statement& statement, int index, const Value& v);
 
 }  // namespace platform

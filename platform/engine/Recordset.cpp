@@ -14,9 +14,9 @@ Value Field::Value() const {
     return owner_->FieldValue(column_);
 }
 
-void Field::SetValue(const platform::Value& v) {
+void Field::SetValue(platform::Value v) {
     if (!owner_) ThrowJetError(jet::kInvalidOperation);
-    owner_->SetFieldValue(column_, v);
+    owner_->SetFieldValue(column_, std::move(v));
 }
 
 Field& FieldCollection::Item(std::string_view name) {

@@ -263,12 +263,12 @@ Value RecordsetCursor::FieldValue(int column) const {
     return current[static_cast<size_t>(column)];
 }
 
-void RecordsetCursor::SetFieldValue(int column, const Value& v) {
+void RecordsetCursor::SetFieldValue(int column, Value v) {
     RequireOpen();
     if (mode == Mode::None) ThrowJetError(jet::kUpdateWithoutEdit);
     const FieldDescription* description = targetField[static_cast<size_t>(column)];
     if (!description) ThrowJetError(jet::kFieldNotUpdatable);
-    buffer[static_cast<size_t>(column)] = ConvertForField(*description, v);
+    buffer[static_cast<size_t>(column)] = ConvertForField(*description, std::move(v));
     dirty[static_cast<size_t>(column)] = 1;
 }
 
@@ -317,22 +317,27 @@ void RecordsetCursor::Update() {
 
     EngineConnection& connection = db->Connection();
     Statement& write = connection.Cached(sql);
-    for (size_t k = 0; k < columns.size(); ++k)
-        BindValue(write, static_cast<int>(k + 1), buffer[columns[k]]);
-    if (mode == Mode::Editing)
-        write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
+    {
+        // The buffer stays put until the write is reset below.
+        const ConnectionMutexHold hold(write.Handle());
+        for (size_t k = 0; k < columns.size(); ++k)
+            BindValueInPlace(write, static_cast<int>(k + 1), buffer[columns[k]]);
+        if (mode == Mode::Editing)
+            write.BindInteger(static_cast<int>(columns.size() + 1), currentRowid);
+    }
     int64_t changed = 0;
     {
-        WriteScope scope(connection, target->attachment, WriteScope::Extent::OneStatement);
+        std::optional<WriteScope> scope;
         try {
+            scope.emplace(connection, target->attachment, WriteScope::Extent::OneStatement);
             write.Step();
             changed = sqlite3_changes64(connection.Db());
         } catch (...) {
-            write.Reset();
+            write.Reset();  // it must not keep pointing into the buffer
             throw;
         }
         write.Reset();
-        scope.Release();
+        scope->Release();
     }
     if (mode == Mode::Editing && changed == 0) {
         // Deleted since it was read: Jet refuses rather than dropping the change unseen.

@@ -96,7 +96,7 @@ class RecordsetCursor final : public WriteWatcher {
     void RequireOpen() const;
     size_t FieldPosition(std::string_view name) const;  // 3265 when absent
     Value FieldValue(int column) const;
-    void SetFieldValue(int column, const Value& v);
+    void SetFieldValue(int column, Value v);
     void AddNew();
     // Reads the current row afresh; 3167 when it was deleted meanwhile.
     void Edit();
