@@ -117,6 +117,22 @@ void ResultTable::Derive(Measures& values, long titles) {
         values["rise MB"] = values["rss 100%"] - values["rss 10%"];
 }
 
+void ResultTable::KeepBest(Measures& best, const Measures& run) {
+    static const std::vector<std::string> kLargestWins = {
+        "peak MB", "rss 10%", "rss 50%", "rss 100%", "titles read", "rows", "limit rows",
+        "engine rows", "engine values"};
+    for (const auto& [key, value] : run) {
+        const auto known = best.find(key);
+        if (known == best.end()) {
+            best[key] = value;
+        } else if (std::find(kLargestWins.begin(), kLargestWins.end(), key) != kLargestWins.end()) {
+            known->second = std::max(known->second, value);
+        } else {
+            known->second = std::min(known->second, value);
+        }
+    }
+}
+
 void ResultTable::Add(Column column) { columns_.push_back(std::move(column)); }
 
 std::optional<double> ResultTable::Value(size_t column, const std::string& key) const {

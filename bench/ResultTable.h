@@ -42,6 +42,11 @@ class ResultTable {
     // whole run, titles per second and the ratios to the limits.
     static void Derive(Measures& values, long titles);
 
+    // Folds one more run of the same library into `best`: the shortest time, the highest
+    // memory figure. Interference on a shared machine only ever adds time, so the shortest of
+    // a few runs is the figure that repeats; memory is judged by its worst.
+    static void KeepBest(Measures& best, const Measures& run);
+
   private:
     std::optional<double> Value(size_t column, const std::string& key) const;
     std::optional<double> Growth(const std::string& key) const;

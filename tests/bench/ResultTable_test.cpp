@@ -24,6 +24,18 @@ const TableRow* Find(const std::vector<TableRow>& rows, const std::string& label
     return nullptr;
 }
 
+TEST(ResultTable, KeepsTheShortestTimeAndTheLargestMemoryOfSeveralRuns) {
+    Measures best;
+    ResultTable::KeepBest(best, {{"db_all", 2.0}, {"peak MB", 90}, {"rows", 10}});
+    ResultTable::KeepBest(best, {{"db_all", 1.5}, {"peak MB", 80}, {"rows", 10},
+                                 {"vacuum into", 0.4}});
+    ResultTable::KeepBest(best, {{"db_all", 1.8}, {"peak MB", 95}, {"vacuum into", 0.5}});
+    EXPECT_DOUBLE_EQ(best["db_all"], 1.5);
+    EXPECT_DOUBLE_EQ(best["peak MB"], 95);
+    EXPECT_DOUBLE_EQ(best["rows"], 10);
+    EXPECT_DOUBLE_EQ(best["vacuum into"], 0.4);  // a measure first seen in a later run
+}
+
 TEST(ResultTable, DerivesSumsAndRatiosFromThePhases) {
     Measures m = EvenRun(0.1);
     m["limit insert"] = 0.35;
