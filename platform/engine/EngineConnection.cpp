@@ -168,6 +168,7 @@ EngineConnection::EngineConnection() {
         ThrowJetError(jet::kEngineFailure, "cannot start SQLite");
     }
     sqlite3_extended_result_codes(db_, 1);
+    sqlite3_limit(db_, SQLITE_LIMIT_WORKER_THREADS, 2);
     sqlite3_busy_handler(db_, &EngineConnection::OnBusy, this);
     RegisterJetFunctions(db_);
     sqlite3_set_authorizer(db_, &EngineConnection::Authorize, this);
