@@ -44,12 +44,8 @@ TEST_F(RunSafety, WithoutAChosenDatabaseTheStartButtonAsksAndACancelChangesNothi
     EXPECT_EQ(port.events, std::vector<std::string>{"dialog"});
     EXPECT_TRUE(port.startEnabled);
     EXPECT_EQ(port.log, "");
-}
-
-TEST_F(RunSafety, StartButtonChoosesWhenNothingIsChosenYet) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
+    // Chosen there, the run starts at once.
+    port.answers.push_back(OldFixture("library-2.5-nosid.mdb"));
     form->cmdOK_Click();
     EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
 }
@@ -64,36 +60,30 @@ TEST_F(RunSafety, RowsAlreadyInTheTargetAreReplaced) {
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 2);
 }
 
-TEST_F(RunSafety, OldDatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
-    form->cmdGetOldDB_Click();
-    fs::remove(old);
-    const std::string targetBefore = FileBytes(TargetPath());
-    port.events.clear();
-    form->cmdOK_Click();
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
-    EXPECT_NE(port.messages[0].text.find(old), std::string::npos);
-    EXPECT_NE(port.messages[0].text.find("Fehler 3024: "), std::string::npos);
-    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
-    EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
-    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
-}
-
-TEST_F(RunSafety, TargetThatCannotBeOpenedIsReportedAndNothingChanges) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
-    form->cmdGetOldDB_Click();
-    temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
-    port.events.clear();
-    form->cmdOK_Click();
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_NE(port.messages[0].text.find("Fehler 3343: "), std::string::npos);
-    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
-    EXPECT_EQ(temp.Read("data/Sonavoxa/sonavoxa.mdb"), "damaged");
+TEST_F(RunSafety, DatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
+    for (const bool oldSide : {true, false}) {
+        SCOPED_TRACE(oldSide ? "old database gone" : "target damaged");
+        const std::string old = OldFixture("library-2.5-nosid.mdb");
+        Start();
+        port.answers.push_back(old);
+        form->cmdGetOldDB_Click();
+        if (oldSide)
+            fs::remove(old);
+        else
+            temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
+        const std::string targetBefore = FileBytes(TargetPath());
+        port.events.clear();
+        port.messages.clear();
+        form->cmdOK_Click();
+        ASSERT_EQ(port.messages.size(), 1u);
+        EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
+        if (oldSide) EXPECT_NE(port.messages[0].text.find(old), std::string::npos);
+        EXPECT_NE(port.messages[0].text.find(oldSide ? "Fehler 3024: " : "Fehler 3343: "),
+                  std::string::npos);
+        EXPECT_EQ(port.events, std::vector<std::string>{"message"});
+        EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
+        EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+    }
 }
 
 TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
