@@ -46,28 +46,20 @@ struct CloseDb {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
 
-// The old library's titles (34 columns) plus the Tempo and Favorit of the new format, the tree
-// tables and the playlists, in an attached schema "db1" as the engine lays them out.
+// The columns of the library's tables that the statements below touch, in an attached schema
+// "db1" as the engine lays them out.
 constexpr const char* kSchema = R"(
 CREATE TABLE db1.genre (genre_id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE);
 CREATE TABLE db1.db_all (FID INTEGER PRIMARY KEY, Titel TEXT COLLATE NOCASE,
-  Interpret TEXT COLLATE NOCASE, Kommentar TEXT COLLATE NOCASE, Album TEXT COLLATE NOCASE,
-  Jahr TEXT COLLATE NOCASE, Genre_ID INTEGER, Path TEXT COLLATE NOCASE, DName TEXT COLLATE NOCASE,
-  DTimeMsec INTEGER, DTime TEXT, DLen INTEGER, DTSDatei TEXT, DTSImport TEXT, DKhz INTEGER,
-  DBit INTEGER, BPM REAL, DEL INTEGER, Play INTEGER, PlayCountDay INTEGER, PlayCountAll INTEGER,
-  Note INTEGER, Track INTEGER, FrameStart INTEGER, FrameStop INTEGER, Normalize REAL,
-  Volume INTEGER, Pitch REAL, DriveTyp INTEGER, DriveName TEXT COLLATE NOCASE, MixTime INTEGER,
-  MixIn TEXT, MixOut TEXT, EQ TEXT, Tempo TEXT COLLATE NOCASE);
+  Interpret TEXT COLLATE NOCASE, Genre_ID INTEGER, Path TEXT COLLATE NOCASE,
+  DName TEXT COLLATE NOCASE, DTSImport TEXT, DEL INTEGER, DriveTyp INTEGER,
+  DriveName TEXT COLLATE NOCASE, Tempo TEXT COLLATE NOCASE);
 CREATE INDEX db1.db_all_Path ON db_all (Path COLLATE NOCASE);
 CREATE TABLE db1.tree_dir (rlevel INTEGER, bname TEXT COLLATE NOCASE, Name TEXT COLLATE NOCASE,
   Path TEXT COLLATE NOCASE, vName TEXT COLLATE NOCASE, Drive INTEGER, anzahl INTEGER,
   imgkey TEXT, BAnzahl INTEGER, tstamp REAL, favorit INTEGER DEFAULT 0, PRIMARY KEY (Path, vName));
 CREATE TABLE db1.tree_genre (Name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER, imgkey TEXT,
   tstamp REAL, favorit INTEGER DEFAULT 0);
-CREATE TABLE db1.tree_Tempo (name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER, imgkey TEXT,
-  tstamp REAL, favorit INTEGER DEFAULT 0);
-CREATE TABLE db1.tree_importdate (name TEXT COLLATE NOCASE PRIMARY KEY, anzahl INTEGER,
-  imgkey TEXT, tstamp REAL, favorit INTEGER DEFAULT 0);
 CREATE TABLE db1.pl_name (NID INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE, isplay INTEGER,
   activ INTEGER, grid INTEGER, anzahl INTEGER, UpdateTime TEXT, sid INTEGER);
 CREATE TABLE db1.pl_all (PID INTEGER PRIMARY KEY, pnid INTEGER, FID INTEGER, pos INTEGER);
@@ -101,8 +93,8 @@ class SqlDb {
         RegisterJetFunctions(raw);
         Exec("ATTACH ':memory:' AS db1");
         Exec(kSchema);
-        for (const char* t : {"genre", "db_all", "tree_dir", "tree_genre", "tree_Tempo",
-                              "tree_importdate", "pl_name", "pl_all", "artist"})
+        for (const char* t :
+             {"genre", "db_all", "tree_dir", "tree_genre", "pl_name", "pl_all", "artist"})
             resolver.Table(t);
     }
 
