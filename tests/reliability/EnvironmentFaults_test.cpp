@@ -41,6 +41,49 @@ class EnvironmentFaults : public ::testing::Test {
 
 std::unique_ptr<Sweep> EnvironmentFaults::sweep;
 
+// Another program that has begun writing the target (`begin` opens its transaction, then it
+// empties pl_group) and waits until it is told to commit or is killed.
+class OtherWriter {
+  public:
+    OtherWriter(const std::string& target, const std::string& begin) {
+        if (::pipe(ready_) != 0 || ::pipe(go_) != 0) return;
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        sqlite3* db = nullptr;
+        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
+            sqlite3_exec(db, (begin + "; DELETE FROM pl_group").c_str(), nullptr, nullptr,
+                         nullptr) != SQLITE_OK) {
+            ::_exit(1);
+        }
+        (void)!::write(ready_[1], "x", 1);
+        char c = 0;
+        (void)!::read(go_[0], &c, 1);
+        ::_exit(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 2);
+    }
+    ~OtherWriter() {
+        if (pid_ > 0) End(true);
+    }
+    bool Ready() {
+        char c = 0;
+        return pid_ > 0 && ::read(ready_[0], &c, 1) == 1;
+    }
+    // Kills it, or lets it commit; true when it ended having committed.
+    bool End(bool kill) {
+        if (kill) ::kill(pid_, SIGKILL);
+        (void)!::write(go_[1], "x", 1);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        for (const int fd : {ready_[0], ready_[1], go_[0], go_[1]}) ::close(fd);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+  private:
+    int ready_[2] = {-1, -1};
+    int go_[2] = {-1, -1};
+    pid_t pid_ = -1;
+};
+
 TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
     Sweep::Trial trial;
     trial.name = "read-only data folder";
@@ -74,28 +117,10 @@ TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
     trial.name = "target held by another process";
     trial.root = MigratedMachine("held");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        // Another program that has begun writing and does not let go.
-        sqlite3* db = nullptr;
-        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN EXCLUSIVE; DELETE FROM pl_group", nullptr, nullptr, nullptr) !=
-                SQLITE_OK) {
-            ::_exit(1);
-        }
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the holding process could not lock the target";
+    OtherWriter holder(target, "BEGIN EXCLUSIVE");
+    ASSERT_TRUE(holder.Ready()) << "the holding process could not lock the target";
     const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
+    holder.End(true);
     EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
     trial.runLog = ReadRunLog(trial.root);
     // Said as it is: the database is there, another program holds it.
@@ -115,32 +140,11 @@ TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt
     trial.name = "target being written by another process";
     trial.root = MigratedMachine("writer");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    int ready[2];
-    int go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t writer = ::fork();
-    if (writer == 0) {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN IMMEDIATE; DELETE FROM pl_group", nullptr, nullptr, nullptr) !=
-                SQLITE_OK) {
-            ::_exit(1);
-        }
-        (void)!::write(ready[1], "x", 1);
-        char c = 0;
-        (void)!::read(go[0], &c, 1);
-        ::_exit(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 2);
-    }
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the writing process could not begin";
+    OtherWriter writer(target, "BEGIN IMMEDIATE");
+    ASSERT_TRUE(writer.Ready()) << "the writing process could not begin";
     const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    (void)!::write(go[1], "x", 1);
-    int status = 0;
-    ::waitpid(writer, &status, 0);
-    for (const int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+    EXPECT_TRUE(writer.End(false)) << "the writer could not commit";
     EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writer could not commit";
     trial.runLog = ReadRunLog(trial.root);
     EXPECT_NE(trial.runLog.find("erster Fehler 3260: "), std::string::npos) << trial.runLog;
     EXPECT_NE(trial.runLog.find("Fehler in Komprimieren: abgebrochen; die Zieldatenbank konnte "
