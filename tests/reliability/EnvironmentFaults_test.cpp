@@ -2,9 +2,6 @@
 // database that is a folder: each is named in the log or a message, the tool does not crash,
 // nothing is lost, and once the cause is gone a new run gives the whole result.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +9,7 @@
 
 #include "DriverProcess.h"
 #include "Sweep.h"
+#include "support/OtherProcess.h"
 
 namespace reliability {
 namespace {
@@ -40,49 +38,6 @@ class EnvironmentFaults : public ::testing::Test {
 };
 
 std::unique_ptr<Sweep> EnvironmentFaults::sweep;
-
-// Another program that has begun writing the target (`begin` opens its transaction, then it
-// empties pl_group) and waits until it is told to commit or is killed.
-class OtherWriter {
-  public:
-    OtherWriter(const std::string& target, const std::string& begin) {
-        if (::pipe(ready_) != 0 || ::pipe(go_) != 0) return;
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        sqlite3* db = nullptr;
-        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, (begin + "; DELETE FROM pl_group").c_str(), nullptr, nullptr,
-                         nullptr) != SQLITE_OK) {
-            ::_exit(1);
-        }
-        (void)!::write(ready_[1], "x", 1);
-        char c = 0;
-        (void)!::read(go_[0], &c, 1);
-        ::_exit(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 2);
-    }
-    ~OtherWriter() {
-        if (pid_ > 0) End(true);
-    }
-    bool Ready() {
-        char c = 0;
-        return pid_ > 0 && ::read(ready_[0], &c, 1) == 1;
-    }
-    // Kills it, or lets it commit; true when it ended having committed.
-    bool End(bool kill) {
-        if (kill) ::kill(pid_, SIGKILL);
-        (void)!::write(go_[1], "x", 1);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        for (const int fd : {ready_[0], ready_[1], go_[0], go_[1]}) ::close(fd);
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-  private:
-    int ready_[2] = {-1, -1};
-    int go_[2] = {-1, -1};
-    pid_t pid_ = -1;
-};
 
 TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
     Sweep::Trial trial;
@@ -117,10 +72,12 @@ TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
     trial.name = "target held by another process";
     trial.root = MigratedMachine("held");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    OtherWriter holder(target, "BEGIN EXCLUSIVE");
-    ASSERT_TRUE(holder.Ready()) << "the holding process could not lock the target";
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    holder.End(true);
+    const DriverExit run = [&] {
+        // Another program that has begun writing and does not let go.
+        testing_support::OtherProcess holder(target);
+        EXPECT_EQ(holder.Run("BEGIN EXCLUSIVE; DELETE FROM pl_group"), "");
+        return DriverProcess::Run({"run", trial.root, "none"});
+    }();
     EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
     trial.runLog = ReadRunLog(trial.root);
     // Said as it is: the database is there, another program holds it.
@@ -140,10 +97,10 @@ TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt
     trial.name = "target being written by another process";
     trial.root = MigratedMachine("writer");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    OtherWriter writer(target, "BEGIN IMMEDIATE");
-    ASSERT_TRUE(writer.Ready()) << "the writing process could not begin";
+    testing_support::OtherProcess writer(target);
+    ASSERT_EQ(writer.Run("BEGIN IMMEDIATE; DELETE FROM pl_group"), "");
     const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    EXPECT_TRUE(writer.End(false)) << "the writer could not commit";
+    EXPECT_EQ(writer.Run("COMMIT"), "") << "the writer could not commit";
     EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
     trial.runLog = ReadRunLog(trial.root);
     EXPECT_NE(trial.runLog.find("erster Fehler 3260: "), std::string::npos) << trial.runLog;
@@ -151,15 +108,9 @@ TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt
                                 "nicht beschrieben werden"),
               std::string::npos)
         << trial.runLog;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* count = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM pl_group", -1, &count, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(count, 0), 0) << "the writer's commit did not reach the target";
-    sqlite3_finalize(count);
-    sqlite3_close_v2(db);
+    // A fresh connection opens what now carries the target's name.
+    EXPECT_EQ(testing_support::OtherProcess(target).Run("SELECT count(*) FROM pl_group"), "0")
+        << "the writer's commit did not reach the target";
     ExpectSound(sweep->Finish(trial));
 }
 
