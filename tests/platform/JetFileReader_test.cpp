@@ -146,8 +146,8 @@ TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
     for (const auto& [path, number] : cases) {
         EXPECT_EQ(ErrorNumberOpening(path), number) << path;
     }
-    JetFileReader reader(kJet + "no-version-table.mdb");
-    EXPECT_EQ(ErrorNumberOf([&] { reader.ReadRows("db_version", [](const auto&) {}); }),
+    JetFileReader withoutVersion(kJet + "no-version-table.mdb");
+    EXPECT_EQ(ErrorNumberOf([&] { withoutVersion.ReadRows("db_version", [](const auto&) {}); }),
               jet::kInputTableNotFound);
     try {
         JetFileReader reader(kJet + "not-a-database.mdb");
