@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -22,11 +23,22 @@ class EnvironmentFaults : public ::testing::Test {
     static void TearDownTestSuite() { sweep.reset(); }
 
     // A machine after one whole run: the target holds the library.
-    static std::string MigratedMachine(const std::string& name) {
-        const std::string root = sweep->NewMachine(name);
-        const DriverExit first = DriverProcess::Run({"run", root, "none"});
+    static Sweep::Trial MigratedMachine(const std::string& name) {
+        Sweep::Trial trial;
+        trial.name = name;
+        std::string folder = name;
+        std::replace(folder.begin(), folder.end(), ' ', '-');
+        trial.root = sweep->NewMachine(folder);
+        const DriverExit first = DriverProcess::Run({"run", trial.root, "none"});
         EXPECT_TRUE(first.exited && first.code == 0);
-        return root;
+        return trial;
+    }
+    // The run under the fault: the tool must end normally; its log goes into the trial.
+    static void RunAgain(Sweep::Trial& trial, int user = -1) {
+        const DriverExit run =
+            DriverProcess::Run({"run", trial.root, "none"}, std::chrono::minutes(3), user);
+        EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
+        trial.runLog = ReadRunLog(trial.root);
     }
     static std::string Data(const std::string& root) { return root + "/data/Sonavoxa"; }
 
@@ -40,9 +52,7 @@ class EnvironmentFaults : public ::testing::Test {
 std::unique_ptr<Sweep> EnvironmentFaults::sweep;
 
 TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
-    Sweep::Trial trial;
-    trial.name = "read-only data folder";
-    trial.root = MigratedMachine("read-only");
+    Sweep::Trial trial = MigratedMachine("read-only data folder");
     // Root writes anywhere: the run goes to an unprivileged user, whose folder it then is.
     const int user = ::geteuid() == 0 ? 65534 : -1;
     if (user >= 0) {
@@ -56,10 +66,7 @@ TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
     fs::permissions(Data(trial.root), fs::perms::owner_read | fs::perms::owner_exec |
                                           fs::perms::group_read | fs::perms::group_exec |
                                           fs::perms::others_read | fs::perms::others_exec);
-    const DriverExit run =
-        DriverProcess::Run({"run", trial.root, "none"}, std::chrono::minutes(3), user);
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
+    RunAgain(trial, user);
     EXPECT_TRUE(ReportsFailure(trial.runLog)) << trial.runLog;
     // Nothing could be written, so the library from the first run is still whole.
     EXPECT_EQ(ReadText(Data(trial.root) + "/sonavoxa.mdb"), targetBefore);
@@ -68,18 +75,14 @@ TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
 }
 
 TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
-    Sweep::Trial trial;
-    trial.name = "target held by another process";
-    trial.root = MigratedMachine("held");
+    Sweep::Trial trial = MigratedMachine("target held by another process");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    const DriverExit run = [&] {
+    {
         // Another program that has begun writing and does not let go.
         testing_support::OtherProcess holder(target);
         EXPECT_EQ(holder.Run("BEGIN EXCLUSIVE; DELETE FROM pl_group"), "");
-        return DriverProcess::Run({"run", trial.root, "none"});
-    }();
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
+        RunAgain(trial);
+    }
     // Said as it is: the database is there, another program holds it.
     EXPECT_NE(trial.runLog.find("Die Sonavoxa Datenbank " + target +
                                 " wird von einem anderen Programm benutzt."),
@@ -93,16 +96,12 @@ TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
 // the target is not replaced by a compacted copy under it, so what it commits afterwards lands
 // in the target rather than in a file that no longer has a name.
 TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt) {
-    Sweep::Trial trial;
-    trial.name = "target being written by another process";
-    trial.root = MigratedMachine("writer");
+    Sweep::Trial trial = MigratedMachine("target being written by another process");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
     testing_support::OtherProcess writer(target);
     ASSERT_EQ(writer.Run("BEGIN IMMEDIATE; DELETE FROM pl_group"), "");
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
+    RunAgain(trial);
     EXPECT_EQ(writer.Run("COMMIT"), "") << "the writer could not commit";
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
     EXPECT_NE(trial.runLog.find("erster Fehler 3260: "), std::string::npos) << trial.runLog;
     EXPECT_NE(trial.runLog.find("Fehler in Komprimieren: abgebrochen; die Zieldatenbank konnte "
                                 "nicht beschrieben werden"),
@@ -115,16 +114,12 @@ TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt
 }
 
 TEST_F(EnvironmentFaults, SideDatabaseThatIsAFolderIsReportedAndItsContentsKept) {
-    Sweep::Trial trial;
-    trial.name = "side database is a folder";
-    trial.root = MigratedMachine("folder");
+    Sweep::Trial trial = MigratedMachine("side database is a folder");
     const std::string side = Data(trial.root) + "/sonavoxa.tree.mdb";
     fs::remove(side);
     fs::create_directory(side);
     std::ofstream(side + "/keep.txt") << "someone's file";
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
+    RunAgain(trial);
     EXPECT_NE(trial.runLog.find("sonavoxa.tree.mdb"), std::string::npos) << trial.runLog;
     EXPECT_TRUE(ReportsFailure(trial.runLog)) << trial.runLog;
     EXPECT_EQ(ReadText(side + "/keep.txt"), "someone's file");
