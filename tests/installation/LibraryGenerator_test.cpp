@@ -28,11 +28,6 @@ std::string Dump(const std::string& path) {
     return out;
 }
 
-// The migration's title query: titles joined to their genre rows.
-const char* kTitleQuery =
-    "select db_all.[FID],db_all.[Titel], genre.name as Genre , null as Favorit from db_all , genre "
-    "where db_all.Genre_ID=genre.genre_id";
-
 }  // namespace
 
 TEST(LibraryGenerator, SameOptionsGiveTheSameRowsAndAnotherSeedOthers) {
@@ -79,23 +74,6 @@ TEST(LibraryGenerator, WritesTheTablesOfFormat25WithOrWithoutSid) {
         installation_test::ExpectTables(db, installation_test::Format25Tables(withSid));
         EXPECT_EQ(Rows(db, "select Version from db_version"), "2.5\n");
     }
-}
-
-TEST(LibraryGenerator, TitleQueryReadsEveryTitleThatHasAGenre) {
-    TempFolder folder;
-    const tools::LibrarySummary s = LibraryGenerator({3000, 5, true}).Write(folder / "old.mdb");
-    Database db = DBEngine::Instance().OpenDatabase(folder / "old.mdb");
-    EXPECT_EQ(s.titles, 3000);
-    EXPECT_GT(s.withoutGenre, 0);
-    EXPECT_GT(s.deleted, 0);
-    EXPECT_EQ(Rows(db, "select count(*) from db_all"), "3000\n");
-    EXPECT_EQ(Rows(db, "select count(*) from db_all where DEL = true"),
-              std::to_string(s.deleted) + "\n");
-    long read = 0;
-    for (Recordset rs = db.OpenRecordset(kTitleQuery); !rs.Eof(); rs.MoveNext()) ++read;
-    EXPECT_EQ(read, s.titles - s.withoutGenre);
-    EXPECT_EQ(Rows(db, "select count(*) from pl_all"), std::to_string(s.entries) + "\n");
-    EXPECT_EQ(Rows(db, "select count(*) from pl_name"), std::to_string(s.playlists) + "\n");
 }
 
 // What real libraries hold and the migration and tree rebuilds must carry: each of these

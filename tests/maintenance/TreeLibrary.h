@@ -1,7 +1,7 @@
 // Test scaffolding for the tree maintenance: a machine in a temporary folder whose data folder
 // is prepared from the built program folder (so it holds a copy of the shipped sonavoxa.mdb),
-// the tree database built and linked by the side-database check, and small verbs to fill and
-// read the library.
+// the tree database built and linked by the side-database check (so every rebuild below works
+// on the checked tree database), and small verbs to fill and read the library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,8 +41,7 @@ struct Title {
 
 class TreeLibrary : public ::testing::Test {
   protected:
-    // Without `buildTree` the copy of sonavoxa.mdb has no tree tables and no links.
-    explicit TreeLibrary(bool buildTree = true) {
+    TreeLibrary() {
         temp_.Write("etc/sonavoxa/registry.ini",
                     "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
         const std::map<std::string, std::string> env = {
@@ -61,11 +60,9 @@ class TreeLibrary : public ::testing::Test {
         api_ = std::make_unique<settings::Mod_API>(files_, *folders_, *program_, *registry_);
         dataPath = api_->DataPath();
         target = dataPath + "/sonavoxa.mdb";
-        if (buildTree) {
-            dbadmin::CheckDatabase check(*api_);
-            check.SetTargetDatabasePath(target);
-            EXPECT_TRUE(check.CheckTreeDatabase().rebuilt);
-        }
+        dbadmin::CheckDatabase check(*api_);
+        check.SetTargetDatabasePath(target);
+        EXPECT_TRUE(check.CheckTreeDatabase().rebuilt);
         db = platform::DBEngine::Instance().OpenDatabase(target);
         maintenance = std::make_unique<UpdateDB>(*api_);
         maintenance->SetDbName(target);

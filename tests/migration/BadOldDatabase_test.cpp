@@ -39,8 +39,6 @@ struct BadCase {
     std::vector<TableOutcome> tables;
 };
 
-std::string ReadWhole(const std::string& path) { return FileBytes(path); }
-
 // A flipped copy of the Jet 3 sample database, as listed in jet-bad/jet3-flips.txt.
 void WriteFlippedJet3(const std::string& name, const std::string& to) {
     std::ifstream list(kBad + "jet3-flips.txt");
@@ -50,7 +48,7 @@ void WriteFlippedJet3(const std::string& name, const std::string& to) {
         std::string listed;
         in >> listed;
         if (listed != name) continue;
-        std::string bytes = ReadWhole(std::string(SONAVOXA_FIXTURES) + "/jet/northwind-jet3.mdb");
+        std::string bytes = FileBytes(std::string(SONAVOXA_FIXTURES) + "/jet/northwind-jet3.mdb");
         for (size_t offset = 0; in >> offset;) bytes.at(offset) ^= '\xFF';
         std::ofstream(to, std::ios::binary) << bytes;
         return;
@@ -312,16 +310,10 @@ TEST_F(BadOldValues, QuotesAndWildcardsInNamesArriveAndTheTreesCountThem) {
             EXPECT_EQ(Value("db_all", "Genre", where), genres[fid - 1]);
         }
         // Each folder holds one title; a wildcard in its name must not count its neighbours.
-        EXPECT_EQ(Rows(
-                      TargetPath(), "select anzahl from tree_dir where Path = '" +
-                                        [](std::string p) {
-                                            for (size_t at = 0;
-                                                 (at = p.find('\'', at)) != std::string::npos;
-                                                 at += 2)
-                                                p.insert(at, 1, '\'');
-                                            return p;
-                                        }(folders[fid - 1]) +
-                                        "'"),
+        std::string quoted = folders[fid - 1];
+        for (size_t at = 0; (at = quoted.find('\'', at)) != std::string::npos; at += 2)
+            quoted.insert(at, 1, '\'');
+        EXPECT_EQ(Rows(TargetPath(), "select anzahl from tree_dir where Path = '" + quoted + "'"),
                   "1\n");
     }
     EXPECT_EQ(Value("db_all", "Album", "FID = 6"), std::string(255, 'L'));
@@ -380,43 +372,28 @@ INSTANTIATE_TEST_SUITE_P(Awkward, OldDatabasePath, ::testing::ValuesIn(kPaths),
                              return std::string(param.param.name);
                          });
 
-// The data folder, too, lies where the user's home is, whatever its name holds.
-class DataFolderNamed : public MigrationTest {
+// The data folder, too, lies where the user's home is, whatever its name holds. A link's
+// ";Database=<path>" used to end at the first ';' of the path, so every tree rebuild failed
+// with 3024.
+class DataFolderNamed : public MigrationTest, public ::testing::WithParamInterface<const char*> {
   protected:
-    explicit DataFolderNamed(const std::string& dataHome) : MigrationTest(dataHome) {}
-
-    void MigrateAndExpectEveryStepDone() {
-        const std::string old = temp / "old/library.mdb";
-        fs::copy_file(kBad + "library-jet4.mdb", old);
-        Start();
-        Migrate(old);
-        EXPECT_FALSE(form->LastRun().Failed()) << port.log;
-        EXPECT_EQ(Number(TargetPath(), "select count(*) from tree_album"),
-                  Number(TargetPath(),
-                         "select count(*) from (select distinct Album from db_all where "
-                         "del = false and Album <> '')"));
-    }
+    DataFolderNamed() : MigrationTest(GetParam()) {}
 };
 
-class DataFolderWithQuotesAndWildcards : public DataFolderNamed {
-  protected:
-    DataFolderWithQuotesAndWildcards() : DataFolderNamed("da ta 'x' \"y\" #[%_*?") {}
-};
-
-TEST_F(DataFolderWithQuotesAndWildcards, SideDatabasesLinkAndTheRunCompletes) {
-    MigrateAndExpectEveryStepDone();
+TEST_P(DataFolderNamed, SideDatabasesLinkAndTheRunCompletes) {
+    const std::string old = temp / "old/library.mdb";
+    fs::copy_file(kBad + "library-jet4.mdb", old);
+    Start();
+    Migrate(old);
+    EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from tree_album"),
+              Number(TargetPath(),
+                     "select count(*) from (select distinct Album from db_all where "
+                     "del = false and Album <> '')"));
 }
 
-class DataFolderWithSemicolon : public DataFolderNamed {
-  protected:
-    DataFolderWithSemicolon() : DataFolderNamed("da;ta") {}
-};
-
-// A link's ";Database=<path>" used to end at the first ';' of the path, so every tree rebuild
-// failed with 3024.
-TEST_F(DataFolderWithSemicolon, SideDatabasesLinkAndTheRunCompletes) {
-    MigrateAndExpectEveryStepDone();
-}
+INSTANTIATE_TEST_SUITE_P(Awkward, DataFolderNamed,
+                         ::testing::Values("da ta 'x' \"y\" #[%_*?", "da;ta"));
 
 }  // namespace
 }  // namespace migration

@@ -20,18 +20,13 @@ std::shared_ptr<MigriereTable> Entry(const std::string& name) {
     return entry;
 }
 
-TEST(RivivuviRU, LooksUpKeysWithoutRegardToLetterCase) {
+TEST(RivivuviRU, LooksUpKeysWithoutRegardToLetterCaseAndRefusesADuplicate) {
     RivivuviRU plan;
     RegisterPlanEntries(plan);
     EXPECT_EQ(&plan.GetMigTable("PL_ALL"), plan.GetMigTables()[6].get());
     EXPECT_EQ(&plan.GetMigTable("pl_mixsets"), plan.GetMigTables()[5].get());
     EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable("genre"); }), platform::jet::kInvalidArgument);
     EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable(""); }), platform::jet::kInvalidArgument);
-}
-
-TEST(RivivuviRU, RefusesADuplicateKeyAndKeepsTheList) {
-    RivivuviRU plan;
-    RegisterPlanEntries(plan);
     EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("DB_ALL")); }), kDuplicateCollectionKey);
     EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(nullptr); }), platform::jet::kInvalidArgument);
     EXPECT_EQ(plan.GetMigTables().size(), 7u);
@@ -53,7 +48,6 @@ TEST(RivivuviRU, KeyIsFixedWhenTheEntryIsAdded) {
 TEST(TitleQuery, ReadsFortyFiveColumnsAndKeepsTitlesWithoutGenre) {
     platform::Database db = platform::DBEngine::Instance().OpenDatabase(
         std::string(SONAVOXA_FIXTURES) + "/jet/library-2.5.mdb");
-    ASSERT_EQ(TitleQuery().size(), 9u * 124u);  // nine lines padded to 124 characters
     platform::Recordset rs = db.OpenRecordset(TitleQuery());
     auto fields = rs.Fields();
     ASSERT_EQ(fields.Count(), 45u);

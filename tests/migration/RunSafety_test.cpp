@@ -35,6 +35,15 @@ std::vector<std::string> Lines(const std::string& log) {
     return lines;
 }
 
+// The log line after `line`; "<none>" when there is none.
+std::string LineAfter(const std::string& log, const std::string& line) {
+    const auto lines = Lines(log);
+    const auto at = std::find(lines.begin(), lines.end(), line);
+    return at == lines.end() || at + 1 == lines.end() ? "<none>" : *(at + 1);
+}
+
+const std::string kUnfinished = "Die letzte Datenübernahme wurde nicht beendet.";
+
 using RunSafety = MigrationTest;
 
 TEST_F(RunSafety, WithoutAChosenDatabaseTheStartButtonAsksAndACancelChangesNothing) {
@@ -44,12 +53,8 @@ TEST_F(RunSafety, WithoutAChosenDatabaseTheStartButtonAsksAndACancelChangesNothi
     EXPECT_EQ(port.events, std::vector<std::string>{"dialog"});
     EXPECT_TRUE(port.startEnabled);
     EXPECT_EQ(port.log, "");
-}
-
-TEST_F(RunSafety, StartButtonChoosesWhenNothingIsChosenYet) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
+    // Chosen there, the run starts at once.
+    port.answers.push_back(OldFixture("library-2.5-nosid.mdb"));
     form->cmdOK_Click();
     EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
 }
@@ -64,36 +69,31 @@ TEST_F(RunSafety, RowsAlreadyInTheTargetAreReplaced) {
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 2);
 }
 
-TEST_F(RunSafety, OldDatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
-    form->cmdGetOldDB_Click();
-    fs::remove(old);
-    const std::string targetBefore = FileBytes(TargetPath());
-    port.events.clear();
-    form->cmdOK_Click();
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
-    EXPECT_NE(port.messages[0].text.find(old), std::string::npos);
-    EXPECT_NE(port.messages[0].text.find("Fehler 3024: "), std::string::npos);
-    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
-    EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
-    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
-}
-
-TEST_F(RunSafety, TargetThatCannotBeOpenedIsReportedAndNothingChanges) {
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start();
-    port.answers.push_back(old);
-    form->cmdGetOldDB_Click();
-    temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
-    port.events.clear();
-    form->cmdOK_Click();
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_NE(port.messages[0].text.find("Fehler 3343: "), std::string::npos);
-    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
-    EXPECT_EQ(temp.Read("data/Sonavoxa/sonavoxa.mdb"), "damaged");
+TEST_F(RunSafety, DatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
+    for (const bool oldSide : {true, false}) {
+        SCOPED_TRACE(oldSide ? "old database gone" : "target damaged");
+        const std::string old = OldFixture("library-2.5-nosid.mdb");
+        Start();
+        port.answers.push_back(old);
+        form->cmdGetOldDB_Click();
+        if (oldSide)
+            fs::remove(old);
+        else
+            temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
+        const std::string targetBefore = FileBytes(TargetPath());
+        port.events.clear();
+        port.messages.clear();
+        form->cmdOK_Click();
+        ASSERT_EQ(port.messages.size(), 1u);
+        EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
+        const std::string& text = port.messages[0].text;
+        EXPECT_NE(text.find(oldSide ? "Fehler 3024: " : "Fehler 3343: "), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(oldSide ? old : TargetPath()), std::string::npos) << text;
+        EXPECT_EQ(port.events, std::vector<std::string>{"message"});
+        EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
+        EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+    }
 }
 
 TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
@@ -104,17 +104,14 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
     Start();
     Execute(TargetPath(), "create unique index UniqueName on pl_group (name)");
     Migrate(old);
-    const auto lines = Lines(port.log);
-    const auto at =
-        std::find(lines.begin(), lines.end(), "Übernehme Gruppennamen " + std::to_string(groups));
-    ASSERT_NE(at, lines.end()) << port.log;
-    ASSERT_NE(at + 1, lines.end());
-    EXPECT_EQ((at + 1)->rfind("Fehler in pl_group: " + std::to_string(groups - 1) + " von " +
-                                  std::to_string(groups) +
-                                  " Datensätzen nicht übernommen; erster Fehler 3022: ",
-                              0),
+    const std::string line =
+        LineAfter(port.log, "Übernehme Gruppennamen " + std::to_string(groups));
+    EXPECT_EQ(line.rfind("Fehler in pl_group: " + std::to_string(groups - 1) + " von " +
+                             std::to_string(groups) +
+                             " Datensätzen nicht übernommen; erster Fehler 3022: ",
+                         0),
               0u)
-        << *(at + 1);
+        << port.log;
     // The refused groups are named by their keys: every one but the group that was kept.
     const long kept = Number(TargetPath(), "select GRID from pl_group");
     std::string refused = Rows(
@@ -123,10 +120,15 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
     refused.pop_back();
     for (size_t comma = 0; (comma = refused.find(',', comma)) != std::string::npos; comma += 2)
         refused.insert(comma + 1, " ");
-    EXPECT_EQ((at + 1)->substr((at + 1)->rfind(". Nicht")),
+    EXPECT_EQ(line.substr(line.rfind(". Nicht")),
               ". Nicht übernommen: Datensätze mit GRID " + refused + ".");
-    EXPECT_EQ(lines.back(), "Datenübername komplett.");
+    EXPECT_EQ(Lines(port.log).back(), "Datenübername komplett.");
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 1);
+    // A new run would refuse them again: the next start does not call this run unfinished.
+    EXPECT_TRUE(form->LastRun().Failed());
+    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+    Start();
+    EXPECT_EQ(port.log.find(kUnfinished), std::string::npos) << port.log;
 }
 
 TEST_F(RunSafety, RefusedValuesAreCountedWhileTheirRowsAreKept) {
@@ -143,16 +145,12 @@ TEST_F(RunSafety, RefusedValuesAreCountedWhileTheirRowsAreKept) {
         db.SetAllowZeroLength("PL_MIXSETS", "mixout", true);
     }
     Migrate(old);
-    const auto lines = Lines(port.log);
-    const auto at =
-        std::find(lines.begin(), lines.end(), "Übernehme Mixstyles " + std::to_string(mixsets));
-    ASSERT_NE(at, lines.end()) << port.log;
-    ASSERT_NE(at + 1, lines.end());
-    EXPECT_EQ((at + 1)->rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) +
-                                  " Werte nicht übernommen; erster Fehler 3163: ",
-                              0),
+    EXPECT_EQ(LineAfter(port.log, "Übernehme Mixstyles " + std::to_string(mixsets))
+                  .rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) +
+                             " Werte nicht übernommen; erster Fehler 3163: ",
+                         0),
               0u)
-        << *(at + 1);
+        << port.log;
     EXPECT_EQ(Number(TargetPath(), "select count(*) from PL_MIXSETS where name is null"), mixsets);
 }
 
@@ -265,7 +263,10 @@ class NoReplaceFileSystem : public platform::ForwardingFileSystem {
     bool ReplaceFile(const std::string&, const std::string&) override { return false; }
 };
 
-TEST_F(RunSafety, FailedReplacementLeavesTheCompleteUncompactedTarget) {
+// A failure of the disk or a lock, or of a step after the copy, leaves the run marked
+// unfinished: a new run can do better.
+TEST_F(RunSafety, FailedReplacementLeavesTheCompleteUncompactedTargetAndTheRunUnfinished) {
+    const std::string marker = DataFolder() + "/" + kRunMarkerName;
     NoReplaceFileSystem failing(local);
     Start(&failing);
     Migrate(OldFixture("library-2.5-nosid.mdb"));
@@ -275,6 +276,12 @@ TEST_F(RunSafety, FailedReplacementLeavesTheCompleteUncompactedTarget) {
               std::string::npos);
     EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), 10);
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_name"), 4);
+    EXPECT_TRUE(fs::exists(marker));
+    Start();
+    EXPECT_NE(port.log.find(kUnfinished), std::string::npos) << port.log;
+    Migrate(OldFixture("library-2.5-nosid.mdb"));
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_TRUE(form->LastRun().compacted);
 }
 
 TEST_F(RunSafety, FailedTreeRebuildIsNamedAndTheRunStillCompletes) {
@@ -320,38 +327,6 @@ TEST_F(RunSafety, DataFolderThatCannotTakeTheMarkerStopsTheRunBeforeAnythingChan
     EXPECT_TRUE(port.startEnabled);
     EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
     EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
-}
-
-// Whether the next start calls the run unfinished: after a failure of the disk or a lock, or
-// of a step after the copy, yes (a new run can do better); after rows the data itself
-// refused, no (a new run would refuse them again).
-TEST_F(RunSafety, OnlyARunTheDiskOrALaterStepCutShortStaysMarkedUnfinished) {
-    const std::string unfinished = "Die letzte Datenübernahme wurde nicht beendet.";
-    const std::string marker = DataFolder() + "/" + kRunMarkerName;
-    {
-        SCOPED_TRACE("compacted copy cannot take the target's place");
-        NoReplaceFileSystem failing(local);
-        Start(&failing);
-        Migrate(OldFixture("library-2.5-nosid.mdb"));
-        EXPECT_TRUE(fs::exists(marker));
-        Start();
-        EXPECT_NE(port.log.find(unfinished), std::string::npos) << port.log;
-        Migrate(OldFixture("library-2.5-nosid.mdb"));
-        EXPECT_FALSE(fs::exists(marker));
-        EXPECT_TRUE(form->LastRun().compacted);
-    }
-    {
-        SCOPED_TRACE("duplicate names refused by the target");
-        const std::string old = GeneratedLibrary(30);
-        Execute(old, "update pl_group set name = 'Doppelt'");
-        Start();
-        Execute(TargetPath(), "create unique index UniqueName on pl_group (name)");
-        Migrate(old);
-        EXPECT_TRUE(form->LastRun().Failed());
-        EXPECT_FALSE(fs::exists(marker));
-        Start();
-        EXPECT_EQ(port.log.find(unfinished), std::string::npos) << port.log;
-    }
 }
 
 TEST_F(RunSafety, GeneratedLibraryArrivesWhole) {

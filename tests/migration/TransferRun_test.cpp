@@ -82,7 +82,7 @@ class FixtureRun : public MigrationTest, public ::testing::WithParamInterface<Li
     ino_t targetInodeBefore = 0;
 };
 
-TEST_P(FixtureRun, LogShowsEveryTableWithItsCount) {
+TEST_P(FixtureRun, LogsEveryTableWithItsCountAndEndsCompactedWithTheWindowAtRest) {
     const LibraryCase& c = GetParam();
     EXPECT_EQ(port.log, "Übernehme MP3 Dateiinformationen " + std::to_string(c.titles) +
                             "\r\nÜbernehme Playlistnamen " + std::to_string(c.playlists) +
@@ -93,6 +93,18 @@ TEST_P(FixtureRun, LogShowsEveryTableWithItsCount) {
                             "\r\nÜbernehme Playlistinformationen " + std::to_string(c.entries) +
                             "\r\nAktualisiere Datenbank\r\nDatenübername komplett.\r\n");
     EXPECT_FALSE(form->LastRun().Failed());
+    EXPECT_FALSE(fs::exists(DataFolder() + "/temp.mdb"));
+    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
+    EXPECT_TRUE(form->LastRun().compacted);
+    struct stat st {};
+    ASSERT_EQ(::stat(TargetPath().c_str(), &st), 0);
+    EXPECT_NE(st.st_ino, targetInodeBefore);  // the compacted copy took the target's place
+    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), c.titles);
+    EXPECT_FALSE(port.startEnabled);
+    EXPECT_FALSE(port.busy);
+    EXPECT_EQ(port.progressValue, 0);
+    EXPECT_FALSE(form->Running());
+    EXPECT_EQ(FileBytes(oldPath), oldBytes);  // the old file is only read
 }
 
 TEST_P(FixtureRun, TitlesArriveWithTheirGenreNameAndEmptyNewColumns) {
@@ -202,22 +214,7 @@ TEST_P(FixtureRun, TreesAreRebuiltFromTheMigratedTitles) {
     EXPECT_GT(Number(target, "select count(*) from TREE_GENRE_INTERPRET"), 0);
 }
 
-TEST_P(FixtureRun, EndsCompactedWithTheWindowAtRest) {
-    EXPECT_FALSE(fs::exists(DataFolder() + "/temp.mdb"));
-    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
-    EXPECT_TRUE(form->LastRun().compacted);
-    struct stat st {};
-    ASSERT_EQ(::stat(TargetPath().c_str(), &st), 0);
-    EXPECT_NE(st.st_ino, targetInodeBefore);  // the compacted copy took the target's place
-    EXPECT_EQ(Number(TargetPath(), "select count(*) from db_all"), GetParam().titles);
-    EXPECT_FALSE(port.startEnabled);
-    EXPECT_FALSE(port.busy);
-    EXPECT_EQ(port.progressValue, 0);
-    EXPECT_FALSE(form->Running());
-    EXPECT_EQ(FileBytes(oldPath), oldBytes);  // the old file is only read
-}
-
-TEST_P(FixtureRun, ProgressCountsRowsThenTheFiveMaintenanceSteps) {
+TEST_P(FixtureRun, ProgressCountsRowsThenTheMaintenanceStepsAndYieldsOncePerStep) {
     const LibraryCase& c = GetParam();
     std::vector<std::string> expected;
     int value = 0;
@@ -232,10 +229,7 @@ TEST_P(FixtureRun, ProgressCountsRowsThenTheFiveMaintenanceSteps) {
         expected.push_back(e);
     }
     EXPECT_EQ(port.ProgressEvents(), expected);
-}
-
-TEST_P(FixtureRun, YieldsOnceAtTheStartPerTablePerRowAndPerTreeRebuild) {
-    const LibraryCase& c = GetParam();
+    // It yields once at the start, per table, per row and per tree rebuild.
     const long rows = c.titles + c.playlists + c.groups + c.edits + c.stats + c.mixsets + c.entries;
     EXPECT_EQ(port.yields, 1 + 7 + rows + 4);
     // The button is off and the pointer busy before the first yield.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -33,16 +34,21 @@ std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-int ErrorNumberOpening(const std::string& path) {
+int ErrorNumberOf(const std::function<void()>& action) {
     try {
-        JetFileReader reader(path);
-        for (const TableDescription& t : reader.Tables()) {
-            reader.ReadRows(t.Name, [](const std::vector<WireValue>&) {});
-        }
+        action();
     } catch (const JetError& e) {
         return e.Number();
     }
     return 0;
+}
+
+int ErrorNumberOpening(const std::string& path) {
+    return ErrorNumberOf([&] {
+        JetFileReader reader(path);
+        for (const TableDescription& t : reader.Tables())
+            reader.ReadRows(t.Name, [](const std::vector<WireValue>&) {});
+    });
 }
 
 class LibraryFixture : public ::testing::TestWithParam<std::string> {};
@@ -126,25 +132,6 @@ TEST_P(LibraryFixture, EngineKeepsEveryValueAndEmptyTextApartFromNull) {
 INSTANTIATE_TEST_SUITE_P(JetFileReader, LibraryFixture,
                          ::testing::Values("library-2.5", "library-2.5-nosid"));
 
-TEST(JetFileReader, UnknownTableRaises3078) {
-    JetFileReader reader(kJet + "no-version-table.mdb");
-    for (const TableDescription& t : reader.Tables()) EXPECT_NE(t.Name, "db_version");
-    try {
-        reader.ReadRows("db_version", [](const std::vector<WireValue>&) {});
-        FAIL() << "no error";
-    } catch (const JetError& e) {
-        EXPECT_EQ(e.Number(), jet::kInputTableNotFound);
-    }
-}
-
-TEST(JetFileReader, RecognisesJetFilesByTheirHeader) {
-    EXPECT_TRUE(JetFileReader::HasJetHeader(kJet + "library-2.5.mdb"));
-    EXPECT_TRUE(JetFileReader::HasJetHeader(kBroken + "header-then-garbage.mdb"));
-    EXPECT_FALSE(JetFileReader::HasJetHeader(kJet + "not-a-database.mdb"));
-    EXPECT_FALSE(JetFileReader::HasJetHeader(kBroken + "empty.mdb"));
-    EXPECT_FALSE(JetFileReader::HasJetHeader(kJet + "missing.mdb"));
-}
-
 TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
     const std::vector<std::pair<std::string, int>> cases = {
         {kJet + "missing.mdb", jet::kFileNotFound},
@@ -159,6 +146,9 @@ TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
     for (const auto& [path, number] : cases) {
         EXPECT_EQ(ErrorNumberOpening(path), number) << path;
     }
+    JetFileReader withoutVersion(kJet + "no-version-table.mdb");
+    EXPECT_EQ(ErrorNumberOf([&] { withoutVersion.ReadRows("db_version", [](const auto&) {}); }),
+              jet::kInputTableNotFound);
     try {
         JetFileReader reader(kJet + "not-a-database.mdb");
     } catch (const JetError& e) {
@@ -231,11 +221,9 @@ TEST(JetFileReader, NeverChangesTheFile) {
     const auto modified = fs::last_write_time(path);
     {
         JetFileReader reader(path);
-        JetFileReader moved(std::move(reader));
         size_t rows = 0;
-        for (const TableDescription& t : moved.Tables()) {
-            moved.ReadRows(t.Name, [&](const std::vector<WireValue>&) { ++rows; });
-        }
+        for (const TableDescription& t : reader.Tables())
+            reader.ReadRows(t.Name, [&](const std::vector<WireValue>&) { ++rows; });
         EXPECT_EQ(rows, 101u);
     }
     EXPECT_EQ(ReadFile(path), before);
@@ -267,13 +255,6 @@ TEST(JetFileReader, FieldsOfAJet3FileHaveOnlyTheDefaultsTheFileHolds) {
     }
 }
 
-// Index names of the fixtures are plain ASCII in UTF-16LE.
-std::string DecodeJet4Name(const std::vector<uint8_t>& raw) {
-    std::string name;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) name += static_cast<char>(raw[i]);
-    return name;
-}
-
 // The table definition of TableIgnoreNulls2, cut at every length: the index part reads whole
 // or not at all, and never from outside the bytes (run under AddressSanitizer too).
 TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
@@ -284,16 +265,6 @@ TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
     const auto whole = ReadIndexDefinitions(definition, true);
     ASSERT_TRUE(whole);
     ASSERT_EQ(whole->size(), 2u);
-    const IndexDefinition& data = (*whole)[0];
-    EXPECT_EQ(DecodeJet4Name(data.RawName), "DataIndex");
-    EXPECT_EQ(data.Kind, 0);
-    ASSERT_EQ(data.Keys.size(), 2u);
-    EXPECT_EQ(data.Keys[0].FieldNumber, 1);
-    EXPECT_EQ(data.Keys[1].FieldNumber, 2);
-    EXPECT_EQ(data.Flags.value_or(0) & kIgnoreNullsIndexFlag, kIgnoreNullsIndexFlag);
-    EXPECT_EQ((*whole)[1].Kind, kPrimaryKeyIndex);
-    ASSERT_EQ((*whole)[1].Keys.size(), 1u);
-    EXPECT_EQ((*whole)[1].Keys[0].FieldNumber, 0);
 
     size_t complete = definition.size();
     for (size_t length = 0; length < definition.size(); ++length) {

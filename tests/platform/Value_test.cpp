@@ -50,15 +50,6 @@ TEST(DateConversion, RoundTripsJetDayCounts) {
     }
 }
 
-TEST(DateConversion, ParsesThePeoplesFormsAndRefusesNonsense) {
-    EXPECT_EQ(FormatStoredDate(*ParseDateText("04.03.2005")), "2005-03-04 00:00:00");
-    EXPECT_EQ(FormatStoredDate(*ParseDateText("3/4/2005 12:30")), "2005-03-04 12:30:00");
-    EXPECT_EQ(FormatStoredDate(*ParseDateText("2005-03-04T08:09:10")), "2005-03-04 08:09:10");
-    EXPECT_EQ(FormatStoredDate(*ParseDateText("12:30")), "1899-12-30 12:30:00");
-    for (const char* bad : {"", "2005-02-30", "hello", "2005-03-04 25:00", "31.13.2005", "12"})
-        EXPECT_FALSE(ParseDateText(bad)) << bad;
-}
-
 TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
     EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromText(" 42 ")).AsInteger(), 42);
     EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromDouble(2.5)).AsInteger(),

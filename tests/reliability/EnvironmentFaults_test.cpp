@@ -2,16 +2,15 @@
 // database that is a folder: each is named in the log or a message, the tool does not crash,
 // nothing is lost, and once the cause is gone a new run gives the whole result.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include "DriverProcess.h"
 #include "Sweep.h"
+#include "support/OtherProcess.h"
 
 namespace reliability {
 namespace {
@@ -24,11 +23,22 @@ class EnvironmentFaults : public ::testing::Test {
     static void TearDownTestSuite() { sweep.reset(); }
 
     // A machine after one whole run: the target holds the library.
-    static std::string MigratedMachine(const std::string& name) {
-        const std::string root = sweep->NewMachine(name);
-        const DriverExit first = DriverProcess::Run({"run", root, "none"});
+    static Sweep::Trial MigratedMachine(const std::string& name) {
+        Sweep::Trial trial;
+        trial.name = name;
+        std::string folder = name;
+        std::replace(folder.begin(), folder.end(), ' ', '-');
+        trial.root = sweep->NewMachine(folder);
+        const DriverExit first = DriverProcess::Run({"run", trial.root, "none"});
         EXPECT_TRUE(first.exited && first.code == 0);
-        return root;
+        return trial;
+    }
+    // The run under the fault: the tool must end normally; its log goes into the trial.
+    static void RunAgain(Sweep::Trial& trial, int user = -1) {
+        const DriverExit run =
+            DriverProcess::Run({"run", trial.root, "none"}, std::chrono::minutes(3), user);
+        EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
+        trial.runLog = ReadRunLog(trial.root);
     }
     static std::string Data(const std::string& root) { return root + "/data/Sonavoxa"; }
 
@@ -42,9 +52,7 @@ class EnvironmentFaults : public ::testing::Test {
 std::unique_ptr<Sweep> EnvironmentFaults::sweep;
 
 TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
-    Sweep::Trial trial;
-    trial.name = "read-only data folder";
-    trial.root = MigratedMachine("read-only");
+    Sweep::Trial trial = MigratedMachine("read-only data folder");
     // Root writes anywhere: the run goes to an unprivileged user, whose folder it then is.
     const int user = ::geteuid() == 0 ? 65534 : -1;
     if (user >= 0) {
@@ -58,10 +66,7 @@ TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
     fs::permissions(Data(trial.root), fs::perms::owner_read | fs::perms::owner_exec |
                                           fs::perms::group_read | fs::perms::group_exec |
                                           fs::perms::others_read | fs::perms::others_exec);
-    const DriverExit run =
-        DriverProcess::Run({"run", trial.root, "none"}, std::chrono::minutes(3), user);
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
+    RunAgain(trial, user);
     EXPECT_TRUE(ReportsFailure(trial.runLog)) << trial.runLog;
     // Nothing could be written, so the library from the first run is still whole.
     EXPECT_EQ(ReadText(Data(trial.root) + "/sonavoxa.mdb"), targetBefore);
@@ -70,34 +75,14 @@ TEST_F(EnvironmentFaults, ReadOnlyDataFolderIsReportedAndLosesNothing) {
 }
 
 TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
-    Sweep::Trial trial;
-    trial.name = "target held by another process";
-    trial.root = MigratedMachine("held");
+    Sweep::Trial trial = MigratedMachine("target held by another process");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
+    {
         // Another program that has begun writing and does not let go.
-        sqlite3* db = nullptr;
-        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN EXCLUSIVE; DELETE FROM pl_group", nullptr, nullptr, nullptr) !=
-                SQLITE_OK) {
-            ::_exit(1);
-        }
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
+        testing_support::OtherProcess holder(target);
+        EXPECT_EQ(holder.Run("BEGIN EXCLUSIVE; DELETE FROM pl_group"), "");
+        RunAgain(trial);
     }
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the holding process could not lock the target";
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    ::kill(holder, SIGKILL);
-    ::waitpid(holder, nullptr, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
     // Said as it is: the database is there, another program holds it.
     EXPECT_NE(trial.runLog.find("Die Sonavoxa Datenbank " + target +
                                 " wird von einem anderen Programm benutzt."),
@@ -111,65 +96,30 @@ TEST_F(EnvironmentFaults, TargetHeldByAnotherProcessIsReportedAndLosesNothing) {
 // the target is not replaced by a compacted copy under it, so what it commits afterwards lands
 // in the target rather than in a file that no longer has a name.
 TEST_F(EnvironmentFaults, TargetBeingWrittenByAnotherProcessIsNotReplacedUnderIt) {
-    Sweep::Trial trial;
-    trial.name = "target being written by another process";
-    trial.root = MigratedMachine("writer");
+    Sweep::Trial trial = MigratedMachine("target being written by another process");
     const std::string target = Data(trial.root) + "/sonavoxa.mdb";
-    int ready[2];
-    int go[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(go), 0);
-    const pid_t writer = ::fork();
-    if (writer == 0) {
-        sqlite3* db = nullptr;
-        if (sqlite3_open(target.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN IMMEDIATE; DELETE FROM pl_group", nullptr, nullptr, nullptr) !=
-                SQLITE_OK) {
-            ::_exit(1);
-        }
-        (void)!::write(ready[1], "x", 1);
-        char c = 0;
-        (void)!::read(go[0], &c, 1);
-        ::_exit(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK ? 0 : 2);
-    }
-    char signal = 0;
-    ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the writing process could not begin";
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    (void)!::write(go[1], "x", 1);
-    int status = 0;
-    ::waitpid(writer, &status, 0);
-    for (const int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writer could not commit";
-    trial.runLog = ReadRunLog(trial.root);
+    testing_support::OtherProcess writer(target);
+    ASSERT_EQ(writer.Run("BEGIN IMMEDIATE; DELETE FROM pl_group"), "");
+    RunAgain(trial);
+    EXPECT_EQ(writer.Run("COMMIT"), "") << "the writer could not commit";
     EXPECT_NE(trial.runLog.find("erster Fehler 3260: "), std::string::npos) << trial.runLog;
     EXPECT_NE(trial.runLog.find("Fehler in Komprimieren: abgebrochen; die Zieldatenbank konnte "
                                 "nicht beschrieben werden"),
               std::string::npos)
         << trial.runLog;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* count = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM pl_group", -1, &count, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(count, 0), 0) << "the writer's commit did not reach the target";
-    sqlite3_finalize(count);
-    sqlite3_close_v2(db);
+    // A fresh connection opens what now carries the target's name.
+    EXPECT_EQ(testing_support::OtherProcess(target).Run("SELECT count(*) FROM pl_group"), "0")
+        << "the writer's commit did not reach the target";
     ExpectSound(sweep->Finish(trial));
 }
 
 TEST_F(EnvironmentFaults, SideDatabaseThatIsAFolderIsReportedAndItsContentsKept) {
-    Sweep::Trial trial;
-    trial.name = "side database is a folder";
-    trial.root = MigratedMachine("folder");
+    Sweep::Trial trial = MigratedMachine("side database is a folder");
     const std::string side = Data(trial.root) + "/sonavoxa.tree.mdb";
     fs::remove(side);
     fs::create_directory(side);
     std::ofstream(side + "/keep.txt") << "someone's file";
-    const DriverExit run = DriverProcess::Run({"run", trial.root, "none"});
-    EXPECT_TRUE(run.exited && run.code == 0) << "the tool did not end normally";
-    trial.runLog = ReadRunLog(trial.root);
+    RunAgain(trial);
     EXPECT_NE(trial.runLog.find("sonavoxa.tree.mdb"), std::string::npos) << trial.runLog;
     EXPECT_TRUE(ReportsFailure(trial.runLog)) << trial.runLog;
     EXPECT_EQ(ReadText(side + "/keep.txt"), "someone's file");

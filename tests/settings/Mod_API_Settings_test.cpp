@@ -18,19 +18,18 @@ class Mod_API_Settings : public testing_support::SettingsTest {
     }
 };
 
-TEST_F(Mod_API_Settings, EmptyTextIsStoredAsOneBlank) {
-    Mod_API& api = Api();
-    api.SaveAppSetting("SkinVersion", "");
-    EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), " ");
-    EXPECT_NE(UserStoreText().find("[Software\\Sonavoxa\\RodividuZIDU]"), std::string::npos);
-}
-
-TEST_F(Mod_API_Settings, MissingKeyOrValueGivesTheDefault) {
+TEST_F(Mod_API_Settings, TextsKeepTheirCaseNamesDoNotAndEmptyTextIsStoredAsOneBlank) {
     Mod_API& api = Api();
     EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "null") << "no store file at all";
     api.SaveAppSetting("Other", "x");
     EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), "null") << "key without the value";
     EXPECT_EQ(api.GetRegValue(HKEY_CURRENT_USER, "Software\\Nobody", "Other"), "");
+    api.SaveAppSetting("SkinVersion", "Beta-3.9 Ä");
+    EXPECT_EQ(api.GetRegValue(HKEY_CURRENT_USER, "software\\SONAVOXA\\rodividuzidu", "skinversion"),
+              "Beta-3.9 Ä");
+    api.SaveAppSetting("SkinVersion", "");
+    EXPECT_EQ(api.GetAppSetting("SkinVersion", "null"), " ");
+    EXPECT_NE(UserStoreText().find("[Software\\Sonavoxa\\RodividuZIDU]"), std::string::npos);
 }
 
 TEST_F(Mod_API_Settings, ValuesLongerThanTheBufferReadAsEmpty) {
@@ -73,14 +72,6 @@ TEST_F(Mod_API_Settings, ReadsTextKindsAndNumbersAndNothingElse) {
                   expected)
             << line;
     }
-}
-
-TEST_F(Mod_API_Settings, KeepsLetterCaseOfTextsButNotOfNames) {
-    Mod_API& api = Api();
-    api.SaveAppSetting("SkinVersion", "Beta-3.9 Ä");
-    EXPECT_EQ(api.GetAppSetting("SkinVersion", ""), "Beta-3.9 Ä");
-    EXPECT_EQ(api.GetRegValue(HKEY_CURRENT_USER, "software\\SONAVOXA\\rodividuzidu", "skinversion"),
-              "Beta-3.9 Ä");
 }
 
 TEST_F(Mod_API_Settings, ToolKeyFollowsTheExecutableName) {
