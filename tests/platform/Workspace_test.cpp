@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
@@ -167,6 +168,9 @@ TEST(ProgressCallback, ACancelledCompactionLeavesNoDestinationAndNoTemporaryFile
         for (int i = 0; i < 17; ++i) db.Execute("insert into t select id + 1, txt from t");
     }
     DBEngine::Instance().SetProgressCallback([] { return false; });
+    // The engine asks at most every 50 ms, and a copy from the page cache can finish sooner:
+    // waiting first makes the copy's first question the one that cancels it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
     const int error = JetErrorOf(
         [&] { DBEngine::Instance().CompactDatabase(folder / "big.mdb", folder / "copy.mdb"); });
     DBEngine::Instance().SetProgressCallback({});
