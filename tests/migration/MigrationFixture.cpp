@@ -1,8 +1,5 @@
 #include "MigrationFixture.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "tools/LibraryGenerator.h"
 
 namespace migration::testing_support {
@@ -82,11 +79,6 @@ long Number(const std::string& databasePath, const std::string& select) {
     platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
     platform::Recordset rs = db.OpenRecordset(select);
     return static_cast<long>(rs.Fields()[0].Value().ToInteger());
-}
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace migration::testing_support

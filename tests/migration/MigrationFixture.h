@@ -145,6 +145,6 @@ using ::testing_support::JetErrorOf;
 std::string Rows(const std::string& databasePath, const std::string& select);
 // One number from a SELECT's first row and column.
 long Number(const std::string& databasePath, const std::string& select);
-std::string FileBytes(const std::string& path);
+using ::testing_support::FileBytes;
 
 }  // namespace migration::testing_support

@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <map>
 
 #include "migration/FixtureJson.h"
@@ -15,7 +12,7 @@
 #include "platform/jetfile/DefaultValues.h"
 #include "platform/jetfile/IndexDefinitions.h"
 #include "platform/jetfile/StandardErrorCapture.h"
-#include "support/TempFolder.h"
+#include "support/EngineTestSupport.h"
 
 namespace platform {
 namespace {
@@ -29,22 +26,11 @@ using migration::testing_support::Json;
 using migration::testing_support::JsonParser;
 using migration::testing_support::Mismatch;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-int ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const JetError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testing_support::FileBytes;
+using testing_support::JetErrorOf;
 
 int ErrorNumberOpening(const std::string& path) {
-    return ErrorNumberOf([&] {
+    return JetErrorOf([&] {
         JetFileReader reader(path);
         for (const TableDescription& t : reader.Tables())
             reader.ReadRows(t.Name, [](const std::vector<WireValue>&) {});
@@ -147,7 +133,7 @@ TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
         EXPECT_EQ(ErrorNumberOpening(path), number) << path;
     }
     JetFileReader withoutVersion(kJet + "no-version-table.mdb");
-    EXPECT_EQ(ErrorNumberOf([&] { withoutVersion.ReadRows("db_version", [](const auto&) {}); }),
+    EXPECT_EQ(JetErrorOf([&] { withoutVersion.ReadRows("db_version", [](const auto&) {}); }),
               jet::kInputTableNotFound);
     try {
         JetFileReader reader(kJet + "not-a-database.mdb");
@@ -161,7 +147,7 @@ TEST(JetFileReader, OpeningBadFilesRaisesTheJetError) {
 // open and read, or raise JetError; none may crash or hang (run under AddressSanitizer too).
 TEST(JetFileReader, DamagedAndTruncatedCopiesRaiseJetErrorWithoutCrashing) {
     testing_support::TempFolder dir;
-    const std::string original = ReadFile(kJet + "library-2.5.mdb");
+    const std::string original = FileBytes(kJet + "library-2.5.mdb");
     const size_t pageSize = 4096;
     const size_t pages = original.size() / pageSize;
     uint32_t seed = 2005;
@@ -217,7 +203,7 @@ TEST(JetFileReader, NeverChangesTheFile) {
     const std::string path = dir / "library.mdb";
     fs::copy_file(kJet + "library-2.5.mdb", path);
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-    const std::string before = ReadFile(path);
+    const std::string before = FileBytes(path);
     const auto modified = fs::last_write_time(path);
     {
         JetFileReader reader(path);
@@ -226,7 +212,7 @@ TEST(JetFileReader, NeverChangesTheFile) {
             reader.ReadRows(t.Name, [&](const std::vector<WireValue>&) { ++rows; });
         EXPECT_EQ(rows, 101u);
     }
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(fs::last_write_time(path), modified);
 
     // A read-only file opens as well.
@@ -258,7 +244,7 @@ TEST(JetFileReader, FieldsOfAJet3FileHaveOnlyTheDefaultsTheFileHolds) {
 // The table definition of TableIgnoreNulls2, cut at every length: the index part reads whole
 // or not at all, and never from outside the bytes (run under AddressSanitizer too).
 TEST(JetFileReader, IndexDefinitionsCutShortReadAsNothing) {
-    const std::string file = ReadFile(kJet + "index-properties-jet4.mdb");
+    const std::string file = FileBytes(kJet + "index-properties-jet4.mdb");
     const size_t page = 37;
     const std::vector<uint8_t> definition(file.begin() + page * 4096,
                                           file.begin() + (page + 1) * 4096);

@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
@@ -18,11 +16,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Records what the process writes to standard error while it lives, into a file of its own.
 class StandardErrorRecorder {
@@ -119,20 +112,6 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
         }
         EXPECT_EQ(FileBytes(path), before) << name;
     }
-}
-
-TEST(JetFiles, StructureShowsTypesSizesAndIndexes) {
-    Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"));
-    TableDef titles = db.TableDefs().Item("db_all");
-    ASSERT_EQ(titles.Fields().Count(), 34u);
-    EXPECT_EQ(titles.Fields()[0].Attributes() & dbAutoIncrField, dbAutoIncrField);
-    EXPECT_EQ(titles.Fields().Item("Jahr").Size(), 10);
-    EXPECT_EQ(titles.Fields().Item("BPM").Type(), dbSingle);
-    EXPECT_EQ(titles.Indexes().Count(), 3u);
-    EXPECT_EQ(titles.Indexes().Item("PrimaryKey").Fields()[0].Name, "FID");
-    Database nosid = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5-nosid.mdb"));
-    EXPECT_EQ(db.TableDefs().Item("pl_name").Fields().Count(), 8u);
-    EXPECT_EQ(nosid.TableDefs().Item("pl_name").Fields().Count(), 7u);
 }
 
 TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {

@@ -4,7 +4,6 @@
 #include <sqlite3.h>
 
 #include <cmath>
-#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -14,6 +13,7 @@
 #include "platform/JetError.h"
 #include "platform/jetsql/JetFunctions.h"
 #include "platform/jetsql/LikePattern.h"
+#include "support/EngineTestSupport.h"
 
 namespace platform {
 namespace {
@@ -179,14 +179,7 @@ class SqlDb {
     std::unique_ptr<sqlite3, CloseDb> db_;
 };
 
-int JetErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const JetError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testing_support::JetErrorOf;
 
 TEST(JetSqlTranslator, DeletesInEveryJetSpelling) {
     SqlDb db;

@@ -11,6 +11,12 @@
 
 namespace testing_support {
 
+// Every byte of a file; "" when it cannot be read.
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class TempFolder {
   public:
     TempFolder() {
@@ -38,10 +44,7 @@ class TempFolder {
         std::filesystem::create_directories(path_ + "/" + relative);
         return path_ + "/" + relative;
     }
-    std::string Read(const std::string& relative) const {
-        std::ifstream in(path_ + "/" + relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::string& relative) const { return FileBytes(path_ + "/" + relative); }
     bool Exists(const std::string& relative) const {
         return std::filesystem::exists(path_ + "/" + relative);
     }
