@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 
 #include "migration/FixtureJson.h"
@@ -16,8 +15,6 @@
 
 namespace platform {
 namespace {
-
-namespace fs = std::filesystem;
 
 const std::string kJet = std::string(SONAVOXA_FIXTURES) + "/jet/";
 const std::string kBroken = std::string(SONAVOXA_FIXTURES) + "/jet-broken/";
@@ -196,28 +193,6 @@ TEST(JetFileReader, ADateOutsideJetsYearsReadsAsNull) {
         }
     }
     EXPECT_GT(dates, 0);
-}
-
-TEST(JetFileReader, NeverChangesTheFile) {
-    testing_support::TempFolder dir;
-    const std::string path = dir / "library.mdb";
-    fs::copy_file(kJet + "library-2.5.mdb", path);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-    const std::string before = FileBytes(path);
-    const auto modified = fs::last_write_time(path);
-    {
-        JetFileReader reader(path);
-        size_t rows = 0;
-        for (const TableDescription& t : reader.Tables())
-            reader.ReadRows(t.Name, [&](const std::vector<WireValue>&) { ++rows; });
-        EXPECT_EQ(rows, 101u);
-    }
-    EXPECT_EQ(FileBytes(path), before);
-    EXPECT_EQ(fs::last_write_time(path), modified);
-
-    // A read-only file opens as well.
-    fs::permissions(path, fs::perms::owner_read);
-    EXPECT_NO_THROW(JetFileReader{path});
 }
 
 // Defaults come from the field properties the file holds; Jet 3 marks ordinary text fields

@@ -99,6 +99,7 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
     for (const char* name : kJetFixtures) {
         const std::string path = FixturePath(std::string("jet/") + name);
         const std::string before = FileBytes(path);
+        const auto modified = fs::last_write_time(path);
         {
             Database db = DBEngine::Instance().OpenDatabase(path);
             EXPECT_TRUE(db.ReadOnly()) << name;
@@ -111,6 +112,7 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
             EXPECT_EQ(JetErrorOf([&] { rs.Edit(); }), jet::kReadOnly) << name;
         }
         EXPECT_EQ(FileBytes(path), before) << name;
+        EXPECT_EQ(fs::last_write_time(path), modified) << name;
     }
 }
 

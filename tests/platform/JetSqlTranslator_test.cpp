@@ -240,15 +240,6 @@ TEST(JetSqlTranslator, LikeFindsEveryCaseAndPrefixPatternsSearchTheIndex) {
 
 TEST(JetSqlTranslator, DeclaredParametersTakeTheValuesBound) {
     SqlDb db;
-    const std::string query =
-        "PARAMETERS sPath Text ( 255 ); SELECT Count(*) AS anz FROM db_all "
-        "WHERE del = False AND Path Like sPath";
-    EXPECT_EQ(db.Run(query, {"C:\\Music\\*"}), (Rows{{"3"}}));
-    EXPECT_EQ(db.Run(query, {"C:\\Music\\Rock\\*"}), (Rows{{"2"}}));
-    ASSERT_EQ(db.last.parameters.size(), 1u);
-    EXPECT_EQ(db.last.parameters[0].name, "sPath");
-    EXPECT_EQ(db.last.parameters[0].size, 255);
-
     EXPECT_EQ(db.Run("PARAMETERS [Low Id] Long, hi Long; SELECT FID FROM db_all WHERE FID BETWEEN "
                      "[low id] AND HI AND db_all.FID <> 2 ORDER BY FID",
                      {"1", "3"}),
