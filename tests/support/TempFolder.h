@@ -44,7 +44,9 @@ class TempFolder {
         std::filesystem::create_directories(path_ + "/" + relative);
         return path_ + "/" + relative;
     }
-    std::string Read(const std::string& relative) const { return FileBytes(path_ + "/" + relative); }
+    std::string Read(const std::string& relative) const {
+        return FileBytes(path_ + "/" + relative);
+    }
     bool Exists(const std::string& relative) const {
         return std::filesystem::exists(path_ + "/" + relative);
     }
