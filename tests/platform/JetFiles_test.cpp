@@ -136,9 +136,6 @@ TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {
 }
 
 TEST(JetFiles, ForeignAndDamagedFilesRaiseErrorsWithoutHarm) {
-    EXPECT_EQ(JetErrorOf(
-                  [] { DBEngine::Instance().OpenDatabase(FixturePath("jet/not-a-database.mdb")); }),
-              jet::kUnrecognizedFormat);
     const fs::path broken = FixturePath("jet-broken");
     ASSERT_TRUE(fs::is_directory(broken));
     for (const auto& entry : fs::directory_iterator(broken)) {
