@@ -123,8 +123,6 @@ class SqlDb {
         return out;
     }
 
-    int Changes() { return sqlite3_changes(db_.get()); }
-
     FakeResolver resolver;
     TranslatedStatement last;
 
