@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 
-#include "migration/FixtureJson.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
 #include "platform/jetfile/DefaultValues.h"
@@ -19,10 +18,6 @@ namespace {
 
 const std::string kJet = std::string(SONAVOXA_FIXTURES) + "/jet/";
 const std::string kBroken = std::string(SONAVOXA_FIXTURES) + "/jet-broken/";
-
-using migration::testing_support::Json;
-using migration::testing_support::JsonParser;
-using migration::testing_support::Mismatch;
 
 using testing_support::FileBytes;
 using testing_support::JetErrorOf;
@@ -42,36 +37,6 @@ TEST_P(LibraryFixture, HoldsTheTablesOfFormat25) {
     Database db = DBEngine::Instance().OpenDatabase(kJet + GetParam() + ".mdb");
     installation_test::ExpectTables(db,
                                     installation_test::Format25Tables(GetParam() == "library-2.5"));
-}
-
-// Every value as the fixture's description gives it, read through the engine. mdb-export
-// prints Null and "" alike; the descriptions tell them apart.
-TEST_P(LibraryFixture, EngineKeepsEveryValueAndEmptyTextApartFromNull) {
-    const Json json = JsonParser::Load(kJet + GetParam() + ".json")["tables"];
-    JetFileReader reader(kJet + GetParam() + ".mdb");
-    Database db = DBEngine::Instance().OpenDatabase(kJet + GetParam() + ".mdb");
-    for (const TableDescription& table : reader.Tables()) {
-        SCOPED_TRACE(table.Name);
-        const std::vector<Json>& rows = json[table.Name]["rows"].items;
-        std::string order;
-        for (const IndexDescription& index : table.Indexes) {
-            if (!index.Primary) continue;
-            for (const auto& f : index.Fields) order += (order.empty() ? "" : ", ") + f.Name;
-        }
-        Recordset rs = db.OpenRecordset("select * from [" + table.Name + "]" +
-                                        (order.empty() ? "" : " order by " + order));
-        ASSERT_EQ(rows.size(), static_cast<size_t>(json[table.Name]["row_count"].number));
-        size_t n = 0;
-        for (; !rs.Eof(); rs.MoveNext(), ++n) {
-            ASSERT_LT(n, rows.size());
-            for (size_t c = 0; c < table.Fields.size(); ++c) {
-                const FieldDescription& f = table.Fields[c];
-                const std::string why = Mismatch(rs.Fields()[c].Value(), rows[n][f.Name]);
-                EXPECT_TRUE(why.empty()) << "row " << n << ", " << f.Name << ": " << why;
-            }
-        }
-        EXPECT_EQ(n, rows.size());
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(JetFileReader, LibraryFixture,
