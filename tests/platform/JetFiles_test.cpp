@@ -77,24 +77,6 @@ const char* const kJetFixtures[] = {
 
 }  // namespace
 
-// Conditions on the values read from the file (the migration's own title query runs on it in
-// the migration tests; every value is compared with the fixture's description elsewhere).
-TEST(JetFiles, QueriesOnTheOldLibraryFindWhatItHolds) {
-    Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"));
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Interpret like '*Ärzte*'"), "4\n");
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like 'C:\\Music\\*'"), "30\n");
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like '\\\\srv\\*'"), "4\n");
-    EXPECT_EQ(
-        Rows(db,
-             "select count(*) as n from db_all where format(DTSImport, 'yyyymmdd') = '20050303'"),
-        "21\n");
-    EXPECT_EQ(Rows(db, "select FID from db_all where DEL = true order by FID"), "11\n36\n43\n");
-    EXPECT_EQ(Rows(db, "select count(*) from db_all, genre where db_all.Genre_ID=genre.genre_id"),
-              "43\n");  // title 42 has no genre row
-    EXPECT_EQ(Rows(db, "select name, anzahl from pl_name order by NID"),
-              "Party Hits|10\nRock Klassiker|12\nChillout|<null>\nOhne Gruppe|0\n");
-}
-
 TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
     for (const char* name : kJetFixtures) {
         const std::string path = FixturePath(std::string("jet/") + name);
