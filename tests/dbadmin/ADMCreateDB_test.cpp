@@ -74,29 +74,15 @@ TEST_F(ADMCreateDBTest, CreateDBKeepsTheOldFileWhenTheNewOneCannotTakeItsPlace) 
 // default. Rows never travel.
 TEST_F(ADMCreateDBTest, CloneCopiesFieldsAndIndexesByTheRulesButNoRows) {
     {
-        Database src = OpenDb(source);
-        TableDef def = src.CreateTableDef("notes");
-        Field id = def.CreateField("id", dbLong);
-        id.SetRequired(true);
-        def.Fields().Append(id);
-        Field title = def.CreateField("title", dbText, 20);
-        title.SetDefaultValue("\"untitled\"");
-        def.Fields().Append(title);
-        Field body = def.CreateField("body", dbMemo);
-        body.SetAllowZeroLength(true);
-        def.Fields().Append(body);
-        Index key = def.CreateIndex("PrimaryKey");
-        key.SetFields("id");
-        key.SetPrimary(true);
-        def.Indexes().Append(key);
-        Index byTitle = def.CreateIndex("byTitle");
-        byTitle.SetFields("-title;+id");
-        byTitle.SetUnique(true);
-        byTitle.SetIgnoreNulls(true);
-        def.Indexes().Append(byTitle);
-        src.TableDefs().Append(def);
-        src.Execute("insert into notes (id, title) values (1, 'first')");
+        Database src = ::testing_support::CreateDatabaseWith(
+            folder / "notes.mdb",
+            {"CREATE TABLE notes (id LONG NOT NULL, title TEXT(20) DEFAULT \"untitled\", body MEMO,"
+             " CONSTRAINT PrimaryKey PRIMARY KEY (id))",
+             "CREATE UNIQUE INDEX byTitle ON notes (title DESC, id) WITH IGNORE NULL",
+             "insert into notes (id, title) values (1, 'first')"});
+        src.SetAllowZeroLength("notes", "body", true);
     }
+    adm.ExternDBName(folder / "notes.mdb");
     adm.ClonTableStrukt("notes", "notes_copy");
     ASSERT_EQ(adm.LastErrorNumber(), 0) << adm.LastErrorText();
 

@@ -7,8 +7,6 @@
 #include <sqlite3.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +33,7 @@ inline FileSnapshot Snapshot(const std::string& path) {
     std::error_code ec;
     if (!(s.exists = std::filesystem::exists(path, ec))) return s;
     s.modified = std::filesystem::last_write_time(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    s.contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    s.contents = ::testing_support::FileBytes(path);
     return s;
 }
 

@@ -30,11 +30,6 @@ std::set<std::string> FilesBelow(const fs::path& folder) {
     return files;
 }
 
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 TEST(ProgramFolder, HoldsTheToolAndEverythingTheDataFolderIsPreparedFrom) {
@@ -85,9 +80,9 @@ TEST(Installation, InstallsTheProgramFolderAndADesktopEntry) {
         files.erase("share/applications/RodividuZIDU.desktop");
         EXPECT_EQ(files, FilesBelow(kProgram));
         EXPECT_TRUE(Executable(installed / "RodividuZIDU"));
-        EXPECT_EQ(ReadFile(installed / "sonavoxa.mdb"), ReadFile(kProgram / "sonavoxa.mdb"));
+        EXPECT_EQ(FileBytes(installed / "sonavoxa.mdb"), FileBytes(kProgram / "sonavoxa.mdb"));
 
-        const std::string entry = ReadFile(c.desktopEntry);
+        const std::string entry = FileBytes(c.desktopEntry);
         EXPECT_TRUE(entry.starts_with("[Desktop Entry]\n")) << entry;
         EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
         EXPECT_NE(entry.find("\nExec=\"" + c.prefix + "/RodividuZIDU\"\n"), std::string::npos)

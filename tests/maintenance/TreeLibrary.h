@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -15,11 +14,8 @@
 #include "maintenance/UpdateDB.h"
 #include "platform/DBEngine.h"
 #include "platform/os/LocalFileSystem.h"
-#include "platform/os/ProgramLocation.h"
-#include "platform/os/StandardFolders.h"
-#include "settings/Mod_API.h"
-#include "settings/RegistryStore.h"
 #include "support/EngineTestSupport.h"
+#include "support/MachineApi.h"
 
 namespace maintenance::testing_support {
 
@@ -44,27 +40,17 @@ class TreeLibrary : public ::testing::Test {
     TreeLibrary() {
         temp_.Write("etc/sonavoxa/registry.ini",
                     "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
-        const std::map<std::string, std::string> env = {
-            {"HOME", temp_ / "home"},
-            {"XDG_DATA_HOME", temp_ / "data"},
-            {"XDG_CONFIG_HOME", temp_ / "config"},
-            {"XDG_CONFIG_DIRS", temp_ / "etc"},
-            {"SONAVOXA_PROGRAM_DIR", SONAVOXA_PROGRAM_DIR},
-            {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
-        folders_ =
-            std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env));
-        program_ =
-            std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env));
-        registry_ = std::make_unique<settings::RegistryStore>(
-            settings::RegistryStore::AtStandardPlaces(files_, *folders_));
-        api_ = std::make_unique<settings::Mod_API>(files_, *folders_, *program_, *registry_);
-        dataPath = api_->DataPath();
+        ::testing_support::EnvironmentTable env =
+            ::testing_support::MachineEnvironment(temp_.Path());
+        env["SONAVOXA_PROGRAM_DIR"] = SONAVOXA_PROGRAM_DIR;
+        machine_ = std::make_unique<::testing_support::MachineApi>(env, files_);
+        dataPath = Api().DataPath();
         target = dataPath + "/sonavoxa.mdb";
-        dbadmin::CheckDatabase check(*api_);
+        dbadmin::CheckDatabase check(Api());
         check.SetTargetDatabasePath(target);
         EXPECT_TRUE(check.CheckTreeDatabase().rebuilt);
         db = platform::DBEngine::Instance().OpenDatabase(target);
-        maintenance = std::make_unique<UpdateDB>(*api_);
+        maintenance = std::make_unique<UpdateDB>(Api());
         maintenance->SetDbName(target);
     }
 
@@ -89,7 +75,7 @@ class TreeLibrary : public ::testing::Test {
             << where;
     }
 
-    settings::Mod_API& Api() { return *api_; }
+    settings::Mod_API& Api() { return machine_->Api(); }
 
     bool FavouritesFileLeft() const { return std::filesystem::exists(dataPath + "/~tree.tmp"); }
 
@@ -108,10 +94,7 @@ class TreeLibrary : public ::testing::Test {
 
   private:
     platform::LocalFileSystem files_;
-    std::unique_ptr<platform::StandardFolders> folders_;
-    std::unique_ptr<platform::ProgramLocation> program_;
-    std::unique_ptr<settings::RegistryStore> registry_;
-    std::unique_ptr<settings::Mod_API> api_;
+    std::unique_ptr<::testing_support::MachineApi> machine_;
 };
 
 }  // namespace maintenance::testing_support

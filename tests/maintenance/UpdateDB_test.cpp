@@ -1,13 +1,10 @@
-// The playlist recount, the sound code and the favourites file's lines.
+// The playlist recount and the sound code. (The favourites file's lines are read back in every
+// favourite-keeping rebuild of the tree tests.)
 #include <string>
 
 #include "TreeLibrary.h"
-#include "maintenance/FavouritesFile.h"
 
 using namespace maintenance::testing_support;
-using maintenance::FavouritesFile;
-using maintenance::SavedField;
-using platform::Value;
 
 namespace {
 
@@ -60,31 +57,6 @@ TEST_F(SoundCode, CodesNamesAsTheApplicationDoes) {
     for (const auto& [in, code] : cases) EXPECT_EQ(update.Soundex(in), code) << in;
     EXPECT_EQ(update.Soundex(std::string(32767, 'b')), "B000");
     EXPECT_EQ(JetErrorOf([&] { update.Soundex(std::string(32768, 'b')); }), 6);
-}
-
-TEST(FavouritesFile, LinesReadBackExactly) {
-    const std::vector<Value> fields = {Value::FromText("Say \"Hi\", \\ and\ttab"),
-                                       Value::FromText("Two\r\nLines ,\"x\""),
-                                       Value::FromText(""),
-                                       Value::Null(),
-                                       Value::FromText("東京 🎵 Ærø"),
-                                       Value::FromDouble(0.1),
-                                       Value::FromInteger(-730)};
-    const std::string line = FavouritesFile::FormatLine(fields);
-    EXPECT_EQ(line.find('\n'), std::string::npos);
-    const std::vector<SavedField> back = FavouritesFile::ParseLine(line);
-    ASSERT_EQ(back.size(), fields.size());
-    for (size_t i = 0; i < 5; ++i) {
-        if (fields[i].IsNull())
-            EXPECT_FALSE(back[i].has_value()) << i;
-        else
-            EXPECT_EQ(back[i], fields[i].AsText()) << i;
-    }
-    EXPECT_EQ(back[5], "0.1");
-    EXPECT_EQ(back[6], "-730");
-    // Blanks before a field are no part of it.
-    EXPECT_EQ(FavouritesFile::ParseLine("  \"a\",  12,"),
-              (std::vector<SavedField>{"a", "12", std::nullopt}));
 }
 
 }  // namespace

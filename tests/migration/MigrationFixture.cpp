@@ -1,23 +1,13 @@
 #include "MigrationFixture.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "tools/LibraryGenerator.h"
 
 namespace migration::testing_support {
 
 namespace fs = std::filesystem;
 
-MigrationTest::MigrationTest(const std::string& dataHome) : dataHome_(dataHome) {
-    env_ = {{"HOME", temp / "home"},
-            {"XDG_DATA_HOME", temp / dataHome},
-            {"XDG_CONFIG_HOME", temp / "config"},
-            {"XDG_CONFIG_DIRS", temp / "etc"},
-            {"SONAVOXA_COMMON_DATA_DIR", temp / "common"},
-            {"SONAVOXA_PROGRAMS_DIR", temp / "opt"},
-            {"SONAVOXA_PROGRAM_DIR", temp / "Program"},
-            {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
+MigrationTest::MigrationTest(const std::string& dataHome)
+    : dataHome_(dataHome), env_(::testing_support::MachineEnvironment(temp.Path(), dataHome)) {
     temp.MakeFolder(dataHome);
     temp.MakeFolder("old");
     temp.Write("etc/sonavoxa/registry.ini", "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
@@ -28,12 +18,9 @@ MigrationTest::~MigrationTest() = default;
 
 settings::Mod_API& MigrationTest::NewApi() {
     form.reset();
-    folders_ = std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env_));
-    program_ = std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env_));
-    registry_ = std::make_unique<settings::RegistryStore>(
-        settings::RegistryStore::AtStandardPlaces(local, *folders_));
-    api_ = std::make_unique<settings::Mod_API>(local, *folders_, *program_, *registry_);
-    return *api_;
+    machine_.reset();
+    machine_ = std::make_unique<::testing_support::MachineApi>(env_, local);
+    return machine_->Api();
 }
 
 frmRivivuviRU& MigrationTest::NewForm(platform::FileSystem* fileSystem) {
@@ -82,11 +69,6 @@ long Number(const std::string& databasePath, const std::string& select) {
     platform::Database db = platform::DBEngine::Instance().OpenDatabase(databasePath);
     platform::Recordset rs = db.OpenRecordset(select);
     return static_cast<long>(rs.Fields()[0].Value().ToInteger());
-}
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace migration::testing_support

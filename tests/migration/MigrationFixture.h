@@ -8,7 +8,6 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,11 +18,8 @@
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
 #include "platform/os/LocalFileSystem.h"
-#include "platform/os/ProgramLocation.h"
-#include "platform/os/StandardFolders.h"
-#include "settings/Mod_API.h"
-#include "settings/RegistryStore.h"
 #include "support/EngineTestSupport.h"
+#include "support/MachineApi.h"
 
 namespace migration::testing_support {
 
@@ -133,11 +129,8 @@ class MigrationTest : public ::testing::Test {
 
   private:
     std::string dataHome_;
-    std::map<std::string, std::string> env_;
-    std::unique_ptr<platform::StandardFolders> folders_;
-    std::unique_ptr<platform::ProgramLocation> program_;
-    std::unique_ptr<settings::RegistryStore> registry_;
-    std::unique_ptr<settings::Mod_API> api_;
+    ::testing_support::EnvironmentTable env_;
+    std::unique_ptr<::testing_support::MachineApi> machine_;
 };
 
 using ::testing_support::JetErrorOf;
@@ -145,6 +138,6 @@ using ::testing_support::JetErrorOf;
 std::string Rows(const std::string& databasePath, const std::string& select);
 // One number from a SELECT's first row and column.
 long Number(const std::string& databasePath, const std::string& select);
-std::string FileBytes(const std::string& path);
+using ::testing_support::FileBytes;
 
 }  // namespace migration::testing_support

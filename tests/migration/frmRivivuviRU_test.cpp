@@ -84,19 +84,6 @@ TEST_F(Window, TargetCheckWithoutAUsableTargetNamesTheDataFolder) {
     }
 }
 
-TEST_F(Window, ASideDatabaseThatCannotBeBuiltIsNamedInTheLog) {
-    NewForm().Form_Load();
-    fs::remove(DataFolder() + "/sonavoxa.tree.mdb");
-    fs::create_directory(DataFolder() + "/sonavoxa.tree.mdb");
-    NewForm().Form_Load();
-    form->Form_Activate();
-    EXPECT_TRUE(form->TargetFound());
-    EXPECT_NE(port.log.find("Fehler bei der Nebendatenbank sonavoxa.tree.mdb: Fehler "),
-              std::string::npos)
-        << port.log;
-    EXPECT_EQ(port.log.find("sonavoxa.temp.mdb"), std::string::npos) << port.log;
-}
-
 TEST_F(Window, ActivatesOnlyOnce) {
     Start();
     port.log = "kept";

@@ -21,9 +21,6 @@ class ExecuteTest : public ::testing::Test {
              "CREATE INDEX Path ON db_all (Path)",
              "CREATE TABLE tree_genre (Name TEXT(255) CONSTRAINT PrimaryKey PRIMARY KEY,"
              " anzahl LONG, imgkey TEXT(50), tstamp DOUBLE, favorit YESNO DEFAULT False)",
-             "CREATE TABLE pl_name (NID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name TEXT(100),"
-             " isplay YESNO, activ YESNO, grid LONG, anzahl LONG DEFAULT 0, sicherung YESNO "
-             "DEFAULT False)",
              "CREATE TABLE short (code TEXT(3) CONSTRAINT PrimaryKey PRIMARY KEY)"});
         db_.SetAllowZeroLength("db_all", "Tempo", true);
         for (const char* g : {"1, 'Rock'", "2, 'Pop'", "3, 'Jazz'"})
@@ -48,30 +45,6 @@ class ExecuteTest : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(ExecuteTest, InsertsUpdatesAndDeletesWithJetLiteralsAndDefaults) {
-    EXPECT_EQ(
-        db_.Execute(
-            "insert into pl_name (name,isplay,activ,grid) values ('Jingleliste',true,true,-1)"),
-        1);
-    EXPECT_EQ(Rows(db_, "select name, isplay, activ, grid, anzahl, sicherung from pl_name"),
-              "Jingleliste|-1|-1|-1|0|0\n");
-    db_.Execute(
-        "INSERT INTO tree_genre ( name, anzahl, imgkey ) SELECT db_all.Tempo AS name, Count(*) AS "
-        "anzahl, 'Tree.Tempo' AS imgkey From db_all Where db_all.Tempo <> '' And del = False "
-        "GROUP BY db_all.Tempo ORDER BY db_all.Tempo ");
-    EXPECT_EQ(Rows(db_, "select name, anzahl, imgkey, favorit from tree_genre"),
-              "schnell|2|Tree.Tempo|0\n");
-    db_.Execute("insert into tree_genre (Name, anzahl) values ('Rock', 2)");
-    EXPECT_EQ(db_.Execute("update tree_genre set tstamp=730 , favorit=true where name='rock' "), 1);
-    EXPECT_EQ(Rows(db_, "select Name, tstamp from tree_genre where favorit=true"), "Rock|730\n");
-    EXPECT_EQ(db_.Execute("UPDATE tree_genre SET tree_genre.anzahl = tree_genre.anzahl + 1 "
-                          "WHERE tree_genre.favorit <> true"),
-              1);
-    EXPECT_EQ(Rows(db_, "select Name, anzahl from tree_genre order by Name"),
-              "Rock|2\nschnell|3\n");
-    EXPECT_EQ(db_.Execute("delete from tree_genre"), 2);
-}
 
 TEST_F(ExecuteTest, SkipsOnlyTheRowsThatBreakTheTarget) {
     // Too long for TEXT(3), a duplicate of an earlier row, and a Null key are refused;
@@ -272,9 +245,6 @@ TEST_F(ExecuteTest, RecordsAffectedFollowsEveryExecute) {
     EXPECT_EQ(db_.LastExecuteRefusals().count, 0);
     db_.Execute("CREATE INDEX anz ON tree_genre (anzahl)");
     EXPECT_EQ(db_.RecordsAffected(), 0);
-    EXPECT_EQ(
-        JetErrorOf([&] { db_.Execute("insert into tree_genre (Name, nofield) values ('x', 1)"); }),
-        jet::kUnknownInsertField);
     EXPECT_EQ(
         JetErrorOf([&] { db_.Execute("insert into tree_genre (Name) select 'x', 1 from genre"); }),
         jet::kValueCountMismatch);

@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/DBEngine.h"
 #include "support/EngineTestSupport.h"
@@ -18,11 +16,6 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Records what the process writes to standard error while it lives, into a file of its own.
 class StandardErrorRecorder {
@@ -84,28 +77,11 @@ const char* const kJetFixtures[] = {
 
 }  // namespace
 
-// Conditions on the values read from the file (the migration's own title query runs on it in
-// the migration tests; every value is compared with the fixture's description elsewhere).
-TEST(JetFiles, QueriesOnTheOldLibraryFindWhatItHolds) {
-    Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"));
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Interpret like '*Ärzte*'"), "4\n");
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like 'C:\\Music\\*'"), "30\n");
-    EXPECT_EQ(Rows(db, "select count(*) as n from db_all where Path like '\\\\srv\\*'"), "4\n");
-    EXPECT_EQ(
-        Rows(db,
-             "select count(*) as n from db_all where format(DTSImport, 'yyyymmdd') = '20050303'"),
-        "21\n");
-    EXPECT_EQ(Rows(db, "select FID from db_all where DEL = true order by FID"), "11\n36\n43\n");
-    EXPECT_EQ(Rows(db, "select count(*) from db_all, genre where db_all.Genre_ID=genre.genre_id"),
-              "43\n");  // title 42 has no genre row
-    EXPECT_EQ(Rows(db, "select name, anzahl from pl_name order by NID"),
-              "Party Hits|10\nRock Klassiker|12\nChillout|<null>\nOhne Gruppe|0\n");
-}
-
 TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
     for (const char* name : kJetFixtures) {
         const std::string path = FixturePath(std::string("jet/") + name);
         const std::string before = FileBytes(path);
+        const auto modified = fs::last_write_time(path);
         {
             Database db = DBEngine::Instance().OpenDatabase(path);
             EXPECT_TRUE(db.ReadOnly()) << name;
@@ -118,21 +94,8 @@ TEST(JetFiles, EveryFixtureOpensReadOnlyAndStaysByteForByteTheSame) {
             EXPECT_EQ(JetErrorOf([&] { rs.Edit(); }), jet::kReadOnly) << name;
         }
         EXPECT_EQ(FileBytes(path), before) << name;
+        EXPECT_EQ(fs::last_write_time(path), modified) << name;
     }
-}
-
-TEST(JetFiles, StructureShowsTypesSizesAndIndexes) {
-    Database db = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5.mdb"));
-    TableDef titles = db.TableDefs().Item("db_all");
-    ASSERT_EQ(titles.Fields().Count(), 34u);
-    EXPECT_EQ(titles.Fields()[0].Attributes() & dbAutoIncrField, dbAutoIncrField);
-    EXPECT_EQ(titles.Fields().Item("Jahr").Size(), 10);
-    EXPECT_EQ(titles.Fields().Item("BPM").Type(), dbSingle);
-    EXPECT_EQ(titles.Indexes().Count(), 3u);
-    EXPECT_EQ(titles.Indexes().Item("PrimaryKey").Fields()[0].Name, "FID");
-    Database nosid = DBEngine::Instance().OpenDatabase(FixturePath("jet/library-2.5-nosid.mdb"));
-    EXPECT_EQ(db.TableDefs().Item("pl_name").Fields().Count(), 8u);
-    EXPECT_EQ(nosid.TableDefs().Item("pl_name").Fields().Count(), 7u);
 }
 
 TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {
@@ -155,9 +118,6 @@ TEST(JetFiles, CompactionConvertsAJetFileIntoAnEngineFile) {
 }
 
 TEST(JetFiles, ForeignAndDamagedFilesRaiseErrorsWithoutHarm) {
-    EXPECT_EQ(JetErrorOf(
-                  [] { DBEngine::Instance().OpenDatabase(FixturePath("jet/not-a-database.mdb")); }),
-              jet::kUnrecognizedFormat);
     const fs::path broken = FixturePath("jet-broken");
     ASSERT_TRUE(fs::is_directory(broken));
     for (const auto& entry : fs::directory_iterator(broken)) {

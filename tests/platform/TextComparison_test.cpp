@@ -157,13 +157,6 @@ TEST_F(TextComparison, PlainSqliteReadsRowsButNeedsTheCollationToCompare) {
     sqlite3_close(raw);
 }
 
-TEST_F(TextComparison, CompactedCopyKeepsTheOrderAndPassesItsCheck) {
-    db_.Close();
-    DBEngine::Instance().CompactDatabase(folder_ / "lib.mdb", folder_ / "copy.mdb");
-    Database copy = DBEngine::Instance().OpenDatabase(folder_ / "copy.mdb");
-    EXPECT_EQ(Rows(copy, "select count(*) from db_all where Interpret = 'DIE ÄRZTE'"), "2\n");
-}
-
 TEST(TextComparisonOfOlderFiles, NocaseColumnsKeepComparingAsciiLettersWithoutCase) {
     TempFolder folder;
     const std::string path = folder / "older.mdb";

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
 #include "platform/engine/FieldRules.h"
@@ -48,24 +46,6 @@ TEST(DateConversion, RoundTripsJetDayCounts) {
         ASSERT_TRUE(parsed) << c.text;
         EXPECT_NEAR(*parsed, c.ole, 1e-9) << c.text;
     }
-}
-
-TEST(Value, ConvertsToEachFieldTypeAsJetDoes) {
-    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromText(" 42 ")).AsInteger(), 42);
-    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromDouble(2.5)).AsInteger(),
-              2);  // half to even
-    EXPECT_EQ(ConvertForField(MakeField(dbInteger), Value::FromDouble(3.5)).AsInteger(), 4);
-    EXPECT_EQ(ConvertForField(MakeField(dbLong), Value::FromBoolean(true)).AsInteger(), -1);
-    EXPECT_TRUE(ConvertForField(MakeField(dbBoolean), Value::FromInteger(7)).AsBoolean());
-    EXPECT_EQ(ConvertForField(MakeField(dbBoolean), Value::FromText("False")).AsInteger(), 0);
-    EXPECT_EQ(ConvertForField(MakeField(dbSingle), Value::FromDouble(128.37)).AsDouble(),
-              static_cast<double>(128.37f));
-    EXPECT_EQ(ConvertForField(MakeField(dbCurrency), Value::FromDouble(1.23456)).AsDouble(),
-              1.2346);
-    EXPECT_EQ(FormatStoredDate(
-                  ConvertForField(MakeField(dbDate), Value::FromText("2005-03-04")).AsDate()),
-              "2005-03-04 00:00:00");
-    EXPECT_TRUE(ConvertForField(MakeField(dbLong), Value()).IsNull());
 }
 
 TEST(Value, RefusesWhatAFieldCannotHold) {

@@ -122,37 +122,6 @@ TEST_F(Mod_API_DataPath, LocalModeFailsOnceForLackOfSkinsThenCompletes) {
         << "the data folder is the program folder: skins are never replaced";
 }
 
-TEST_F(Mod_API_DataPath, MissingJobIniFailsTheFirstCallOnly) {
-    Install();
-    std::filesystem::remove(temp / "Program/SonavoxaJob.ini");
-    SetMachinePathMode("user.normal");
-    Mod_API& api = Api();
-    EXPECT_EQ(api.DataPath(), ProgramFolder());
-    EXPECT_EQ(Tree(UserDataFolder()), (std::set<std::string>{"sonavoxa.mdb", "sonavoxa.ini"}));
-
-    EXPECT_EQ(api.DataPath(), UserDataFolder());
-    std::set<std::string> expected = Prepared();
-    expected.erase("SonavoxaJob.ini");
-    EXPECT_EQ(Tree(UserDataFolder()), expected);
-}
-
-TEST_F(Mod_API_DataPath, WebserverWithoutSubFoldersFailsTheFirstCallOnly) {
-    Install();
-    std::filesystem::remove_all(temp / "Program/Webserver/html");
-    std::filesystem::remove_all(temp / "Program/Webserver/img");
-    SetMachinePathMode("user.normal");
-    Mod_API& api = Api();
-    EXPECT_EQ(api.DataPath(), ProgramFolder());
-    EXPECT_TRUE(temp.Exists("data/Sonavoxa/Webserver"));
-    EXPECT_FALSE(temp.Exists("data/Sonavoxa/Layout"));
-
-    scripted.ResetCounts();
-    EXPECT_EQ(api.DataPath(), UserDataFolder());
-    EXPECT_EQ(scripted.Count(Call::CopyFolders), 0);
-    EXPECT_EQ(scripted.Count(Call::CopyFiles), 1) << "only the layout; the skins are current";
-    EXPECT_TRUE(std::filesystem::is_empty(temp / "data/Sonavoxa/Webserver"));
-}
-
 TEST_F(Mod_API_DataPath, SkinsOfTheDataFolderAreReplacedUnlessVersionIsCurrent) {
     struct Case {
         std::optional<std::string> storedVersion;
@@ -190,6 +159,8 @@ TEST_F(Mod_API_DataPath, SecondCallAfterPreparationTouchesNothing) {
     EXPECT_EQ(UserStoreText(), store);
 }
 
+// A step that fails (a full disk, or a piece missing from the installation: the job file, the
+// web server's folders) fails the call; the next call completes what is left.
 TEST_F(Mod_API_DataPath, PreparationFailingHalfWayCompletesOnTheNextCall) {
     struct Case {
         Call call;

@@ -7,16 +7,12 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "platform/os/ForwardingFileSystem.h"
 #include "platform/os/LocalFileSystem.h"
-#include "platform/os/ProgramLocation.h"
-#include "platform/os/StandardFolders.h"
-#include "settings/Mod_API.h"
-#include "settings/RegistryStore.h"
+#include "support/MachineApi.h"
 #include "support/TempFolder.h"
 
 namespace settings::testing_support {
@@ -103,14 +99,8 @@ class ScriptedFileSystem : public platform::ForwardingFileSystem {
 class SettingsTest : public ::testing::Test {
   protected:
     SettingsTest() {
-        env_ = {{"HOME", temp / "home"},
-                {"XDG_DATA_HOME", temp / "data"},
-                {"XDG_CONFIG_HOME", temp / "config"},
-                {"XDG_CONFIG_DIRS", temp / "etc1" + ":" + temp / "etc2"},
-                {"SONAVOXA_COMMON_DATA_DIR", temp / "common"},
-                {"SONAVOXA_PROGRAMS_DIR", temp / "opt"},
-                {"SONAVOXA_PROGRAM_DIR", temp / "Program"},
-                {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}};
+        env_ = ::testing_support::MachineEnvironment(temp.Path());
+        env_["XDG_CONFIG_DIRS"] = temp / "etc1" + ":" + temp / "etc2";
         temp.MakeFolder("data");
         temp.MakeFolder("common");
         temp.MakeFolder("config/sonavoxa");
@@ -141,14 +131,9 @@ class SettingsTest : public ::testing::Test {
 
     // A fresh Mod_API (as at the start of a run) over the machine and the scripted file system.
     Mod_API& Api() {
-        folders_ =
-            std::make_unique<platform::StandardFolders>(platform::Environment::FromTable(env_));
-        program_ =
-            std::make_unique<platform::ProgramLocation>(platform::Environment::FromTable(env_));
-        registry_ =
-            std::make_unique<RegistryStore>(RegistryStore::AtStandardPlaces(scripted, *folders_));
-        api_ = std::make_unique<Mod_API>(scripted, *folders_, *program_, *registry_);
-        return *api_;
+        machine_.reset();
+        machine_ = std::make_unique<::testing_support::MachineApi>(env_, scripted);
+        return machine_->Api();
     }
 
     std::string UserStoreText() const { return temp.Read("config/sonavoxa/registry.ini"); }
@@ -161,11 +146,8 @@ class SettingsTest : public ::testing::Test {
     ScriptedFileSystem scripted{local};
 
   private:
-    std::map<std::string, std::string> env_;
-    std::unique_ptr<platform::StandardFolders> folders_;
-    std::unique_ptr<platform::ProgramLocation> program_;
-    std::unique_ptr<RegistryStore> registry_;
-    std::unique_ptr<Mod_API> api_;
+    ::testing_support::EnvironmentTable env_;
+    std::unique_ptr<::testing_support::MachineApi> machine_;
 };
 
 }  // namespace settings::testing_support

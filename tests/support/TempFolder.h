@@ -11,6 +11,12 @@
 
 namespace testing_support {
 
+// Every byte of a file; "" when it cannot be read.
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class TempFolder {
   public:
     TempFolder() {
@@ -39,8 +45,7 @@ class TempFolder {
         return path_ + "/" + relative;
     }
     std::string Read(const std::string& relative) const {
-        std::ifstream in(path_ + "/" + relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return FileBytes(path_ + "/" + relative);
     }
     bool Exists(const std::string& relative) const {
         return std::filesystem::exists(path_ + "/" + relative);

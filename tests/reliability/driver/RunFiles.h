@@ -22,9 +22,6 @@ inline constexpr char kStartLog[] = "start-log.txt";
 inline constexpr char kRerunLog[] = "rerun-log.txt";
 inline constexpr char kInspectAfterRerun[] = "inspect-after-rerun.txt";
 
-// The log of the faulty start as the user saw it: the start's texts, then the run's.
-inline std::string ReadRunLog(const std::string& root);
-
 inline std::string OldLibrary(const std::string& root) { return root + "/old/library.mdb"; }
 
 // The seven migrated tables and the rebuilt trees, reached through the target database.
@@ -53,6 +50,7 @@ inline std::string ReadText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The log of the faulty start as the user saw it: the start's texts, then the run's.
 inline std::string ReadRunLog(const std::string& root) {
     return ReadText(root + "/out/" + kRunStartLog) + "\n" + ReadText(root + "/out/" + kRunLog);
 }
@@ -70,15 +68,10 @@ struct Inspection {
         while (std::getline(in, line)) {
             const size_t first = line.find(' ');
             const size_t second = line.find(' ', first + 1);
-            if (first == std::string::npos || second == std::string::npos) {
-                if (line.rfind("leftover ", 0) == 0) result.leftovers.push_back(line.substr(9));
-                continue;
-            }
-            if (line.rfind("leftover ", 0) == 0) {
+            if (line.rfind("leftover ", 0) == 0)
                 result.leftovers.push_back(line.substr(9));
-                continue;
-            }
-            result.facts[line.substr(0, second)] = line.substr(second + 1);
+            else if (first != std::string::npos && second != std::string::npos)
+                result.facts[line.substr(0, second)] = line.substr(second + 1);
         }
         return result;
     }

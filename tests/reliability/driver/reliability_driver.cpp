@@ -16,12 +16,9 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -35,12 +32,8 @@
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
 #include "platform/engine/JetTextOrder.h"
-#include "platform/os/Environment.h"
 #include "platform/os/LocalFileSystem.h"
-#include "platform/os/ProgramLocation.h"
-#include "platform/os/StandardFolders.h"
-#include "settings/Mod_API.h"
-#include "settings/RegistryStore.h"
+#include "support/MachineApi.h"
 #include "tools/LibraryGenerator.h"
 
 namespace {
@@ -75,33 +68,6 @@ class Port : public migration::WindowPort {
 
   private:
     std::string old_;
-};
-
-// The machine of ROOT: its environment, special folders, settings store and Mod_API.
-class Machine {
-  public:
-    Machine(const std::string& root, platform::FileSystem& files)
-        : environment_({{"HOME", root + "/home"},
-                        {"XDG_DATA_HOME", root + "/data"},
-                        {"XDG_CONFIG_HOME", root + "/config"},
-                        {"XDG_CONFIG_DIRS", root + "/etc"},
-                        {"SONAVOXA_COMMON_DATA_DIR", root + "/common"},
-                        {"SONAVOXA_PROGRAMS_DIR", root + "/opt"},
-                        {"SONAVOXA_PROGRAM_DIR", root + "/Program"},
-                        {"SONAVOXA_PROGRAM_NAME", "RodividuZIDU"}}),
-          folders_(platform::Environment::FromTable(environment_)),
-          program_(platform::Environment::FromTable(environment_)),
-          registry_(settings::RegistryStore::AtStandardPlaces(files, folders_)),
-          api_(files, folders_, program_, registry_) {}
-
-    settings::Mod_API& Api() { return api_; }
-
-  private:
-    std::map<std::string, std::string> environment_;
-    platform::StandardFolders folders_;
-    platform::ProgramLocation program_;
-    settings::RegistryStore registry_;
-    settings::Mod_API api_;
 };
 
 void Write(const std::string& path, const std::string& text) {
@@ -186,7 +152,7 @@ int Prepare(const std::string& root, long titles) {
 // Start, choose, migrate: the whole road of one use of the tool.
 void Migrate(const std::string& root, platform::FileSystem& files, const std::string& logOfStart,
              const std::string& logFile) {
-    Machine machine(root, files);
+    testing_support::MachineApi machine(testing_support::MachineEnvironment(root), files);
     Port port(OldLibrary(root));
     migration::frmRivivuviRU form(port, machine.Api(), files);
     form.Form_Load();
@@ -224,7 +190,7 @@ int Restart(const std::string& root) {
 
 int Window(const std::string& root, int argc, char* argv[]) {
     platform::LocalFileSystem local;
-    Machine machine(root, local);
+    testing_support::MachineApi machine(testing_support::MachineEnvironment(root), local);
     QApplication application(argc, argv);
     app::RivivuviRUWindow window(machine.Api(), local);
     window.Load();
