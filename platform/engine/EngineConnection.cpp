@@ -282,10 +282,36 @@ void EngineConnection::Pin(std::shared_ptr<Attachment> attachment) {
     if (transactionDepth_ > 0) pinned_.push_back(std::move(attachment));
 }
 
+bool EngineConnection::TransactionLost() const {
+    // Every open transaction level is a savepoint inside an open SQLite transaction, so SQLite
+    // in autocommit mode means it undid them all (a write failed on a full disk or an I/O
+    // error).
+    return transactionDepth_ > 0 && sqlite3_get_autocommit(db_);
+}
+
+void EngineConnection::RequireTransactionAlive() {
+    if (TransactionLost())
+        ThrowJetError(jet::kResourcesExceeded,
+                      "a failed write undid the open transaction; commit or roll it back");
+}
+
+void EngineConnection::ForgetTransactions() {
+    transactionDepth_ = 0;
+    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
+    ClearStatementCache();
+    pinned_.clear();
+    DetachReleased();
+}
+
 void EngineConnection::BeginTransaction() {
     RequireNotInProgressCallback();
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
+    RequireTransactionAlive();
     SettleFailedBatch();
+    // The batch so far is committed first: when SQLite undoes a transaction after a failed
+    // write, it undoes the whole SQLite transaction, and that must not take the writes made
+    // before BeginTrans with it.
+    if (transactionDepth_ == 0) Commit();
     OpenBatch();
     Exec("SAVEPOINT jet_transaction_" + std::to_string(transactionDepth_));
     ++transactionDepth_;
@@ -294,6 +320,12 @@ void EngineConnection::BeginTransaction() {
 void EngineConnection::CommitTransaction() {
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    if (TransactionLost()) {
+        // Nothing of the transaction is left to commit: its changes are gone, which the
+        // caller must learn rather than count them as stored.
+        ForgetTransactions();
+        ThrowJetError(jet::kResourcesExceeded, "a failed write undid the transaction");
+    }
     Exec("RELEASE jet_transaction_" + std::to_string(transactionDepth_ - 1));
     --transactionDepth_;
     if (transactionDepth_ == 0) {
@@ -306,6 +338,10 @@ void EngineConnection::CommitTransaction() {
 void EngineConnection::RollbackTransaction() {
     std::lock_guard<std::recursive_mutex> batch(batchMutex_);
     if (transactionDepth_ == 0) ThrowJetError(jet::kNoTransaction);
+    if (TransactionLost()) {
+        ForgetTransactions();  // SQLite has already undone what the rollback asks for
+        return;
+    }
     const std::string name = "jet_transaction_" + std::to_string(transactionDepth_ - 1);
     Exec("ROLLBACK TO " + name);
     Exec("RELEASE " + name);
@@ -424,6 +460,8 @@ void EngineConnection::BeginWrite(const Attachment* file) {
         const std::vector<WriteWatcher*> watchers = watchers_;  // they unwatch as they go
         for (WriteWatcher* watcher : watchers) watcher->BeforeWrite(file);
     }
+    // A write after the loss would land outside the caller's transaction, in a batch of its own.
+    RequireTransactionAlive();
     if (writeDepth_ == 0) SettleFailedBatch();
     OpenBatch();
     ++writeDepth_;

@@ -198,6 +198,12 @@ class EngineConnection {
     void SettleFailedBatch();
     // Begins the batch transaction unless one is open.
     void OpenBatch();
+    // SQLite undid the caller's open transactions itself (a write failed on a full disk or
+    // an I/O error); writes raise 3035 until the caller commits (3035) or rolls back.
+    bool TransactionLost() const;
+    void RequireTransactionAlive();
+    // After such a loss: no transaction level is open any more.
+    void ForgetTransactions();
 
     sqlite3* db_ = nullptr;
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/DBEngine.h"
+#include "platform/engine/EngineConnection.h"
 #include "support/EngineTestSupport.h"
 
 using namespace platform;
@@ -177,4 +178,36 @@ TEST(ProgressCallback, ACancelledCompactionLeavesNoDestinationAndNoTemporaryFile
     DBEngine::Instance().CompactDatabase(folder / "big.mdb", folder / "copy.mdb");
     Database copy = DBEngine::Instance().OpenDatabase(folder / "copy.mdb");
     EXPECT_EQ(Rows(copy, "select count(*) from t"), "131072\n");
+}
+
+// SQLite undoes a whole transaction itself when a write fails on a full disk or an I/O error;
+// the engine must neither write on outside the transaction nor report the lost rows as
+// committed.
+TEST(Transactions, ATransactionSQLiteUndidRefusesWritesAndItsCommitFails) {
+    TempFolder folder;
+    Database db = CreateDatabaseWith(folder / "t.mdb", {"CREATE TABLE t (id LONG)"});
+    db.Execute("insert into t values (1)");
+    Workspace& workspace = DBEngine::Instance().Workspaces(0);
+
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        workspace.BeginTrans();
+        db.Execute("insert into t values (2)");
+        EngineConnection::Instance().Exec("ROLLBACK");  // as SQLite does after such a failure
+        EXPECT_EQ(JetErrorOf([&] { db.Execute("insert into t values (3)"); }),
+                  jet::kResourcesExceeded);
+        EXPECT_EQ(JetErrorOf([&] { workspace.BeginTrans(); }), jet::kResourcesExceeded);
+        if (commit) {
+            EXPECT_EQ(JetErrorOf([&] { workspace.CommitTrans(); }), jet::kResourcesExceeded);
+        } else {
+            workspace.Rollback();
+        }
+        // The engine is whole again: no transaction is open and writes are committed.
+        EXPECT_EQ(JetErrorOf([&] { workspace.CommitTrans(); }), jet::kNoTransaction);
+        db.Execute("insert into t values (4)");
+        EXPECT_EQ(Rows(db, "select id from t order by id"), commit ? "1\n4\n" : "1\n4\n4\n");
+    }
+    db.Close();
+    Database reopened = DBEngine::Instance().OpenDatabase(folder / "t.mdb");
+    EXPECT_EQ(Rows(reopened, "select count(*) from t"), "3\n");
 }
