@@ -6,6 +6,7 @@
 #include "platform/Database.h"
 #include "platform/JetError.h"
 #include "platform/TableDef.h"
+#include "platform/Transaction.h"
 #include "platform/os/LocalFileSystem.h"
 
 namespace dbadmin {
@@ -14,35 +15,6 @@ namespace {
 using platform::Database;
 using platform::JetError;
 using platform::TableDef;
-
-// A transaction of workspace 0 that is rolled back unless Commit ran. Begin it only after
-// every database it covers is open: the engine refuses to open files inside one.
-class ScopedTransaction {
-  public:
-    ScopedTransaction() : workspace_(platform::DBEngine::Instance().Workspaces(0)) {
-        workspace_.BeginTrans();
-    }
-    ~ScopedTransaction() {
-        if (open_) {
-            try {
-                workspace_.Rollback();
-            } catch (...) {
-                // Nothing more can be undone; the caller reports the failure that got us here.
-            }
-        }
-    }
-    ScopedTransaction(const ScopedTransaction&) = delete;
-    ScopedTransaction& operator=(const ScopedTransaction&) = delete;
-
-    void Commit() {
-        workspace_.CommitTrans();
-        open_ = false;
-    }
-
-  private:
-    platform::Workspace& workspace_;
-    bool open_ = true;
-};
 
 Database Open(const std::string& path) { return platform::DBEngine::Instance().OpenDatabase(path); }
 
@@ -207,7 +179,7 @@ void ADMCreateDB::LinkTable(const std::string& sTableName, const std::string& sN
     const std::string& name = sNewTableName.empty() ? sTableName : sNewTableName;
     try {
         Database db = Open(dbName_);
-        ScopedTransaction transaction;
+        platform::Transaction transaction;
         DeleteTableDef(db, name);
         TableDef link = db.CreateTableDef(name);
         link.SetConnect(";Database=" + externDbName_);
@@ -235,7 +207,7 @@ void ADMCreateDB::CreateQuerydef(const std::string& sName, const std::string& sS
     ClearLastError();
     try {
         Database db = Open(dbName_);
-        ScopedTransaction transaction;
+        platform::Transaction transaction;
         DeleteQueryDef(db, sName);
         db.CreateQueryDef(sName, sSql);
         transaction.Commit();

@@ -10,10 +10,10 @@
 #include "maintenance/DirectoryTree.h"
 #include "maintenance/FavouritesFile.h"
 #include "maintenance/SqlText.h"
-#include "maintenance/TreeTransaction.h"
 #include "platform/DBEngine.h"
 #include "platform/DateConversion.h"
 #include "platform/JetError.h"
+#include "platform/Transaction.h"
 #include "platform/QueryDef.h"
 #include "platform/Recordset.h"
 #include "platform/Value.h"
@@ -132,7 +132,7 @@ void UpdateDB::RebuildWithFavourites(const TreeCycle& cycle, MaintenanceOutcome&
         file.Close();
     }
 
-    TreeTransaction transaction;
+    platform::Transaction transaction;
     Db.Execute("delete from " + cycle.table);
     outcome.rowsWritten += Db.Execute(cycle.refill);
     RestoreFavourites(cycle, outcome);
@@ -248,7 +248,7 @@ MaintenanceOutcome UpdateDB::UpdateTreeTableImportDate() {
     return Run(true, [this](MaintenanceOutcome& outcome) {
         OpenDb();
         yield_();
-        TreeTransaction transaction;
+        platform::Transaction transaction;
         Db.Execute("delete from tree_importdate");
         // Each title's day is formatted once, to group it; the name is formatted once per day,
         // from the day's earliest import. Same rows, same order as formatting the name per title.
@@ -281,7 +281,7 @@ void UpdateDB::RebuildDirectoryTree(MaintenanceOutcome& outcome) {
     }
     DirectoryTree tree(Db);  // reads the tree database's definition: before the transaction
 
-    TreeTransaction transaction;
+    platform::Transaction transaction;
     Db.Execute("delete from tree_dir");
     // From here on a failing step is skipped on its own and the rest of the rebuild goes on.
     try {

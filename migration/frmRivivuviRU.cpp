@@ -17,6 +17,7 @@
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
 #include "platform/TableDef.h"
+#include "platform/Transaction.h"
 #include "platform/os/FileSystem.h"
 #include "settings/Mod_API.h"
 
@@ -42,36 +43,6 @@ const std::string kTargetWarning =
 const std::string kUnfinishedRun =
     "Die letzte Datenübernahme wurde nicht beendet. Starten Sie sie erneut, um alle Daten zu "
     "übernehmen.";
-
-// A table's rows go into the target in one transaction of the engine's workspace. Committed
-// every few hundred milliseconds instead, a large library's indexes were written out again at
-// every commit, which made the copy cost more than twice the rows' plain insertion. A run cut
-// short is marked unfinished and empties each table again, so the earlier commits bought
-// nothing. Rolled back when the copy ends by an exception.
-class TableTransaction {
-  public:
-    TableTransaction() : workspace_(platform::DBEngine::Instance().Workspaces(0)) {
-        workspace_.BeginTrans();
-    }
-    ~TableTransaction() {
-        if (!open_) return;
-        try {
-            workspace_.Rollback();
-        } catch (const JetError&) {
-            // 3034 when a failed commit has already ended it
-        }
-    }
-    TableTransaction(const TableTransaction&) = delete;
-    TableTransaction& operator=(const TableTransaction&) = delete;
-    void Commit() {
-        workspace_.CommitTrans();
-        open_ = false;
-    }
-
-  private:
-    platform::Workspace& workspace_;
-    bool open_ = true;
-};
 
 std::string TargetNotFound(const std::string& dataFolder) {
     return "Keine Sonavoxa Datenbank in " + dataFolder + " gefunden !!\r\n" +
@@ -395,7 +366,11 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     }
 
     long counter = 0;
-    std::optional<TableTransaction> transaction;
+    // A table's rows go into the target in one transaction. Committed every few hundred
+    // milliseconds instead, a large library's indexes were written out again at every commit,
+    // which made the copy cost more than twice the rows' plain insertion. A run cut short is
+    // marked unfinished and empties each table again, so earlier commits would buy nothing.
+    std::optional<platform::Transaction> transaction;
     if (sourceOpen && targetOpen) {
         try {
             transaction.emplace();
