@@ -297,10 +297,15 @@ void EngineConnection::RequireTransactionAlive() {
 
 void EngineConnection::ForgetTransactions() {
     transactionDepth_ = 0;
-    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
-    ClearStatementCache();
+    ForgetUndoneStructure();
     pinned_.clear();
     DetachReleased();
+}
+
+void EngineConnection::ForgetUndoneStructure() {
+    // Structure changes were undone with the rows: forget what the catalogs remembered.
+    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
+    ClearStatementCache();
 }
 
 void EngineConnection::BeginTransaction() {
@@ -346,9 +351,7 @@ void EngineConnection::RollbackTransaction() {
     Exec("ROLLBACK TO " + name);
     Exec("RELEASE " + name);
     --transactionDepth_;
-    // Structure changes were undone with the rows: forget what the catalogs remembered.
-    for (auto& [schema, attachment] : bySchema_) attachment->GetCatalog().Invalidate();
-    ClearStatementCache();
+    ForgetUndoneStructure();
     if (transactionDepth_ == 0) {
         Commit();
         pinned_.clear();

@@ -204,6 +204,8 @@ class EngineConnection {
     void RequireTransactionAlive();
     // After such a loss: no transaction level is open any more.
     void ForgetTransactions();
+    // After a rollback: the catalogs and prepared statements may describe undone structure.
+    void ForgetUndoneStructure();
 
     sqlite3* db_ = nullptr;
     std::map<std::string, std::weak_ptr<Attachment>> byPath_;
