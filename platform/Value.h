@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -29,6 +30,10 @@ class Value {
     static Value FromDate(double oleDate);
     static Value FromText(std::string utf8);
     static Value FromBinary(std::vector<uint8_t> bytes);
+
+    // Makes this a Text value of `utf8`, keeping the storage it held for text: refilling the
+    // same values row after row then allocates nothing.
+    void SetText(std::string_view utf8);
 
     ValueKind Kind() const { return kind_; }
     bool IsNull() const { return kind_ == ValueKind::Null; }

@@ -254,66 +254,89 @@ Value DefaultValueAsValue(const FieldDescription& field) {
     }
 }
 
-Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field) {
-    // One call that takes the connection's mutex per column; the value is then read in place,
-    // which the hold makes safe (and cheap when the caller holds it for the whole row).
-    const ConnectionMutexHold hold(statement.Handle());
+void ReadHeldColumn(Value& slot, const Statement& statement, int col,
+                    const FieldDescription* field) {
+    // Read in place: the caller's hold keeps the value from changing underneath.
     sqlite3_value* v = sqlite3_column_value(statement.Handle(), col);
     const int storage = sqlite3_value_type(v);
-    if (storage == SQLITE_NULL) return Value();
+    if (storage == SQLITE_NULL) {
+        slot = Value();
+        return;
+    }
     const auto text = [v] {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-        return p ? std::string(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
+        return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v)))
+                 : std::string_view();
     };
     if (field) {
         switch (field->Type) {
             case dbBoolean:
-                return Value::FromBoolean(sqlite3_value_int64(v) != 0);
+                slot = Value::FromBoolean(sqlite3_value_int64(v) != 0);
+                return;
             case dbByte:
             case dbInteger:
             case dbLong:
-                if (storage == SQLITE_INTEGER) return Value::FromInteger(sqlite3_value_int64(v));
+                if (storage == SQLITE_INTEGER) {
+                    slot = Value::FromInteger(sqlite3_value_int64(v));
+                    return;
+                }
                 break;
             case dbSingle:
-                if (storage != SQLITE_TEXT && storage != SQLITE_BLOB)
-                    return Value::FromSingle(static_cast<float>(sqlite3_value_double(v)));
+                if (storage != SQLITE_TEXT && storage != SQLITE_BLOB) {
+                    slot = Value::FromSingle(static_cast<float>(sqlite3_value_double(v)));
+                    return;
+                }
                 break;
             case dbDouble:
             case dbCurrency:
-                if (storage != SQLITE_TEXT && storage != SQLITE_BLOB)
-                    return Value::FromDouble(sqlite3_value_double(v));
+                if (storage != SQLITE_TEXT && storage != SQLITE_BLOB) {
+                    slot = Value::FromDouble(sqlite3_value_double(v));
+                    return;
+                }
                 break;
             case dbDate:
                 if (storage == SQLITE_TEXT) {
-                    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                    const std::string_view stored(
-                        p ? p : "", p ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0);
-                    if (auto d = ParseDateText(stored)) return Value::FromDate(*d);
+                    if (auto d = ParseDateText(text())) {
+                        slot = Value::FromDate(*d);
+                        return;
+                    }
                 } else if (storage != SQLITE_BLOB) {
-                    return Value::FromDate(sqlite3_value_double(v));
+                    slot = Value::FromDate(sqlite3_value_double(v));
+                    return;
                 }
                 break;
             case dbText:
             case dbMemo:
             case dbGUID:
-                return Value::FromText(text());
+                slot.SetText(text());
+                return;
             default:
                 break;
         }
     }
     switch (storage) {
         case SQLITE_INTEGER:
-            return Value::FromInteger(sqlite3_value_int64(v));
+            slot = Value::FromInteger(sqlite3_value_int64(v));
+            return;
         case SQLITE_FLOAT:
-            return Value::FromDouble(sqlite3_value_double(v));
+            slot = Value::FromDouble(sqlite3_value_double(v));
+            return;
         case SQLITE_TEXT:
-            return Value::FromText(text());
+            slot.SetText(text());
+            return;
         default: {
             const auto* p = static_cast<const uint8_t*>(sqlite3_value_blob(v));
             const int n = sqlite3_value_bytes(v);
-            return Value::FromBinary(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
+            slot = Value::FromBinary(p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>());
         }
     }
+}
+
+Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field) {
+    const ConnectionMutexHold hold(statement.Handle());
+    Value value;
+    ReadHeldColumn(value, statement, col, field);
+    return value;
 }
 
 void BindValueInPlace(Statement& statement, int index, const Value& v) {

@@ -33,6 +33,11 @@ bool DefaultValueReadsClock(const FieldDescription& field);
 // Reads column `col` of the current row: by the field's type when the column is a field
 // of a table, by SQLite's storage class otherwise.
 Value ReadColumnValue(const Statement& statement, int col, const FieldDescription* field);
+// The same into `slot`, whose text storage is reused. REQUIRES: the caller holds the
+// connection's mutex (ConnectionMutexHold) across the row, so that no other thread's call on
+// the connection changes the column while it is read in place.
+void ReadHeldColumn(Value& slot, const Statement& statement, int col,
+                    const FieldDescription* field);
 
 // Binds `v` in its stored form.
 void BindValue(Statement& statement, int index, const Value& v);

@@ -179,10 +179,12 @@ bool RecordsetCursor::FetchKey(size_t position) {
     current.resize(fields.size());
     const ConnectionMutexHold hold(fetch.Handle());
     for (size_t i = 0; i < fields.size(); ++i) {
-        current[i] = fetchColumn[i] >= 0
-                         ? ReadColumnValue(fetch, fetchColumn[i],
-                                           typedColumn[i] ? &fields[i].description_ : nullptr)
-                         : computedRows[position][computedSlot[i]];
+        if (fetchColumn[i] >= 0) {
+            ReadHeldColumn(current[i], fetch, fetchColumn[i],
+                           typedColumn[i] ? &fields[i].description_ : nullptr);
+        } else {
+            current[i] = computedRows[position][computedSlot[i]];
+        }
     }
     currentRowid = keys[position];
     fetch.Reset();
@@ -202,8 +204,8 @@ void RecordsetCursor::ReadRow() {
     current.resize(fields.size());
     if (hasRowid) currentRowid = statement.ColumnInteger(0);
     for (size_t i = 0; i < fields.size(); ++i) {
-        current[i] = ReadColumnValue(statement, static_cast<int>(i) + first,
-                                     typedColumn[i] ? &fields[i].description_ : nullptr);
+        ReadHeldColumn(current[i], statement, static_cast<int>(i) + first,
+                       typedColumn[i] ? &fields[i].description_ : nullptr);
     }
 }
 

@@ -97,6 +97,15 @@ Value Value::FromText(std::string utf8) {
     return v;
 }
 
+void Value::SetText(std::string_view utf8) {
+    kind_ = ValueKind::Text;
+    if (auto* text = std::get_if<std::string>(&data_)) {
+        text->assign(utf8);
+    } else {
+        data_.emplace<std::string>(utf8);
+    }
+}
+
 Value Value::FromBinary(std::vector<uint8_t> bytes) {
     Value v;
     v.kind_ = ValueKind::Binary;
