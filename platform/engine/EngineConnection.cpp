@@ -371,7 +371,7 @@ EngineConnection::~EngineConnection() {
     } catch (...) {
         // Nobody is left to tell; the pending changes are lost as in a killed process.
     }
-    cache_.clear();
+    ClearStatementCache();
     sqlite3_close_v2(db_);
 }
 
@@ -432,7 +432,7 @@ void EngineConnection::Exec(const std::string& sql) {
 Statement& EngineConnection::Cached(const std::string& sql) {
     auto it = cache_.find(sql);
     if (it == cache_.end()) {
-        if (cache_.size() > 200) cache_.clear();
+        if (cache_.size() > 200) ClearStatementCache();
         it = cache_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
     } else {
         it->second->Reset();
@@ -440,7 +440,10 @@ Statement& EngineConnection::Cached(const std::string& sql) {
     return *it->second;
 }
 
-void EngineConnection::ClearStatementCache() { cache_.clear(); }
+void EngineConnection::ClearStatementCache() {
+    cache_.clear();
+    ++cacheGeneration_;
+}
 
 void EngineConnection::WatchWrites(WriteWatcher* watcher) { watchers_.push_back(watcher); }
 

@@ -119,6 +119,9 @@ class EngineConnection {
     // A prepared statement kept for reuse; reset and unbound. Do not keep it across calls
     // that may run the same text again.
     Statement& Cached(const std::string& sql);
+    // Changes whenever cached statements are finalized. A caller that runs one text row after
+    // row may keep its statement while this stays the same, and reset it before each use.
+    uint64_t CachedStatementsGeneration() const { return cacheGeneration_; }
 
     // Write bracketing: BeginWrite before a change (opens the batch transaction), EndWrite
     // after it, also when the change failed (never throws). CommitIfDue, called when an
@@ -215,6 +218,7 @@ class EngineConnection {
     // Schemas whose DETACH SQLite refused for the moment; their names stay taken.
     std::set<std::string> released_;
     std::unordered_map<std::string, std::unique_ptr<Statement>> cache_;
+    uint64_t cacheGeneration_ = 0;
     // The batch: guarded by batchMutex_ (recursive: engine calls nest).
     std::recursive_mutex batchMutex_;
     std::chrono::steady_clock::time_point transactionStart_;

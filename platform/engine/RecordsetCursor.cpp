@@ -246,6 +246,7 @@ void RecordsetCursor::Close() {
     const bool hadStatement = static_cast<bool>(statement);
     statement = Statement();
     fetch = Statement();
+    writeStatement = nullptr;
     snapshotRows.clear();
     keys.clear();
     computedRows.clear();
@@ -318,7 +319,15 @@ void RecordsetCursor::Update() {
         mode == Mode::Adding ? plan.InsertSql(columns) : plan.UpdateSql(columns);
 
     EngineConnection& connection = db->Connection();
-    Statement& write = connection.Cached(sql);
+    if (writeStatement == nullptr || writeStatementSql != sql ||
+        writeStatementGeneration != connection.CachedStatementsGeneration()) {
+        writeStatement = &connection.Cached(sql);
+        writeStatementSql = sql;
+        writeStatementGeneration = connection.CachedStatementsGeneration();
+    } else {
+        writeStatement->Reset();  // another recordset may have used it since
+    }
+    Statement& write = *writeStatement;
     {
         // The buffer stays put until the write is reset below.
         const ConnectionMutexHold hold(write.Handle());

@@ -75,6 +75,10 @@ class RecordsetCursor final : public WriteWatcher {
     std::vector<char> dirty;
     std::optional<WritePlan> writePlan;  // made at the first AddNew or Edit
     std::vector<size_t> writtenColumns;  // the last Update's, kept for its capacity
+    // The last Update's statement: finding it by its text hashed a long statement per row.
+    Statement* writeStatement = nullptr;
+    std::string writeStatementSql;
+    uint64_t writeStatementGeneration = 0;
 
     WritePlan& Plan();
 

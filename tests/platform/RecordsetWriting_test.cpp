@@ -64,6 +64,24 @@ TEST_F(RecordsetWriting, EachRowStoresTheFieldsAssignedToItAndDefaultsForTheRest
               "1|A|Kraftwerk|3\n2|B|unbekannt|0\n3|C|Can|0\n4|D|unbekannt|7\n5|E|Neu!|1\n");
 }
 
+// Both write through the same prepared statement, which each keeps between its rows.
+TEST_F(RecordsetWriting, TwoRecordsetsAddingInTurnEachWriteTheirOwnRows) {
+    Recordset first = db_.OpenRecordset("songs");
+    Recordset second = db_.OpenRecordset("songs");
+    for (const char* title : {"1", "2"}) {
+        for (Recordset* rs : {&first, &second}) {
+            rs->AddNew();
+            rs->Fields().Item("title").SetValue(
+                Value::FromText((rs == &first ? "a" : "b") + std::string(title)));
+            rs->Fields().Item("plays").SetValue(Value::FromInteger(rs == &first ? 1 : 2));
+            rs->Update();
+        }
+    }
+    first.Close();
+    second.Close();
+    EXPECT_EQ(Rows(db_, "select title, plays from songs order by id"), "a1|1\nb1|2\na2|1\nb2|2\n");
+}
+
 TEST_F(RecordsetWriting, EditsBetweenNewRowsChangeOnlyTheirOwnFields) {
     db_.Execute("insert into songs (title, artist, plays) values ('A', 'X', 1)");
     db_.Execute("insert into songs (title, artist, plays) values ('B', 'Y', 2)");
