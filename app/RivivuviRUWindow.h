@@ -7,8 +7,9 @@
 // engine work paints the window without taking any input. The progress bar is touched only when
 // its drawing changes (a step of its filled width or of the percentage); a value that would not
 // change the drawing reaches the bar once the event loop runs again, so the bar always ends on
-// the last value. The window refuses to close while a run is in progress. Borrows the Mod_API
-// and the file system, which must outlive it.
+// the last value. The bar is painted by the event loop, at most every 40 ms, never by setting
+// its value. The window refuses to close while a run is in progress. Borrows the Mod_API and
+// the file system, which must outlive it.
 #pragma once
 
 #include <QElapsedTimer>
@@ -71,6 +72,8 @@ class RivivuviRUWindow : public QWidget, public migration::WindowPort {
     // rounding in the style never hides a step) and its percentage.
     std::pair<qint64, qint64> ProgressDrawing(int value) const;
     void ShowPendingProgress();
+    void ShowOnBar(int value);
+    void PaintBar();
 
     QGroupBox* frame1_;
     QLineEdit* text2_;
@@ -85,6 +88,8 @@ class RivivuviRUWindow : public QWidget, public migration::WindowPort {
     int progressMaximum_ = 100;
     int progressValue_ = 0;
     QTimer progressFlush_;
+    QTimer barPaint_;
+    QElapsedTimer sinceBarPaint_;
 };
 
 }  // namespace app

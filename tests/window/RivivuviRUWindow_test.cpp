@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -40,6 +41,15 @@ class ScriptedWindow : public RivivuviRUWindow {
     bool closedDuringRun = false;
 };
 
+class PaintCounter : public QObject {
+  public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 class Window : public MigrationTest {
   protected:
     template <typename T>
@@ -48,8 +58,11 @@ class Window : public MigrationTest {
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
-    void Settle() {
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    // Runs the event loop a few times, and at least `ms` milliseconds.
+    void Settle(int ms = 0) {
+        QElapsedTimer since;
+        since.start();
+        for (int i = 0; i < 5 || since.elapsed() < ms; ++i) QCoreApplication::processEvents();
     }
 };
 
@@ -108,6 +121,8 @@ TEST_F(Window, TouchesTheProgressBarOnlyWhenItsDrawingChanges) {
     auto* bar = Child<QProgressBar>(window, "ProgressBar1");
     int touches = 0;
     QObject::connect(bar, &QProgressBar::valueChanged, [&touches] { ++touches; });
+    PaintCounter paints;
+    bar->installEventFilter(&paints);
 
     constexpr int kRows = 150000;
     window.SetProgressMaximum(kRows);
@@ -120,10 +135,21 @@ TEST_F(Window, TouchesTheProgressBarOnlyWhenItsDrawingChanges) {
     }
     EXPECT_GT(touches, 100);
     EXPECT_LE(touches, 2 * bar->width() + 101);
+    // Setting values paints nothing: the event loop paints the bar, once for all of them.
+    EXPECT_EQ(paints.count, 0);
     // The last value changes no pixel, so it waits for the event loop, then is shown exactly.
     EXPECT_LT(bar->value(), kRows - 2);
-    Settle();
+    Settle(100);
     EXPECT_EQ(bar->value(), kRows - 2);
+    EXPECT_EQ(paints.count, 1);
+
+    // Inside engine work the event loop does not run: a repaint of the window paints the bar.
+    window.SetProgressValue(kRows / 2);
+    Settle(50);  // the engine's repaints are paced
+    paints.count = 0;
+    window.SetProgressValue(kRows / 4);
+    window.Repaint();
+    EXPECT_EQ(paints.count, 1);
     window.SetProgressValue(kRows);
     EXPECT_EQ(bar->value(), kRows);
 
