@@ -114,12 +114,9 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
         << port.log;
     // The refused groups are named by their keys: every one but the group that was kept.
     const long kept = Number(TargetPath(), "select GRID from pl_group");
-    std::string refused = Rows(
-        old, "select GRID from pl_group where GRID <> " + std::to_string(kept) + " order by GRID");
-    std::replace(refused.begin(), refused.end(), '\n', ',');
-    refused.pop_back();
-    for (size_t comma = 0; (comma = refused.find(',', comma)) != std::string::npos; comma += 2)
-        refused.insert(comma + 1, " ");
+    std::string refused;
+    for (long grid = 1; grid <= groups; ++grid)
+        if (grid != kept) refused += (refused.empty() ? "" : ", ") + std::to_string(grid);
     EXPECT_EQ(line.substr(line.rfind(". Nicht")),
               ". Nicht übernommen: Datensätze mit GRID " + refused + ".");
     EXPECT_EQ(Lines(port.log).back(), "Datenübername komplett.");
@@ -129,29 +126,6 @@ TEST_F(RunSafety, RefusedRowsAreCountedAndNamedInTheLog) {
     EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
     Start();
     EXPECT_EQ(port.log.find(kUnfinished), std::string::npos) << port.log;
-}
-
-TEST_F(RunSafety, RefusedValuesAreCountedWhileTheirRowsAreKept) {
-    const std::string old = GeneratedLibrary(30);
-    const long mixsets = Number(old, "select count(*) from PL_MIXSETS");
-    Start();
-    Execute(TargetPath(), "drop table PL_MIXSETS");
-    Execute(TargetPath(),
-            "create table PL_MIXSETS (MSID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, name "
-            "TEXT(2), mixin TEXT(255), mixout TEXT(255), fadetime LONG)");
-    {
-        platform::Database db = platform::DBEngine::Instance().OpenDatabase(TargetPath());
-        db.SetAllowZeroLength("PL_MIXSETS", "mixin", true);
-        db.SetAllowZeroLength("PL_MIXSETS", "mixout", true);
-    }
-    Migrate(old);
-    EXPECT_EQ(LineAfter(port.log, "Übernehme Mixstyles " + std::to_string(mixsets))
-                  .rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) +
-                             " Werte nicht übernommen; erster Fehler 3163: ",
-                         0),
-              0u)
-        << port.log;
-    EXPECT_EQ(Number(TargetPath(), "select count(*) from PL_MIXSETS where name is null"), mixsets);
 }
 
 TEST_F(RunSafety, OldLibraryOnReadOnlyMediaMigrates) {
@@ -166,6 +140,7 @@ TEST_F(RunSafety, OldLibraryOnReadOnlyMediaMigrates) {
 TEST_F(RunSafety, MissingTablesOnEitherSideAreReportedAndTheRunGoesOn) {
     const std::string old = GeneratedLibrary(30);
     Execute(old, "drop table pl_stat");
+    const std::string mixsets = std::to_string(Number(old, "select count(*) from PL_MIXSETS"));
     Start();
     Execute(TargetPath(), "drop table PL_MIXSETS");
     Migrate(old);
@@ -177,17 +152,14 @@ TEST_F(RunSafety, MissingTablesOnEitherSideAreReportedAndTheRunGoesOn) {
                              0),
               0u)
         << lines[5];
-    const long mixsets = Number(old, "select count(*) from PL_MIXSETS");
-    EXPECT_EQ(lines[6], "Übernehme Mixstyles " + std::to_string(mixsets));
-    EXPECT_EQ(lines[7].rfind("Fehler in PL_MIXSETS: " + std::to_string(mixsets) + " von " +
-                                 std::to_string(mixsets) +
+    EXPECT_EQ(lines[6], "Übernehme Mixstyles " + mixsets);
+    EXPECT_EQ(lines[7].rfind("Fehler in PL_MIXSETS: " + mixsets + " von " + mixsets +
                                  " Datensätzen nicht übernommen, Leeren der Zieltabelle "
                                  "fehlgeschlagen, Öffnen der Zieltabelle fehlgeschlagen; erster "
                                  "Fehler 3078: ",
                              0),
               0u)
         << lines[7];
-    EXPECT_EQ(lines[8].rfind("Übernehme Playlistinformationen ", 0), 0u);
     EXPECT_GT(Number(TargetPath(), "select count(*) from pl_all"), 0);
     EXPECT_EQ(lines[10], "Datenübername komplett.");
 }
@@ -329,38 +301,33 @@ TEST_F(RunSafety, DataFolderThatCannotTakeTheMarkerStopsTheRunBeforeAnythingChan
     EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
 }
 
+// A larger library than the fixtures, with the awkward rows the generator plants; the fixture
+// runs cover a library without sid.
 TEST_F(RunSafety, GeneratedLibraryArrivesWhole) {
-    for (const bool withSid : {true, false}) {
-        SCOPED_TRACE(withSid ? "with sid" : "without sid");
-        const std::string old =
-            temp / (std::string("old/gen-") + (withSid ? "sid" : "nosid") + ".mdb");
-        tools::LibraryOptions options;
-        options.titles = 400;
-        options.withSid = withSid;
-        const tools::LibrarySummary summary = tools::LibraryGenerator(options).Write(old);
-        const std::string oldBytes = FileBytes(old);
-        Start();
-        Migrate(old);
-        const std::string target = TargetPath();
-        EXPECT_FALSE(form->LastRun().Failed()) << port.log;
-        EXPECT_EQ(Number(target, "select count(*) from db_all"), summary.titles);
-        EXPECT_EQ(Number(target, "select count(*) from db_all where Genre is null"),
-                  summary.withoutGenre);
-        EXPECT_EQ(Number(target, "select count(*) from db_all where DEL"), summary.deleted);
-        EXPECT_EQ(Number(target, "select count(*) from pl_all"), summary.entries);
-        EXPECT_EQ(Number(target, "select count(*) from pl_name"), summary.playlists + 1);
-        EXPECT_EQ(Number(target, "select count(*) from pl_name where sicherung"),
-                  withSid ? summary.playlists : 0);
-        EXPECT_EQ(Number(target,
-                         "select count(*) from pl_all where mixin like '*-1*' or mixout "
-                         "like '*-1*' or mixin like '*,,,,*' or mixout like '*,,,,*'"),
-                  0);
-        EXPECT_EQ(Rows(target,
-                       "select count(*) from pl_name p where anzahl <> (select count(*) "
-                       "from pl_all a where a.pnid = p.NID)"),
-                  "0\n");
-        EXPECT_EQ(FileBytes(old), oldBytes);
-    }
+    const std::string old = temp / "old/generated.mdb";
+    tools::LibraryOptions options;
+    options.titles = 400;
+    const tools::LibrarySummary summary = tools::LibraryGenerator(options).Write(old);
+    const std::string oldBytes = FileBytes(old);
+    Start();
+    Migrate(old);
+    const std::string target = TargetPath();
+    EXPECT_FALSE(form->LastRun().Failed()) << port.log;
+    EXPECT_EQ(Number(target, "select count(*) from db_all"), summary.titles);
+    EXPECT_EQ(Number(target, "select count(*) from db_all where Genre is null"),
+              summary.withoutGenre);
+    EXPECT_EQ(Number(target, "select count(*) from db_all where DEL"), summary.deleted);
+    EXPECT_EQ(Number(target, "select count(*) from pl_all"), summary.entries);
+    EXPECT_EQ(Number(target, "select count(*) from pl_name where sicherung"), summary.playlists);
+    EXPECT_EQ(Number(target,
+                     "select count(*) from pl_all where mixin like '*-1*' or mixout "
+                     "like '*-1*' or mixin like '*,,,,*' or mixout like '*,,,,*'"),
+              0);
+    EXPECT_EQ(Number(target,
+                     "select count(*) from pl_name p where anzahl <> (select count(*) "
+                     "from pl_all a where a.pnid = p.NID)"),
+              0);
+    EXPECT_EQ(FileBytes(old), oldBytes);
 }
 
 }  // namespace
