@@ -75,9 +75,8 @@ class RecordingPort : public WindowPort {
     // The progress values and maxima in the order they were set.
     std::vector<std::string> ProgressEvents() const {
         std::vector<std::string> out;
-        for (const std::string& e : events) {
-            if (e.rfind("max ", 0) == 0 || e.rfind("value ", 0) == 0) out.push_back(e);
-        }
+        for (const std::string& e : events)
+            if (e.starts_with("max ") || e.starts_with("value ")) out.push_back(e);
         return out;
     }
 
