@@ -90,8 +90,9 @@ TEST_F(Window, ActivatesOnlyOnce) {
 }
 
 TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
-    const std::string other = " ist keine Sonavoxa 2.5 Datenbank. Die gewählte Datenbank hat die "
-                              "Version ( ";
+    const std::string other =
+        " ist keine Sonavoxa 2.5 Datenbank. Die gewählte Datenbank hat die "
+        "Version ( ";
     const std::string rest = " ) und kann daher nicht übernommen werden.";
     const std::string none = " ist keine Sonavoxa Datenbank";
     struct Case {
