@@ -43,14 +43,9 @@ std::string MigrationTest::OldFixture(const std::string& name) const {
     return to;
 }
 
-std::string MigrationTest::GeneratedLibrary(long titles, bool withSid, uint64_t seed) const {
-    const std::string path =
-        temp / ("old/generated-" + std::to_string(titles) + (withSid ? "" : "-nosid") + ".mdb");
-    tools::LibraryOptions options;
-    options.titles = titles;
-    options.withSid = withSid;
-    options.seed = seed;
-    tools::LibraryGenerator(options).Write(path);
+std::string MigrationTest::GeneratedLibrary(long titles) const {
+    const std::string path = temp / ("old/generated-" + std::to_string(titles) + ".mdb");
+    tools::LibraryGenerator({titles, 3, true}).Write(path);
     return path;
 }
 

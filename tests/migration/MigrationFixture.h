@@ -116,8 +116,8 @@ class MigrationTest : public ::testing::Test {
     std::string TargetPath() const { return DataFolder() + "/sonavoxa.mdb"; }
     // A copy of a fixture of tests/fixtures/jet in the user's documents.
     std::string OldFixture(const std::string& name) const;
-    // A library written by make-library's generator.
-    std::string GeneratedLibrary(long titles, bool withSid = true, uint64_t seed = 3) const;
+    // A library of `titles` titles written by make-library's generator.
+    std::string GeneratedLibrary(long titles) const;
     // Chooses `path` through the dialog and runs the transfer.
     void Migrate(const std::string& path);
 
