@@ -240,27 +240,15 @@ class BadOldValues : public BadOldDatabase {
 
 TEST_F(BadOldValues, NumbersWrittenAsTextAreConvertedAndOtherTextIsRefusedByName) {
     MigrateFixture("text-in-numbers.mdb");
-    const struct {
-        const char *table, *column, *where, *value;
-    } expected[] = {
-        {"db_all", "Track", "FID = 3", "7"},
-        {"db_all", "DLen", "FID = 2", "4096"},
-        {"db_all", "BPM", "FID = 2", "120"},
-        {"pl_name", "grid", "NID = 2", "1"},
-        {"pl_all", "pos", "PID = 2", "2"},
-        {"db_all", "Track", "FID = 1", "<null>"},
-        {"db_all", "Track", "FID = 2", "<null>"},
-        {"db_all", "Track", "FID = 4", "<null>"},
-        {"db_all", "DLen", "FID = 1", "<null>"},
-        {"db_all", "BPM", "FID = 1", "<null>"},
-        {"pl_name", "grid", "NID = 1", "<null>"},
-        {"pl_all", "pos", "PID = 1", "<null>"},
-        // the rows of refused values are kept with their other columns
-        {"db_all", "Titel", "FID = 1", "Ein Sommer"},
-    };
-    for (const auto& e : expected) {
-        EXPECT_EQ(Value(e.table, e.column, e.where), e.value) << e.table << "." << e.column;
-    }
+    // The rows of refused values are kept with their other columns.
+    EXPECT_EQ(Rows(TargetPath(),
+                   "select FID, Titel, Track, DLen, BPM from db_all where FID <= 4 order by FID"),
+              "1|Ein Sommer|<null>|<null>|<null>\n2|Meer und Regen|<null>|4096|120\n"
+              "3|Ich will Spaß|7|4691838|0\n4|Broken Dreams|<null>|10014167|0\n");
+    EXPECT_EQ(Rows(TargetPath(), "select NID, grid from pl_name where NID <= 2 order by NID"),
+              "1|<null>\n2|1\n");
+    EXPECT_EQ(Rows(TargetPath(), "select PID, pos from pl_all where PID <= 2 order by PID"),
+              "1|<null>\n2|2\n");
     EXPECT_EQ(LogLine("Fehler in db_all: "),
               "Fehler in db_all: 5 Werte nicht übernommen; erster Fehler 3421: Data type "
               "conversion error. Nicht übernommen: Werte DLen bei FID 1, BPM bei FID 1, Track bei "
