@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "MigrationFixture.h"
 #include "platform/os/ForwardingFileSystem.h"
@@ -69,27 +70,55 @@ TEST_F(RunSafety, RowsAlreadyInTheTargetAreReplaced) {
     EXPECT_EQ(Number(TargetPath(), "select count(*) from pl_group"), 2);
 }
 
-TEST_F(RunSafety, DatabaseThatCannotBeOpenedIsReportedAndNothingChanges) {
-    for (const bool oldSide : {true, false}) {
-        SCOPED_TRACE(oldSide ? "old database gone" : "target damaged");
-        const std::string old = OldFixture("library-2.5-nosid.mdb");
-        Start();
+// Refuses to write the run's marker, as a read-only or full data folder would.
+class NoMarkerFileSystem : public platform::ForwardingFileSystem {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool WriteFile(const std::string& path, const std::string& contents) override {
+        if (path.ends_with(kRunMarkerName)) return false;
+        return ForwardingFileSystem::WriteFile(path, contents);
+    }
+};
+
+// A run that cannot begin says why in one message and changes nothing: no log line, no marker,
+// the target's bytes as they were.
+TEST_F(RunSafety, RunThatCannotBeginSaysWhyAndChangesNothing) {
+    NoMarkerFileSystem noMarker(local);
+    const std::string old = temp / "old/library-2.5-nosid.mdb";
+    struct Case {
+        const char* what;
+        platform::FileSystem* files;
+        std::function<void()> fault;
+        std::vector<std::string> parts;  // of the message
+    };
+    const Case cases[] = {
+        {"data folder refuses the marker",
+         &noMarker,
+         [] {},
+         {"Die Datenübernahme kann nicht beginnen: im Ordner " + DataFolder() +
+          " kann nicht geschrieben werden.\r\n\r\nEs wurde nichts verändert."}},
+        {"old database gone", &local, [&] { fs::remove(old); }, {"Fehler 3024: ", old}},
+        // last: the target stays damaged
+        {"target damaged",
+         &local,
+         [&] { temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged"); },
+         {"Fehler 3343: ", TargetPath()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OldFixture("library-2.5-nosid.mdb");
+        Start(c.files);
         port.answers.push_back(old);
         form->cmdGetOldDB_Click();
-        if (oldSide)
-            fs::remove(old);
-        else
-            temp.Write("data/Sonavoxa/sonavoxa.mdb", "damaged");
+        c.fault();
         const std::string targetBefore = FileBytes(TargetPath());
         port.events.clear();
         port.messages.clear();
         form->cmdOK_Click();
         ASSERT_EQ(port.messages.size(), 1u);
         EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
-        const std::string& text = port.messages[0].text;
-        EXPECT_NE(text.find(oldSide ? "Fehler 3024: " : "Fehler 3343: "), std::string::npos)
-            << text;
-        EXPECT_NE(text.find(oldSide ? old : TargetPath()), std::string::npos) << text;
+        for (const std::string& part : c.parts)
+            EXPECT_NE(port.messages[0].text.find(part), std::string::npos) << port.messages[0].text;
         EXPECT_EQ(port.events, std::vector<std::string>{"message"});
         EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
         EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
@@ -266,39 +295,6 @@ TEST_F(RunSafety, FailedTreeRebuildIsNamedAndTheRunStillCompletes) {
     EXPECT_EQ(lines[8].rfind("Fehler in UpdateTreeAlbum: ", 0), 0u) << lines[8];
     EXPECT_EQ(lines[9], "Datenübername komplett.");
     EXPECT_TRUE(form->LastRun().compacted);
-}
-
-// Refuses to write the run's marker, as a read-only or full data folder would.
-class NoMarkerFileSystem : public platform::ForwardingFileSystem {
-  public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    bool WriteFile(const std::string& path, const std::string& contents) override {
-        if (path.ends_with(kRunMarkerName)) return false;
-        return ForwardingFileSystem::WriteFile(path, contents);
-    }
-};
-
-TEST_F(RunSafety, DataFolderThatCannotTakeTheMarkerStopsTheRunBeforeAnythingChanges) {
-    NoMarkerFileSystem failing(local);
-    const std::string old = OldFixture("library-2.5-nosid.mdb");
-    Start(&failing);
-    port.answers.push_back(old);
-    form->cmdGetOldDB_Click();
-    const std::string targetBefore = FileBytes(TargetPath());
-    const std::string logBefore = port.log;
-    port.events.clear();
-    form->cmdOK_Click();
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0].icon, MessageIcon::Critical);
-    EXPECT_EQ(port.messages[0].text, "Die Datenübernahme kann nicht beginnen: im Ordner " +
-                                         DataFolder() +
-                                         " kann nicht geschrieben werden.\r\n\r\nEs wurde "
-                                         "nichts verändert.");
-    EXPECT_EQ(port.events, std::vector<std::string>{"message"});
-    EXPECT_EQ(port.log, logBefore);
-    EXPECT_TRUE(port.startEnabled);
-    EXPECT_EQ(FileBytes(TargetPath()), targetBefore);
-    EXPECT_FALSE(fs::exists(DataFolder() + "/" + kRunMarkerName));
 }
 
 // A larger library than the fixtures, with the awkward rows the generator plants; the fixture
