@@ -17,9 +17,8 @@
 #include "migration/frmRivivuviRU.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
-#include "platform/os/LocalFileSystem.h"
 #include "support/EngineTestSupport.h"
-#include "support/MachineApi.h"
+#include "support/SettingsFixture.h"
 
 namespace migration::testing_support {
 
@@ -99,7 +98,7 @@ class RecordingPort : public WindowPort {
 
 // A machine in a temporary folder: the built program folder copied to "Program", the path
 // mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
-class MigrationTest : public ::testing::Test {
+class MigrationTest : public settings::testing_support::SettingsTest {
   protected:
     // `dataHome`: the folder under the temporary folder that holds the user's data folders.
     explicit MigrationTest(const std::string& dataHome = "data");
@@ -121,15 +120,11 @@ class MigrationTest : public ::testing::Test {
     // Chooses `path` through the dialog and runs the transfer.
     void Migrate(const std::string& path);
 
-    ::testing_support::TempFolder temp;
-    platform::LocalFileSystem local;
     RecordingPort port;
     std::unique_ptr<frmRivivuviRU> form;
 
   private:
     std::string dataHome_;
-    ::testing_support::EnvironmentTable env_;
-    std::unique_ptr<::testing_support::MachineApi> machine_;
 };
 
 using ::testing_support::JetErrorOf;
