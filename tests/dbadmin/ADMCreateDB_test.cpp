@@ -13,6 +13,7 @@ using namespace dbadmin::testing_support;
 using dbadmin::ADMCreateDB;
 using settings::testing_support::Call;
 using settings::testing_support::ScriptedFileSystem;
+using ::testing_support::CopyOfShippedDatabase;
 using ::testing_support::JetErrorOf;
 using ::testing_support::TempFolder;
 
@@ -21,8 +22,7 @@ namespace {
 class ADMCreateDBTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(kShippedDatabase)) << kShippedDatabase;
-        std::filesystem::copy_file(kShippedDatabase, source);
+        CopyOfShippedDatabase(source);
         DBEngine::Instance().CreateDatabase(target, dbLangGeneral).Close();
         adm.DBName(target);
         adm.ExternDBName(source);
@@ -159,7 +159,7 @@ TEST_F(ADMCreateDBTest, LinkReplacesALocalTableOrAnEarlierLinkUnderTheSecondName
     dst.Close();
 
     const std::string other = folder / "other.mdb";
-    std::filesystem::copy_file(kShippedDatabase, other);
+    CopyOfShippedDatabase(other);
     adm.ExternDBName(other);
     adm.LinkTable("x_tree_album");
     EXPECT_EQ(ConnectOf(target, "x_tree_album"), ";Database=" + other);
@@ -182,7 +182,7 @@ class ClonDBStrukturTest : public ADMCreateDBTest {
   protected:
     void SetUp() override {
         ADMCreateDBTest::SetUp();
-        std::filesystem::copy_file(kShippedDatabase, folder / "other.mdb");
+        CopyOfShippedDatabase(folder / "other.mdb");
         Database src = OpenDb(source);
         src.CreateQueryDef("q_forget_stats", "delete from pl_stat");
         src.CreateQueryDef("q_reset_counts", "update pl_name set anzahl = 0");

@@ -213,11 +213,9 @@ TEST_F(CheckDatabaseTest, IncompleteBuildKeepsTheOldSideDatabase) {
     const Case cases[] = {
         {"template missing", [&] { DropTable(Target(), "x_TREE_INTERPRET"); },
          [&] {
-             const std::string shipped = temp / "shipped.mdb";
-             std::filesystem::copy_file(kShippedDatabase, shipped);
              dbadmin::ADMCreateDB adm;
              adm.DBName(Target());
-             adm.ExternDBName(shipped);
+             adm.ExternDBName(::testing_support::CopyOfShippedDatabase(temp / "shipped.mdb"));
              adm.ClonTableStrukt("x_TREE_INTERPRET");
          }},
         {"template no plain table",

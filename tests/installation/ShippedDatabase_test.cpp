@@ -12,15 +12,10 @@ using namespace testing_support;
 
 namespace {
 
-const std::string kShipped = std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb";
-
-// A copy, so that no test can change the shipped file.
 class ShippedDatabase : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(kShipped)) << kShipped;
-        std::filesystem::copy_file(kShipped, folder_ / "sonavoxa.mdb");
-        db_ = DBEngine::Instance().OpenDatabase(folder_ / "sonavoxa.mdb");
+        db_ = DBEngine::Instance().OpenDatabase(CopyOfShippedDatabase(folder_ / "sonavoxa.mdb"));
     }
     TempFolder folder_;
     Database db_;

@@ -16,9 +16,7 @@ namespace {
 class StoredQueries : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::filesystem::copy_file(std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb",
-                                   folder_ / "s.mdb");
-        db_ = DBEngine::Instance().OpenDatabase(folder_ / "s.mdb");
+        db_ = DBEngine::Instance().OpenDatabase(CopyOfShippedDatabase(folder_ / "s.mdb"));
         // FID, Titel, Interpret, Album, Genre, Path, DriveTyp, DriveName, DEL
         const char* titles[] = {
             "1, 'Eins', 'Die Ärzte', 'Album A', 'Rock', 'C:\\Music\\Rock\\', 3, 'SYSTEM', false",
