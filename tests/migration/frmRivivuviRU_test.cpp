@@ -21,10 +21,6 @@ const char kWarning[] =
 
 class Window : public MigrationTest {
   protected:
-    std::string NotFound() const {
-        return "Keine Sonavoxa Datenbank in " + DataFolder() +
-               " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
-    }
     void Choose(const std::optional<std::string>& answer) {
         port.answers.push_back(answer);
         form->cmdGetOldDB_Click();
@@ -70,7 +66,9 @@ TEST_F(Window, TargetCheckWithoutAUsableTargetNamesTheDataFolder) {
         if (present) temp.Write("data/Sonavoxa/sonavoxa.mdb", "no database");
         form->Form_Activate();
         EXPECT_FALSE(form->TargetFound());
-        EXPECT_EQ(port.log, NotFound());
+        EXPECT_EQ(port.log, "Keine Sonavoxa Datenbank in " + DataFolder() +
+                                " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa "
+                                "Verzeichnis.");
         // Without a target the start button does nothing at all.
         port.events.clear();
         form->MigPlan().OldDBName(OldFixture("library-2.5.mdb"));
