@@ -11,12 +11,10 @@
 
 #include "platform/DBEngine.h"
 #include "platform/Recordset.h"
-#include "support/TempFolder.h"
+#include "support/EngineTestSupport.h"
 
 namespace bench {
 namespace {
-
-const std::string kShipped = std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb";
 
 // One text line of a query's rows, read with plain SQLite.
 std::string Query(const std::string& path, const std::string& sql) {
@@ -42,8 +40,7 @@ std::string Query(const std::string& path, const std::string& sql) {
 // A filled target: titles written through the engine (their text indexes need its order) and
 // more playlist entries than one read chunk holds, written with plain SQLite.
 std::string FilledTarget(const testing_support::TempFolder& folder) {
-    const std::string filled = folder / "filled.mdb";
-    std::filesystem::copy_file(kShipped, filled);
+    const std::string filled = testing_support::CopyOfShippedDatabase(folder / "filled.mdb");
     {
         platform::Database db = platform::DBEngine::Instance().OpenDatabase(filled);
         db.Execute(

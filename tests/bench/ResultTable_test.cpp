@@ -18,17 +18,34 @@ Measures EvenRun(double seconds) {
     return m;
 }
 
-const TableRow* Find(const std::vector<TableRow>& rows, const std::string& label) {
+// The table's rows for these columns, their measures derived first.
+std::vector<TableRow> Judge(std::vector<Column> columns) {
+    ResultTable table;
+    for (Column& c : columns) {
+        ResultTable::Derive(c.values, c.titles);
+        table.Add(c);
+    }
+    return table.Rows();
+}
+
+// The engine files of 100,000 and 400,000 titles.
+std::vector<TableRow> Judge(const Measures& at100k, const Measures& at400k) {
+    return Judge({{"100k", 100000, true, at100k}, {"400k", 400000, true, at400k}});
+}
+
+const TableRow& Find(const std::vector<TableRow>& rows, const std::string& label) {
     for (const TableRow& r : rows)
-        if (r.label == label) return &r;
-    return nullptr;
+        if (r.label == label) return r;
+    ADD_FAILURE() << "no row " << label;
+    static const TableRow none;
+    return none;
 }
 
 TEST(ResultTable, KeepsTheShortestTimeAndTheLargestMemoryOfSeveralRuns) {
     Measures best;
     ResultTable::KeepBest(best, {{"db_all", 2.0}, {"peak MB", 90}, {"rows", 10}});
-    ResultTable::KeepBest(best, {{"db_all", 1.5}, {"peak MB", 80}, {"rows", 10},
-                                 {"vacuum into", 0.4}});
+    ResultTable::KeepBest(best,
+                          {{"db_all", 1.5}, {"peak MB", 80}, {"rows", 10}, {"vacuum into", 0.4}});
     ResultTable::KeepBest(best, {{"db_all", 1.8}, {"peak MB", 95}, {"vacuum into", 0.5}});
     EXPECT_DOUBLE_EQ(best["db_all"], 1.5);
     EXPECT_DOUBLE_EQ(best["peak MB"], 95);
@@ -58,81 +75,54 @@ TEST(ResultTable, DerivesSumsAndRatiosFromThePhases) {
 }
 
 TEST(ResultTable, JudgesGrowthFrom100kTo400kPerPhase) {
-    ResultTable table;
     Measures small = EvenRun(0.2), large = EvenRun(0.8);
     large["tree: folders"] = 0.9;  // 4.5 times: too steep
     small["recount"] = 0.01;       // too short to tell: a large ratio is no verdict
     large["recount"] = 0.099;
     small["pl_stat"] = 0.02;  // long enough: the same ratio fails
     large["pl_stat"] = 0.101;
-    for (Measures* m : {&small, &large}) ResultTable::Derive(*m, m == &small ? 100000 : 400000);
-    table.Add({"100k", 100000, true, small});
-    table.Add({"400k", 400000, true, large});
-    const std::vector<TableRow> rows = table.Rows();
+    const std::vector<TableRow> rows = Judge(small, large);
 
-    const TableRow* albums = Find(rows, "  tree: albums (s)");
-    ASSERT_NE(albums, nullptr);
-    EXPECT_EQ(albums->growth, "4.00");
-    EXPECT_EQ(albums->verdict, "met");
-    EXPECT_EQ(Find(rows, "  tree: folders (s)")->growth, "4.50");
-    EXPECT_EQ(Find(rows, "  tree: folders (s)")->verdict, "NOT met");
-    EXPECT_EQ(Find(rows, "  recount (s)")->verdict, "met");
-    EXPECT_EQ(Find(rows, "  pl_stat (s)")->verdict, "NOT met");
+    EXPECT_EQ(Find(rows, "  tree: albums (s)").growth, "4.00");
+    EXPECT_EQ(Find(rows, "  tree: albums (s)").verdict, "met");
+    EXPECT_EQ(Find(rows, "  tree: folders (s)").growth, "4.50");
+    EXPECT_EQ(Find(rows, "  tree: folders (s)").verdict, "NOT met");
+    EXPECT_EQ(Find(rows, "  recount (s)").verdict, "met");
+    EXPECT_EQ(Find(rows, "  pl_stat (s)").verdict, "NOT met");
     // The whole run grows by the steep phase too, but stays within the limit.
-    EXPECT_EQ(Find(rows, "whole run (s)")->verdict, "met");
-    EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "met");
+    EXPECT_EQ(Find(rows, "whole run (s)").verdict, "met");
+    EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)").verdict, "met");
     // Ratios have no growth of their own.
-    EXPECT_EQ(Find(rows, "transfer rate / plain insert rate")->growth, "");
-    EXPECT_EQ(Find(rows, "memory rise over the title copy, 10% to 100% (MB)")->growth, "");
-}
-
-struct GoalCase {
-    const char* label;
-    const char* key;
-    double value;
-    const char* verdict;
-};
-
-TEST(ResultTable, JudgesEachGoalAtItsBoundary) {
-    const GoalCase cases[] = {
-        {"window load, side databases in order (s)", "window load", 0.49, "met"},
-        {"window load, side databases in order (s)", "window load", 0.5, "NOT met"},
-        {"old-database choice, version check (s)", "old-database choice", 0.2, "NOT met"},
-        {"transfer rate / plain insert rate", "limit insert", 0.7 * 0.49, "NOT met"},
-        {"transfer rate / plain insert rate", "limit insert", 0.7 * 0.5, "met"},
-        {"compaction / VACUUM INTO", "vacuum into", 0.1 / 1.6, "NOT met"},
-        {"peak memory of the whole run (MB)", "peak MB", 250, "NOT met"},
-    };
-    for (const GoalCase& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + " = " + std::to_string(c.value));
-        Measures m = EvenRun(0.1);
-        m[c.key] = c.value;
-        ResultTable::Derive(m, 400000);
-        ResultTable table;
-        table.Add({"400k", 400000, true, m});
-        const std::vector<TableRow> rows = table.Rows();
-        const TableRow* row = Find(rows, c.label);
-        ASSERT_NE(row, nullptr);
-        EXPECT_EQ(row->verdict, c.verdict);
-    }
+    EXPECT_EQ(Find(rows, "transfer rate / plain insert rate").growth, "");
+    EXPECT_EQ(Find(rows, "memory rise over the title copy, 10% to 100% (MB)").growth, "");
 }
 
 // Caches fill early in the copy and then stay put: what must not grow with the library is the
 // memory at the end of the copy.
-TEST(ResultTable, MemoryAtTheEndOfTheCopyMustNotGrowWithTheLibrary) {
-    for (const auto& [at400k, verdict] :
-         {std::pair{52.0 * 1.25, "met"}, {52.0 * 1.26, "NOT met"}}) {
-        Measures small = EvenRun(0.1), large = EvenRun(0.4);
-        large["rss 100%"] = at400k;
-        ResultTable::Derive(small, 100000);
-        ResultTable::Derive(large, 400000);
-        ResultTable table;
-        table.Add({"100k", 100000, true, small});
-        table.Add({"400k", 400000, true, large});
-        const std::vector<TableRow> rows = table.Rows();
-        const TableRow* row = Find(rows, "resident memory at the end of the title copy (MB)");
-        ASSERT_NE(row, nullptr);
-        EXPECT_EQ(row->verdict, verdict) << at400k;
+TEST(ResultTable, JudgesEachGoalAtItsBoundary) {
+    struct Case {
+        const char* label;
+        const char* key;
+        double at100k, at400k;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        {"window load, side databases in order (s)", "window load", 0.49, 0.49, "met"},
+        {"window load, side databases in order (s)", "window load", 0.5, 0.5, "NOT met"},
+        {"old-database choice, version check (s)", "old-database choice", 0.2, 0.2, "NOT met"},
+        {"transfer rate / plain insert rate", "limit insert", 0.7, 0.7 * 0.49, "NOT met"},
+        {"transfer rate / plain insert rate", "limit insert", 0.7, 0.7 * 0.5, "met"},
+        {"compaction / VACUUM INTO", "vacuum into", 0.1, 0.1 / 1.6, "NOT met"},
+        {"peak memory of the whole run (MB)", "peak MB", 100, 250, "NOT met"},
+        {"resident memory at the end of the title copy (MB)", "rss 100%", 52, 52 * 1.25, "met"},
+        {"resident memory at the end of the title copy (MB)", "rss 100%", 52, 52 * 1.26, "NOT met"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " = " + std::to_string(c.at400k));
+        Measures small = EvenRun(0.1), large = EvenRun(0.1);
+        small[c.key] = c.at100k;
+        large[c.key] = c.at400k;
+        EXPECT_EQ(Find(Judge(small, large), c.label).verdict, c.verdict);
     }
 }
 
@@ -146,28 +136,21 @@ TEST(ResultTable, WholeRunGoalsDependOnTheLibrary) {
     for (const Case& c : {Case{4.9, 3.0, 1.5, "met"}, Case{5.0, 3.0, 1.5, "NOT met"},
                           Case{4.9, 3.1, 1.5, "NOT met"}}) {
         SCOPED_TRACE(std::to_string(c.engineWhole) + " " + std::to_string(c.jetWhole));
-        Measures engine = EvenRun(c.engineWhole / phases), jet = EvenRun(c.jetWhole / phases);
+        Measures jet = EvenRun(c.jetWhole / phases);
         jet["mdb-export"] = c.mdbExport;
         jet["engine read"] = 1.6;
-        ResultTable::Derive(engine, 100000);
-        ResultTable::Derive(jet, 100000);
-        ResultTable table;
-        table.Add({"100k", 100000, true, engine});
-        table.Add({"Jet 100k", 100000, false, jet});
-        const std::vector<TableRow> rows = table.Rows();
-        EXPECT_EQ(Find(rows, "whole run (s)")->verdict, std::string(c.verdict));
-        EXPECT_EQ(Find(rows, "engine read / mdb-export")->verdict, "NOT met");
+        const std::vector<TableRow> rows =
+            Judge({{"100k", 100000, true, EvenRun(c.engineWhole / phases)},
+                   {"Jet 100k", 100000, false, jet}});
+        EXPECT_EQ(Find(rows, "whole run (s)").verdict, std::string(c.verdict));
+        EXPECT_EQ(Find(rows, "engine read / mdb-export").verdict, "NOT met");
         // Without a 400,000-title library neither growth nor peak memory can be judged.
-        EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)")->verdict, "-");
-        EXPECT_EQ(Find(rows, "  db_all (s)")->growth, "");
-        EXPECT_EQ(Find(rows, "  db_all (s)")->verdict, "-");
+        EXPECT_EQ(Find(rows, "peak memory of the whole run (MB)").verdict, "-");
+        EXPECT_EQ(Find(rows, "  db_all (s)").growth, "");
+        EXPECT_EQ(Find(rows, "  db_all (s)").verdict, "-");
     }
     // A quick run on a small library judges neither goal of the whole run.
-    Measures small = EvenRun(0.01);
-    ResultTable::Derive(small, 3000);
-    ResultTable quick;
-    quick.Add({"3k", 3000, true, small});
-    EXPECT_EQ(Find(quick.Rows(), "whole run (s)")->verdict, "-");
+    EXPECT_EQ(Find(Judge({{"3k", 3000, true, EvenRun(0.01)}}), "whole run (s)").verdict, "-");
 }
 
 }  // namespace

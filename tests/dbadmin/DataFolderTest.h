@@ -18,8 +18,6 @@
 
 namespace dbadmin::testing_support {
 
-inline const std::string kShippedDatabase = std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb";
-
 // Bytes and modification time: equal snapshots mean the file was not touched.
 struct FileSnapshot {
     bool exists = false;
@@ -84,10 +82,8 @@ inline std::string RowsOf(const std::string& path, const std::string& select) {
 class DataFolderTest : public settings::testing_support::SettingsTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(kShippedDatabase)) << kShippedDatabase;
         Install();
-        std::filesystem::copy_file(kShippedDatabase, temp / "Program/sonavoxa.mdb",
-                                   std::filesystem::copy_options::overwrite_existing);
+        ::testing_support::CopyOfShippedDatabase(temp / "Program/sonavoxa.mdb");
         SetMachinePathMode("user.normal");
         dataFolder_ = Api().DataPath();
         ASSERT_TRUE(std::filesystem::exists(Target())) << dataFolder_;

@@ -16,9 +16,7 @@ namespace {
 class StoredQueries : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::filesystem::copy_file(std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb",
-                                   folder_ / "s.mdb");
-        db_ = DBEngine::Instance().OpenDatabase(folder_ / "s.mdb");
+        db_ = DBEngine::Instance().OpenDatabase(CopyOfShippedDatabase(folder_ / "s.mdb"));
         // FID, Titel, Interpret, Album, Genre, Path, DriveTyp, DriveName, DEL
         const char* titles[] = {
             "1, 'Eins', 'Die Ärzte', 'Album A', 'Rock', 'C:\\Music\\Rock\\', 3, 'SYSTEM', false",
@@ -61,10 +59,6 @@ TEST_F(StoredQueries, TreeDirGivesOneRowPerFolderAndVolumeOfTitlesNotDeleted) {
               "C:\\Music_Pop\\|SYSTEM|3|1\n"
               "E:\\Hits\\|MIX02|4|1\n"
               "E:\\Hits\\|MIX03|4|1\n");
-    Recordset rs = db_.OpenRecordset("v_tree_dir");
-    std::vector<std::string> names;
-    for (Field& f : rs.Fields()) names.push_back(f.Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"Path", "DriveName", "DriveTyp", "anzahl"}));
 }
 
 TEST_F(StoredQueries, DirCountTakesAJetPatternAndSkipsDeletedTitles) {

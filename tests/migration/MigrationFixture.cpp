@@ -6,21 +6,19 @@ namespace migration::testing_support {
 
 namespace fs = std::filesystem;
 
-MigrationTest::MigrationTest(const std::string& dataHome)
-    : dataHome_(dataHome), env_(::testing_support::MachineEnvironment(temp.Path(), dataHome)) {
+MigrationTest::MigrationTest(const std::string& dataHome) : dataHome_(dataHome) {
+    SetEnv("XDG_DATA_HOME", temp / dataHome);
     temp.MakeFolder(dataHome);
     temp.MakeFolder("old");
-    temp.Write("etc/sonavoxa/registry.ini", "[Software\\Sonavoxa]\nAppPathConfig=sz:user.normal\n");
+    SetMachinePathMode("user.normal");
     fs::copy(SONAVOXA_PROGRAM_DIR, temp / "Program", fs::copy_options::recursive);
 }
 
 MigrationTest::~MigrationTest() = default;
 
 settings::Mod_API& MigrationTest::NewApi() {
-    form.reset();
-    machine_.reset();
-    machine_ = std::make_unique<::testing_support::MachineApi>(env_, local);
-    return machine_->Api();
+    form.reset();  // it holds the Mod_API that goes
+    return Api();
 }
 
 frmRivivuviRU& MigrationTest::NewForm(platform::FileSystem* fileSystem) {
@@ -43,14 +41,9 @@ std::string MigrationTest::OldFixture(const std::string& name) const {
     return to;
 }
 
-std::string MigrationTest::GeneratedLibrary(long titles, bool withSid, uint64_t seed) const {
-    const std::string path =
-        temp / ("old/generated-" + std::to_string(titles) + (withSid ? "" : "-nosid") + ".mdb");
-    tools::LibraryOptions options;
-    options.titles = titles;
-    options.withSid = withSid;
-    options.seed = seed;
-    tools::LibraryGenerator(options).Write(path);
+std::string MigrationTest::GeneratedLibrary(long titles) const {
+    const std::string path = temp / ("old/generated-" + std::to_string(titles) + ".mdb");
+    tools::LibraryGenerator({titles, 3, true}).Write(path);
     return path;
 }
 

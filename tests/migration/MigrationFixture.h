@@ -17,9 +17,8 @@
 #include "migration/frmRivivuviRU.h"
 #include "platform/DBEngine.h"
 #include "platform/JetError.h"
-#include "platform/os/LocalFileSystem.h"
 #include "support/EngineTestSupport.h"
-#include "support/MachineApi.h"
+#include "support/SettingsFixture.h"
 
 namespace migration::testing_support {
 
@@ -75,9 +74,8 @@ class RecordingPort : public WindowPort {
     // The progress values and maxima in the order they were set.
     std::vector<std::string> ProgressEvents() const {
         std::vector<std::string> out;
-        for (const std::string& e : events) {
-            if (e.rfind("max ", 0) == 0 || e.rfind("value ", 0) == 0) out.push_back(e);
-        }
+        for (const std::string& e : events)
+            if (e.starts_with("max ") || e.starts_with("value ")) out.push_back(e);
         return out;
     }
 
@@ -100,7 +98,7 @@ class RecordingPort : public WindowPort {
 
 // A machine in a temporary folder: the built program folder copied to "Program", the path
 // mode "user.normal", so that the data folder is "data/Sonavoxa" and loading prepares it.
-class MigrationTest : public ::testing::Test {
+class MigrationTest : public settings::testing_support::SettingsTest {
   protected:
     // `dataHome`: the folder under the temporary folder that holds the user's data folders.
     explicit MigrationTest(const std::string& dataHome = "data");
@@ -117,20 +115,16 @@ class MigrationTest : public ::testing::Test {
     std::string TargetPath() const { return DataFolder() + "/sonavoxa.mdb"; }
     // A copy of a fixture of tests/fixtures/jet in the user's documents.
     std::string OldFixture(const std::string& name) const;
-    // A library written by make-library's generator.
-    std::string GeneratedLibrary(long titles, bool withSid = true, uint64_t seed = 3) const;
+    // A library of `titles` titles written by make-library's generator.
+    std::string GeneratedLibrary(long titles) const;
     // Chooses `path` through the dialog and runs the transfer.
     void Migrate(const std::string& path);
 
-    ::testing_support::TempFolder temp;
-    platform::LocalFileSystem local;
     RecordingPort port;
     std::unique_ptr<frmRivivuviRU> form;
 
   private:
     std::string dataHome_;
-    ::testing_support::EnvironmentTable env_;
-    std::unique_ptr<::testing_support::MachineApi> machine_;
 };
 
 using ::testing_support::JetErrorOf;

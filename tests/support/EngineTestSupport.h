@@ -1,6 +1,8 @@
-// Small helpers for engine tests: fresh databases in a temporary folder, error capture.
+// Small helpers for engine tests: fresh databases in a temporary folder, copies of the shipped
+// one, error capture.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +44,14 @@ inline std::string Rows(platform::Database& db, const std::string& select) {
         rs.MoveNext();
     }
     return out;
+}
+
+// A copy at `path` of the target database the build puts into the program folder: no test
+// works on the shipped file itself.
+inline std::string CopyOfShippedDatabase(const std::string& path) {
+    std::filesystem::copy_file(std::string(SONAVOXA_PROGRAM_DIR) + "/sonavoxa.mdb", path,
+                               std::filesystem::copy_options::overwrite_existing);
+    return path;
 }
 
 inline std::string FixturePath(const std::string& relative) {
