@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/DateConversion.h"
 #include "platform/JetError.h"
+#include "platform/engine/BatchedRowInsert.h"
 #include "platform/engine/FieldRules.h"
 #include "platform/engine/SqliteErrors.h"
 #include "platform/engine/WriteScope.h"
@@ -75,36 +75,6 @@ std::string FileUri(const std::string& path, const char* mode) {
         }
     }
     return uri + "?mode=" + mode;
-}
-
-// Binds a Jet file's value as BindValue binds the same Value, without copying its text: the
-// message it lies in outlives the insert's step.
-void BindInPlace(Statement& insert, int index, const WireValue& v) {
-    switch (v.kind) {
-        case ValueKind::Null:
-            insert.BindNull(index);
-            break;
-        case ValueKind::Boolean:
-        case ValueKind::Integer:
-            insert.BindInteger(index, v.integer);
-            break;
-        case ValueKind::Single:
-        case ValueKind::Double:
-            insert.BindDouble(index, v.number);
-            break;
-        case ValueKind::Date: {
-            char text[19];
-            FormatStoredDate(v.number, text);
-            insert.BindText(index, std::string_view(text, sizeof text));
-            break;
-        }
-        case ValueKind::Text:
-            insert.BindTextInPlace(index, v.bytes);
-            break;
-        case ValueKind::Binary:
-            insert.BindBlobInPlace(index, v.bytes);
-            break;
-    }
 }
 
 }  // namespace
@@ -657,20 +627,13 @@ void EngineConnection::LoadJetTable(Attachment& file, const std::string& table) 
         }
         for (const IndexDescription& index : secondary) catalog.DropIndex(table, index.Name);
 
-        std::string sql = "INSERT INTO " + schema + "." + QuoteIdentifier(table) + " VALUES (";
-        for (size_t i = 0; i < description->Fields.size(); ++i) sql += (i ? ",?" : "?");
-        sql += ")";
-        Statement insert(db_, sql);
+        BatchedRowInsert insert(db_, schema + "." + QuoteIdentifier(table),
+                                description->Fields.size());
         file.jetReader_->ReadRows(table, [&](const std::vector<WireValue>& row) {
-            {
-                const ConnectionMutexHold hold(insert.Handle());
-                for (size_t i = 0; i < row.size(); ++i)
-                    BindInPlace(insert, static_cast<int>(i + 1), row[i]);
-                insert.Step();
-                insert.Reset();
-            }
+            insert.Add(row);
             ReportProgress();
         });
+        insert.Finish();
         for (const IndexDescription& index : secondary) {
             try {
                 catalog.CreateIndex(table, index);
