@@ -9,6 +9,7 @@
 #include "platform/JetError.h"
 #include "platform/jetfile/DefaultValues.h"
 #include "platform/jetfile/IndexDefinitions.h"
+#include "platform/jetfile/JetStoredValues.h"
 #include "platform/jetfile/StandardErrorCapture.h"
 #include "support/EngineTestSupport.h"
 #include "support/Formats.h"
@@ -187,6 +188,27 @@ TEST(JetFileReader, OnlyDefaultsTheEngineComputesAreCarriedOver) {
     };
     for (const auto& [text, carried] : cases) {
         EXPECT_EQ(EngineFillsInDefault(text), carried) << text;
+    }
+}
+
+TEST(JetFileReader, Jet4TextDecodesCompressedRunsAndSurrogatePairs) {
+    const struct {
+        std::vector<uint8_t> stored;
+        std::string text;
+    } cases[] = {
+        {{0xff, 0xfe, 'A', 'b', 0xe4}, "Ab\u00e4"},
+        {{0xff, 0xfe, 'A', 0, 0x3b, 0x04, 0, 'z'}, "A\u043bz"},
+        {{0xff, 0xfe, 0, 0x3d, 0xd8, 0x01, 0xde, 0, '!'}, "\U0001F601!"},
+        {{'A', 0, 0x3d, 0xd8, 0x00, 0xde}, "A\U0001F600"},
+        {{0x3d, 0xd8, 'A', 0}, "\ufffdA"},
+        {{0x00, 0xde, 'A', 0}, "\ufffdA"},
+        {{'A', 0, 0x3d, 0xd8}, "A\ufffd"},
+        {{'A', 0, 'B'}, "A"},
+        {{0xff, 0xfe}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeJet4Text(c.stored.data(), c.stored.size()), c.text)
+            << "stored " << c.stored.size() << " bytes, expected " << c.text;
     }
 }
 
