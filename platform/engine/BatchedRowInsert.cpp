@@ -31,11 +31,16 @@ void BatchedRowInsert::Add(const std::vector<WireValue>& row) {
             slot->bytes.assign(text, sizeof text);
         } else if (v.kind == ValueKind::Text || v.kind == ValueKind::Binary) {
             slot->bytes.assign(v.bytes);
+            pendingBytes_ += v.bytes.size();
         }
     }
-    if (++pending_ < rowsPerStatement_) return;
-    if (!full_) full_ = Statement(db_, Sql(rowsPerStatement_));
-    Run(full_);
+    ++pending_;
+    if (pending_ == rowsPerStatement_) {
+        if (!full_) full_ = Statement(db_, Sql(rowsPerStatement_));
+        Run(full_);
+    } else if (pendingBytes_ >= kMostPendingBytes) {
+        Finish();
+    }
 }
 
 void BatchedRowInsert::Finish() {
@@ -83,6 +88,7 @@ void BatchedRowInsert::Run(Statement& insert) {
         }
     }
     pending_ = 0;
+    pendingBytes_ = 0;
     insert.Step();
     insert.Reset();
 }

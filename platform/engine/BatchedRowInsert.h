@@ -5,8 +5,9 @@
 // once per statement. With one row to a statement that cost as much as the row itself: in plain
 // SQLite, 150,000 rows of six columns took 0.43 s one to a statement and 0.10 s fifty to a
 // statement. The rows' values are copied, since the reader's texts last only for its call; the
-// slots keep their storage from batch to batch. Lives on the stack of one table load, which
-// holds the connection's batch; single-threaded.
+// slots keep their storage from batch to batch. Rows with large memos or pictures go in as soon
+// as a megabyte is waiting, so a batch never holds much more than one large row. Lives on the
+// stack of one table load, which holds the connection's batch; single-threaded.
 #pragma once
 
 #include <cstddef>
@@ -49,7 +50,10 @@ class BatchedRowInsert {
     size_t columns_;
     size_t rowsPerStatement_ = 1;
     std::vector<Slot> slots_;
+    static constexpr size_t kMostPendingBytes = 1 << 20;
+
     size_t pending_ = 0;
+    size_t pendingBytes_ = 0;
     Statement full_;
 };
 
