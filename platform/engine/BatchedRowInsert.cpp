@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/DateConversion.h"
+#include "platform/engine/FieldRules.h"
 
 namespace platform {
 
@@ -18,20 +18,16 @@ BatchedRowInsert::BatchedRowInsert(sqlite3* db, std::string into, size_t columns
 }
 
 void BatchedRowInsert::Add(const std::vector<WireValue>& row) {
-    Slot* slot = &slots_[pending_ * columns_];
-    const WireValue none;
+    Value* slot = &slots_[pending_ * columns_];
     for (size_t i = 0; i < columns_; ++i, ++slot) {
-        const WireValue& v = i < row.size() ? row[i] : none;
-        slot->kind = v.kind;
-        slot->integer = v.integer;
-        slot->number = v.number;
-        if (v.kind == ValueKind::Date) {
-            char text[19];
-            FormatStoredDate(v.number, text);
-            slot->bytes.assign(text, sizeof text);
-        } else if (v.kind == ValueKind::Text || v.kind == ValueKind::Binary) {
-            slot->bytes.assign(v.bytes);
-            pendingBytes_ += v.bytes.size();
+        if (i >= row.size()) {
+            *slot = Value();
+        } else if (row[i].kind == ValueKind::Text) {
+            slot->SetText(row[i].bytes);
+            pendingBytes_ += row[i].bytes.size();
+        } else {
+            *slot = row[i].ToValue();
+            if (row[i].kind == ValueKind::Binary) pendingBytes_ += row[i].bytes.size();
         }
     }
     ++pending_;
@@ -59,34 +55,10 @@ std::string BatchedRowInsert::Sql(size_t rows) const {
     return sql;
 }
 
-// Binds as BindValue binds the same Value, without a second copy of the texts: the slots stay
-// as they are until the next batch.
 void BatchedRowInsert::Run(Statement& insert) {
     const ConnectionMutexHold hold(insert.Handle());
-    for (size_t n = 0; n < pending_ * columns_; ++n) {
-        const Slot& slot = slots_[n];
-        const int index = static_cast<int>(n + 1);
-        switch (slot.kind) {
-            case ValueKind::Null:
-                insert.BindNull(index);
-                break;
-            case ValueKind::Boolean:
-            case ValueKind::Integer:
-                insert.BindInteger(index, slot.integer);
-                break;
-            case ValueKind::Single:
-            case ValueKind::Double:
-                insert.BindDouble(index, slot.number);
-                break;
-            case ValueKind::Date:
-            case ValueKind::Text:
-                insert.BindTextInPlace(index, slot.bytes);
-                break;
-            case ValueKind::Binary:
-                insert.BindBlobInPlace(index, slot.bytes);
-                break;
-        }
-    }
+    for (size_t n = 0; n < pending_ * columns_; ++n)
+        BindValueInPlace(insert, static_cast<int>(n + 1), slots_[n]);
     pending_ = 0;
     pendingBytes_ = 0;
     insert.Step();

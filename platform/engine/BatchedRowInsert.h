@@ -5,13 +5,12 @@
 // once per statement. With one row to a statement that cost as much as the row itself: in plain
 // SQLite, 150,000 rows of six columns took 0.43 s one to a statement and 0.10 s fifty to a
 // statement. The rows' values are copied, since the reader's texts last only for its call; the
-// slots keep their storage from batch to batch. Rows with large memos or pictures go in as soon
-// as a megabyte is waiting, so a batch never holds much more than one large row. Lives on the
-// stack of one table load, which holds the connection's batch; single-threaded.
+// slots keep their text storage from batch to batch. Rows with large memos or pictures go in
+// as soon as a megabyte is waiting, so a batch never holds much more than one large row. Lives
+// on the stack of one table load, which holds the connection's batch; single-threaded.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,13 +34,6 @@ class BatchedRowInsert {
     void Finish();
 
   private:
-    struct Slot {
-        ValueKind kind = ValueKind::Null;
-        int64_t integer = 0;
-        double number = 0;
-        std::string bytes;
-    };
-
     std::string Sql(size_t rows) const;
     void Run(Statement& insert);
 
@@ -49,7 +41,7 @@ class BatchedRowInsert {
     std::string into_;
     size_t columns_;
     size_t rowsPerStatement_ = 1;
-    std::vector<Slot> slots_;
+    std::vector<Value> slots_;  // a batch's values, row after row; texts keep their storage
     static constexpr size_t kMostPendingBytes = 1 << 20;
 
     size_t pending_ = 0;
