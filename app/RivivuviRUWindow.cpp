@@ -24,7 +24,6 @@ constexpr int kClientHeight = 3855;
 // Input waits at most this long during a run; painting during engine work is paced too.
 constexpr qint64 kYieldIntervalMs = 10;
 constexpr qint64 kRepaintIntervalMs = 40;
-constexpr int kBarPaintIntervalMs = 40;
 
 QString ToQt(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
@@ -155,7 +154,7 @@ void RivivuviRUWindow::ShowOnBar(int value) {
     progressBar1_->setValue(value);
     if (!barPaint_.isActive()) {
         barPaint_.start(
-            static_cast<int>(std::max<qint64>(0, kBarPaintIntervalMs - sinceBarPaint_.elapsed())));
+            static_cast<int>(std::max<qint64>(0, kRepaintIntervalMs - sinceBarPaint_.elapsed())));
     }
 }
 
