@@ -12,6 +12,7 @@
 
 #include "maintenance/UpdateDB.h"
 #include "migration/ColumnRules.h"
+#include "migration/DeferredIndexes.h"
 #include "migration/LikePattern.h"
 #include "migration/PlanEntries.h"
 #include "platform/DBEngine.h"
@@ -32,6 +33,9 @@ using platform::Value;
 constexpr char kCrLf[] = "\r\n";
 constexpr char kTargetName[] = "/sonavoxa.mdb";
 constexpr char kCompactionName[] = "/temp.mdb";
+// From this many rows on, a table's plain indexes are built after its rows. Below it the
+// indexes' drop and rebuild cost about what they save.
+constexpr double kDeferIndexesFromRows = 5000;
 
 const std::string kTargetWarning =
     "Achtung !!!!\r\n"
@@ -325,9 +329,11 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     report.tableName = entry.TableName;
     const std::string& table = entry.TableName;
 
+    double expectedRows = 0;
     try {
         Recordset count = oldDb.OpenRecordset("select count(*) as anz from " + table);
-        SetProgressMaximum(count["anz"].Value().ToDouble());
+        expectedRows = count["anz"].Value().ToDouble();
+        SetProgressMaximum(expectedRows);
     } catch (const JetError& e) {
         report.FailStep("Zählen", e);
     }
@@ -342,6 +348,26 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
 
     AppendLog("Übernehme " + entry.Beschreibung);
     port_.Yield();
+
+    // A table's rows go into the target in one transaction. Committed every few hundred
+    // milliseconds instead, a large library's indexes were written out again at every commit,
+    // which made the copy cost more than twice the rows' plain insertion. A run cut short is
+    // marked unfinished and empties each table again, so earlier commits would buy nothing.
+    std::optional<platform::Transaction> transaction;
+    try {
+        transaction.emplace();
+    } catch (const JetError&) {
+        // The rows are then committed as they go, as any write outside a transaction.
+    }
+    // Only inside the transaction: a table is never committed without its indexes.
+    DeferredIndexes deferred(target, table);
+    if (transaction && expectedRows >= kDeferIndexesFromRows) {
+        try {
+            deferred.Drop();
+        } catch (const JetError&) {
+            // The rows then go in with the indexes that are left.
+        }
+    }
 
     Recordset targetRows;
     bool targetOpen = false;
@@ -366,18 +392,6 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     }
 
     long counter = 0;
-    // A table's rows go into the target in one transaction. Committed every few hundred
-    // milliseconds instead, a large library's indexes were written out again at every commit,
-    // which made the copy cost more than twice the rows' plain insertion. A run cut short is
-    // marked unfinished and empties each table again, so earlier commits would buy nothing.
-    std::optional<platform::Transaction> transaction;
-    if (sourceOpen && targetOpen) {
-        try {
-            transaction.emplace();
-        } catch (const JetError&) {
-            // The rows are then committed as they go, as any write outside a transaction.
-        }
-    }
     if (sourceOpen) {
         // The table name is compared exactly, the column names in lower case.
         std::vector<ColumnCopy> columns;
@@ -477,10 +491,13 @@ TableReport frmRivivuviRU::TransferTable(const MigriereTable& entry, Database& o
     }
     report.rowsRead = counter;
     if (transaction) {
+        targetRows.Close();  // the table's indexes are built only while nothing reads it
         try {
+            deferred.Rebuild();
             transaction->Commit();
         } catch (const JetError& e) {
-            // Whatever the commit could not keep is not stored.
+            // Whatever the commit could not keep is not stored. A failed rebuild is undone
+            // with the rows, which brings the dropped indexes back.
             report.FailStep("Speichern", e);
             report.rowsStored = 0;
         }
