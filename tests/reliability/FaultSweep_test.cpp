@@ -129,5 +129,33 @@ TEST_F(FaultSweep, KilledCompactionLeavesNoCopyBehind) {
     EXPECT_FALSE(std::filesystem::exists(data + "temp.mdb.compacting-999999999-1"));
 }
 
+// A library large enough that the titles' plain indexes are dropped and built again after the
+// rows, inside the table's transaction: faults over the run, most of them in that table's
+// commit, and kills lose neither rows nor an index.
+class LargeTableFaults : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { sweep = std::make_unique<Sweep>(6000); }
+    static void TearDownTestSuite() { sweep.reset(); }
+
+    static std::unique_ptr<Sweep> sweep;
+};
+
+std::unique_ptr<Sweep> LargeTableFaults::sweep;
+
+TEST_F(LargeTableFaults, FaultsAndKillsAroundTheDeferredIndexesLoseNothing) {
+    ASSERT_NE(sweep->Clean().facts.at("indexes sonavoxa.mdb").find("db_all.Interpret"),
+              std::string::npos);
+    const long calls = sweep->CleanCalls();
+    Figures figures;
+    for (const long percent : {20, 40, 60})
+        figures.Add(*sweep, sweep->Faulty("any:" + std::to_string(1 + calls * percent / 100)));
+    figures.Add(*sweep, sweep->Faulty("full:" + std::to_string(1 + calls * 30 / 100)));
+    for (const double share : {0.3, 0.5})
+        figures.Add(*sweep, sweep->Killed(std::chrono::microseconds(
+                                static_cast<long>(share * sweep->CleanWindowSeconds() * 1e6))));
+    figures.Print("faults and kills with a large title table");
+    EXPECT_TRUE(figures.broken.empty());
+}
+
 }  // namespace
 }  // namespace reliability

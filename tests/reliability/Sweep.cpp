@@ -101,6 +101,13 @@ std::vector<std::string> Sweep::Check(const Trial& trial) const {
             trial.afterRerun.facts.at(std::string("integrity ") + db) != "ok")
             fail(std::string(db) + " after the next run is not sound");
     }
+    for (const Inspection* after : {&trial.afterFault, &trial.afterRerun}) {
+        const auto indexes = after->facts.find("indexes sonavoxa.mdb");
+        if (indexes != after->facts.end() && indexes->second != clean_.facts.at(indexes->first))
+            fail(std::string("the target's indexes ") +
+                 (after == &trial.afterFault ? "after the fault" : "after the next run") +
+                 " differ: " + indexes->second);
+    }
     const bool whole = trial.afterFault.Counts() == clean_.Counts();
     const bool started = trial.runLog.find("Übernehme") != std::string::npos;
     if (!trial.crashed) {

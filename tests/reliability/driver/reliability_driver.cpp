@@ -101,6 +101,27 @@ std::string Integrity(const std::string& path) {
     return result;
 }
 
+// The target's indexes as SQLite holds them, name by name: a table whose indexes were built
+// after its rows must not lose one to a fault.
+std::string IndexNames(const std::string& path) {
+    sqlite3* db = nullptr;
+    std::string names;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* list = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS "
+                               "NOT NULL ORDER BY name",
+                               -1, &list, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(list) == SQLITE_ROW)
+                names +=
+                    std::string(reinterpret_cast<const char*>(sqlite3_column_text(list, 0))) + ",";
+        }
+        sqlite3_finalize(list);
+    }
+    sqlite3_close_v2(db);
+    return names.empty() ? "none" : names;
+}
+
 std::string Inspect(const std::string& root) {
     const std::string data = root + "/data/Sonavoxa";
     std::ostringstream out;
@@ -115,6 +136,8 @@ std::string Inspect(const std::string& root) {
             out << "engine " << name << " " << e.Number() << " " << e.what() << "\n";
         }
     }
+    if (fs::exists(data + "/sonavoxa.mdb"))
+        out << "indexes sonavoxa.mdb " << IndexNames(data + "/sonavoxa.mdb") << "\n";
     for (const std::string& table : CountedTables()) {
         out << "count " << table << " ";
         try {
