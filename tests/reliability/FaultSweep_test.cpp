@@ -23,15 +23,17 @@ long Setting(const char* name, long fallback) {
     return value != nullptr && *value != '\0' ? std::atol(value) : fallback;
 }
 
-class FaultSweep : public ::testing::Test {
+// One prepared machine for a whole suite, with an old library of `titles` titles.
+template <long titles>
+class SweepSuite : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { sweep = std::make_unique<Sweep>(40); }
+    static void SetUpTestSuite() { sweep = std::make_unique<Sweep>(titles); }
     static void TearDownTestSuite() { sweep.reset(); }
 
-    static std::unique_ptr<Sweep> sweep;
+    static inline std::unique_ptr<Sweep> sweep;
 };
 
-std::unique_ptr<Sweep> FaultSweep::sweep;
+using FaultSweep = SweepSuite<40>;
 
 struct Figures {
     int trials = 0;
@@ -132,15 +134,7 @@ TEST_F(FaultSweep, KilledCompactionLeavesNoCopyBehind) {
 // A library large enough that the titles' plain indexes are dropped and built again after the
 // rows, inside the table's transaction: faults over the run, most of them in that table's
 // commit, and kills lose neither rows nor an index.
-class LargeTableFaults : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { sweep = std::make_unique<Sweep>(6000); }
-    static void TearDownTestSuite() { sweep.reset(); }
-
-    static std::unique_ptr<Sweep> sweep;
-};
-
-std::unique_ptr<Sweep> LargeTableFaults::sweep;
+using LargeTableFaults = SweepSuite<6000>;
 
 TEST_F(LargeTableFaults, FaultsAndKillsAroundTheDeferredIndexesLoseNothing) {
     ASSERT_NE(sweep->Clean().facts.at("indexes sonavoxa.mdb").find("db_all.Interpret"),
