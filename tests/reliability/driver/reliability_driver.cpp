@@ -74,52 +74,46 @@ void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// "ok", or what is wrong with the database file at `path` as SQLite itself sees it.
-std::string Integrity(const std::string& path) {
-    if (!fs::exists(path)) return "missing";
-    if (fs::is_directory(path)) return "directory";
+// The first column of the rows `sql` yields on the database file at `path`, joined by
+// `separator`, or what kept SQLite from answering ("open: ...", "check: ...").
+std::string Answer(const std::string& path, const char* sql, const char* separator) {
     sqlite3* db = nullptr;
     std::string result;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         result = std::string("open: ") + sqlite3_errmsg(db);
     } else {
         platform::JetTextOrder::Register(db);
-        sqlite3_stmt* check = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr) != SQLITE_OK) {
-            result = std::string("check: ") + sqlite3_errmsg(db);
-        } else {
-            while (sqlite3_step(check) == SQLITE_ROW) {
-                const auto* text = sqlite3_column_text(check, 0);
-                result += (result.empty() ? "" : "; ") +
-                          std::string(text ? reinterpret_cast<const char*>(text) : "");
-            }
-            if (result.empty()) result = std::string("check: ") + sqlite3_errmsg(db);
+        sqlite3_stmt* statement = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+        bool first = true;
+        while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            const auto* text = sqlite3_column_text(statement, 0);
+            result += (first ? "" : separator) +
+                      std::string(text ? reinterpret_cast<const char*>(text) : "");
+            first = false;
+            rc = SQLITE_OK;
         }
-        sqlite3_finalize(check);
+        if (rc != SQLITE_DONE) result = std::string("check: ") + sqlite3_errmsg(db);
+        sqlite3_finalize(statement);
     }
     sqlite3_close_v2(db);
     return result;
 }
 
+// "ok", or what is wrong with the database file at `path` as SQLite itself sees it.
+std::string Integrity(const std::string& path) {
+    if (!fs::exists(path)) return "missing";
+    if (fs::is_directory(path)) return "directory";
+    return Answer(path, "PRAGMA integrity_check", "; ");
+}
+
 // The target's indexes as SQLite holds them, name by name: a table whose indexes were built
 // after its rows must not lose one to a fault.
 std::string IndexNames(const std::string& path) {
-    sqlite3* db = nullptr;
-    std::string names;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* list = nullptr;
-        if (sqlite3_prepare_v2(db,
-                               "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS "
-                               "NOT NULL ORDER BY name",
-                               -1, &list, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(list) == SQLITE_ROW)
-                names +=
-                    std::string(reinterpret_cast<const char*>(sqlite3_column_text(list, 0))) + ",";
-        }
-        sqlite3_finalize(list);
-    }
-    sqlite3_close_v2(db);
-    return names.empty() ? "none" : names;
+    return Answer(path,
+                  "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL "
+                  "ORDER BY name",
+                  ",");
 }
 
 std::string Inspect(const std::string& root) {
