@@ -28,7 +28,6 @@ class DeferredIndexes {
     // Builds every dropped index again, as it was. Throws JetError; the caller's
     // transaction must then be rolled back.
     void Rebuild();
-    size_t Dropped() const { return dropped_.size(); }
 
   private:
     platform::Database& db_;
