@@ -354,6 +354,10 @@ bool RunLibrary(const std::string& self, const std::string& library, int runs,
                 bench::Measures& values) {
     values.clear();
     for (int i = 0; i < runs; ++i) {
+        // The library just written and the files of the run before are still being written
+        // back by the kernel (up to 30 s later); that disk traffic would land in this run's
+        // phases, most heavily at the largest size.
+        ::sync();
         const ChildOutput run = Spawn({self, "--run-child", library}, true);
         if (run.status != 0) {
             std::fprintf(stderr, "the run on %s failed\n", library.c_str());
@@ -418,6 +422,7 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
             bench::Measures r;
             bool readFine = true;
             for (int i = 0; i < runs && readFine; ++i) {
+                ::sync();  // as before each run: no write-back of earlier files in the timing
                 const auto start = Clock::now();
                 bool exported = true;
                 for (const std::string& t : tables)
@@ -425,6 +430,7 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
                 if (exported)
                     bench::ResultTable::KeepBest(column.values,
                                                  {{"mdb-export", SecondsSince(start)}});
+                ::sync();
                 const ChildOutput read = Spawn(args, true);
                 r = ParseMeasures(read.out);
                 if (read.status == 0 && r.count("engine read"))
