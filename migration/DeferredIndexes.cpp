@@ -33,11 +33,9 @@ void DeferredIndexes::Drop() {
 void DeferredIndexes::Rebuild() {
     if (dropped_.empty()) return;
     platform::TableDef def = db_.TableDefs().Item(table_);
-    while (!dropped_.empty()) {
-        // Appended to a stored table's definition, an index is built in the file at once.
-        def.Indexes().Append(dropped_.front());
-        dropped_.erase(dropped_.begin());
-    }
+    // Appended to a stored table's definition, an index is built in the file at once.
+    for (const platform::Index& index : dropped_) def.Indexes().Append(index);
+    dropped_.clear();
 }
 
 }  // namespace migration
