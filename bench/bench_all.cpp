@@ -349,15 +349,17 @@ std::string Title(long titles) {
     return std::to_string(titles);
 }
 
+// Before anything is timed: the kernel writes files back up to 30 s after they were written,
+// so the library just written and the files of the run before would otherwise reach the disk
+// during the next timing, most heavily at the largest size.
+void FlushEarlierWrites() { ::sync(); }
+
 // `runs` whole runs, each in a fresh child and folder; the best figure of each measure is kept.
 bool RunLibrary(const std::string& self, const std::string& library, int runs,
                 bench::Measures& values) {
     values.clear();
     for (int i = 0; i < runs; ++i) {
-        // The library just written and the files of the run before are still being written
-        // back by the kernel (up to 30 s later); that disk traffic would land in this run's
-        // phases, most heavily at the largest size.
-        ::sync();
+        FlushEarlierWrites();
         const ChildOutput run = Spawn({self, "--run-child", library}, true);
         if (run.status != 0) {
             std::fprintf(stderr, "the run on %s failed\n", library.c_str());
@@ -422,7 +424,7 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
             bench::Measures r;
             bool readFine = true;
             for (int i = 0; i < runs && readFine; ++i) {
-                ::sync();  // as before each run: no write-back of earlier files in the timing
+                FlushEarlierWrites();
                 const auto start = Clock::now();
                 bool exported = true;
                 for (const std::string& t : tables)
@@ -430,7 +432,7 @@ int Parent(const std::string& self, const std::vector<long>& sizes, const std::s
                 if (exported)
                     bench::ResultTable::KeepBest(column.values,
                                                  {{"mdb-export", SecondsSince(start)}});
-                ::sync();
+                FlushEarlierWrites();
                 const ChildOutput read = Spawn(args, true);
                 r = ParseMeasures(read.out);
                 if (read.status == 0 && r.count("engine read"))
