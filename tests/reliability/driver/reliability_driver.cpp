@@ -85,13 +85,12 @@ std::string Answer(const std::string& path, const char* sql, const char* separat
         platform::JetTextOrder::Register(db);
         sqlite3_stmt* statement = nullptr;
         int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-        bool first = true;
-        while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            const auto* text = sqlite3_column_text(statement, 0);
-            result += (first ? "" : separator) +
-                      std::string(text ? reinterpret_cast<const char*>(text) : "");
-            first = false;
-            rc = SQLITE_OK;
+        if (rc == SQLITE_OK) {
+            for (bool first = true; (rc = sqlite3_step(statement)) == SQLITE_ROW; first = false) {
+                const auto* text = sqlite3_column_text(statement, 0);
+                result += (first ? "" : separator) +
+                          std::string(text ? reinterpret_cast<const char*>(text) : "");
+            }
         }
         if (rc != SQLITE_DONE) result = std::string("check: ") + sqlite3_errmsg(db);
         sqlite3_finalize(statement);
@@ -110,10 +109,12 @@ std::string Integrity(const std::string& path) {
 // The target's indexes as SQLite holds them, name by name: a table whose indexes were built
 // after its rows must not lose one to a fault.
 std::string IndexNames(const std::string& path) {
-    return Answer(path,
-                  "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL "
-                  "ORDER BY name",
-                  ",");
+    const std::string names =
+        Answer(path,
+               "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL "
+               "ORDER BY name",
+               ",");
+    return names.empty() ? "none" : names;
 }
 
 std::string Inspect(const std::string& root) {
